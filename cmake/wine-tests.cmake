@@ -1,0 +1,23 @@
+# Windows test executables run under Wine through CTest. One throwaway Wine
+# environment (prefix, Russian locale, Xvfb display, persistent wineserver) is
+# set up by a fixture before the first Wine test and torn down after the last.
+set(KOV_WINE_STATE ${CMAKE_BINARY_DIR}/wine-env)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine/run.sh ${KOV_WINE_STATE})
+
+add_test(NAME wine.env.start COMMAND ${PROJECT_SOURCE_DIR}/tools/wine/env.sh start ${KOV_WINE_STATE} ${CMAKE_SYSTEM_PROCESSOR})
+add_test(NAME wine.env.stop COMMAND ${PROJECT_SOURCE_DIR}/tools/wine/env.sh stop ${KOV_WINE_STATE})
+set_tests_properties(wine.env.start PROPERTIES FIXTURES_SETUP WineEnv TIMEOUT 300)
+set_tests_properties(wine.env.stop PROPERTIES FIXTURES_CLEANUP WineEnv)
+
+# kov_add_wine_test(<name> <target> [FIXTURES f...] [ARGS a...] [TIMEOUT s])
+function(kov_add_wine_test name target)
+  cmake_parse_arguments(W "" "TIMEOUT" "FIXTURES;ARGS" ${ARGN})
+  if(NOT W_TIMEOUT)
+    set(W_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${target} ${W_ARGS})
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_REQUIRED "WineEnv;${W_FIXTURES}"
+    RESOURCE_LOCK wine-desktop
+    TIMEOUT ${W_TIMEOUT})
+endfunction()

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Starts or stops a throwaway Wine environment for tests:
+#   env.sh start STATE_DIR ARCH   (ARCH: i686 or x86_64)
+#   env.sh stop STATE_DIR
+# start builds a Russian locale (ANSI code page 1251, as on a consultant's
+# Windows) under STATE_DIR, a fresh prefix, an Xvfb display on a free number
+# and a persistent wineserver, and writes STATE_DIR/env for run.sh.
+# Nothing outside STATE_DIR is touched; the user's own ~/.wine never is.
+set -euo pipefail
+cmd=$1; state=$(realpath -m "$2")
+
+stop() {
+  if [ -f "$state/env" ]; then
+    # shellcheck disable=SC1091
+    source "$state/env"
+    timeout 20 wineserver -k >/dev/null 2>&1 || true
+  fi
+  if [ -f "$state/xvfb.pid" ]; then
+    kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
+    rm -f "$state/xvfb.pid"
+  fi
+  rm -f "$state/env"
+}
+
+start() {
+  local arch=$1
+  stop
+  mkdir -p "$state"
+  local locdir="$state/locale"
+  if [ ! -d "$locdir/ru_RU.UTF-8" ]; then
+    mkdir -p "$locdir"
+    localedef -i ru_RU -f UTF-8 "$locdir/ru_RU.UTF-8" >/dev/null 2>&1 || [ -d "$locdir/ru_RU.UTF-8" ]
+  fi
+
+  local wine winearch
+  if [ "$arch" = i686 ]; then
+    wine=/usr/bin/wine; winearch=win32
+  else
+    wine=/usr/lib/wine/wine64; winearch=win64
+  fi
+
+  # Xvfb picks a free display itself and reports it on the descriptor we give.
+  local dispfile="$state/display"
+  rm -f "$dispfile"
+  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$dispfile" >/dev/null 2>&1 &
+  echo $! > "$state/xvfb.pid"
+  for _ in $(seq 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
+  [ -s "$dispfile" ] || { echo "env.sh: Xvfb did not start" >&2; exit 1; }
+
+  cat > "$state/env" <<ENV
+export WINEPREFIX="$state/prefix"
+export WINEARCH=$winearch
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export DISPLAY=:$(cat "$dispfile")
+export LOCPATH="$locdir"
+export LANG=ru_RU.UTF-8
+export LC_ALL=ru_RU.UTF-8
+export KOV_WINE=$wine
+ENV
+  # shellcheck disable=SC1091
+  source "$state/env"
+  rm -rf "$WINEPREFIX"
+  timeout 240 "$wine" wineboot -i >/dev/null 2>&1
+  timeout 120 wineserver -w
+  wineserver -p
+  echo "Wine environment ready: $WINEARCH prefix, display $DISPLAY"
+}
+
+case "$cmd" in
+  start) start "${3:-i686}" ;;
+  stop) stop ;;
+  *) echo "usage: env.sh start|stop STATE_DIR [ARCH]" >&2; exit 2 ;;
+esac
