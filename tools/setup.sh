@@ -7,7 +7,8 @@ packages=(
   cmake make g++ python3 openssl git locales
   googletest
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 file
   xvfb xdotool x11-utils imagemagick
   nsis
 )
