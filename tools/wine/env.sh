@@ -54,14 +54,14 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export DISPLAY=:$(cat "$dispfile")
 export LOCPATH="$locdir"
-export LANG=ru_RU.UTF-8
-export LC_ALL=ru_RU.UTF-8
+export KOV_LANG=ru_RU.UTF-8
 export KOV_WINE=$wine
 ENV
   # shellcheck disable=SC1091
   source "$state/env"
   rm -rf "$WINEPREFIX"
-  timeout 240 "$wine" wineboot -i >/dev/null 2>&1
+  # Set only for Wine: the shell itself does not know the private locale.
+  env LANG="$KOV_LANG" LC_ALL="$KOV_LANG" timeout 240 "$wine" wineboot -i >/dev/null 2>&1
   timeout 120 wineserver -w
   wineserver -p
   echo "Wine environment ready: $WINEARCH prefix, display $DISPLAY"

@@ -10,4 +10,5 @@ fi
 # shellcheck disable=SC1091
 source "$state/env"
 # A hung WinINet call can outlive every library time-out: never wait forever.
-exec timeout --kill-after=10 "${KOV_RUN_TIMEOUT:-280}" "$KOV_WINE" "$@"
+exec env LANG="$KOV_LANG" LC_ALL="$KOV_LANG" \
+  timeout --kill-after=10 "${KOV_RUN_TIMEOUT:-280}" "$KOV_WINE" "$@"

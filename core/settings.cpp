@@ -1,0 +1,147 @@
+#include "core/settings.h"
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <utility>
+
+#include "core/decimal_text.h"
+
+namespace kov {
+namespace {
+
+constexpr char kCredentialsSection[] = "App";
+constexpr char kLoginValue[] = "Login";
+constexpr char kTokenValue[] = "Token";
+constexpr char kSettingsFileName[] = "Params.ini";
+
+constexpr char kDefaultServer[] = "https://www.kovarentis.ru";
+constexpr char kDefaultPrefix[] = "newmessages";
+constexpr char kConsultPagePath[] = "/profile/expertconsult";
+constexpr std::int32_t kDefaultRequestTimeoutMs = 15000;
+constexpr std::int32_t kDefaultAwayTimeoutMs = 600000;
+constexpr std::int64_t kMsPerSecond = 1000;
+constexpr std::int64_t kMsPerMinute = 60000;
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsAsciiSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsAsciiSpace(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// A value whose milliseconds do not fit a signed 32-bit integer is taken as 0,
+// so it falls back to the default like any other unusable value: a huge poll
+// or away period is far more likely a typo than a wish.
+std::int32_t ToMilliseconds(std::string_view value, std::int64_t msPerUnit) {
+    const std::int64_t ms = LeadingDecimal(value) * msPerUnit;
+    if (ms > std::numeric_limits<std::int32_t>::max() ||
+        ms < std::numeric_limits<std::int32_t>::min())
+        return 0;
+    return static_cast<std::int32_t>(ms);
+}
+
+// "Params.ini" in the directory of the executable; the last backslash or slash
+// ends the directory, whichever comes later.
+std::string SettingsFilePath(const std::string& executablePath) {
+    const std::size_t separator = executablePath.find_last_of("\\/");
+    const std::size_t directoryLength = separator == std::string::npos ? 0 : separator + 1;
+    return executablePath.substr(0, directoryLength) + kSettingsFileName;
+}
+
+// The whole file as bytes; "" when it cannot be read, which like an empty file
+// leaves every setting to its default.
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return {};
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// One line of the settings file, its line end already removed.
+void ApplyLine(AgentSettings& settings, std::string_view line) {
+    if (line.empty()) return;
+    if (line.size() > 1 && line.front() == ';') return;  // comment
+
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return;  // empty key: nothing matches it
+    const std::string_view key = Trim(line.substr(0, equals));
+    const std::string_view value = Trim(line.substr(equals + 1));
+
+    if (EqualsIgnoringCase(key, "Server")) {
+        settings.server = value;
+    } else if (EqualsIgnoringCase(key, "Preffix")) {
+        settings.prefix = value;
+    } else if (EqualsIgnoringCase(key, "ConsultURL")) {
+        settings.consultUrl = value;
+    } else if (EqualsIgnoringCase(key, "RequestTimeout")) {
+        settings.requestTimeout = ToMilliseconds(value, kMsPerSecond);
+    } else if (EqualsIgnoringCase(key, "AwayTimeout")) {
+        settings.awayTimeout = ToMilliseconds(value, kMsPerMinute);
+    } else if (EqualsIgnoringCase(key, "test_update_request")) {
+        settings.testUpdateRequest = LeadingDecimal(value);
+    }
+}
+
+}  // namespace
+
+AgentSettings::AgentSettings(ProfileStore& store, std::string executablePath)
+    : store_(store), executablePath_(std::move(executablePath)) {
+    Load();
+}
+
+void AgentSettings::Load() {
+    login = store_.ReadString(kCredentialsSection, kLoginValue);
+    token = store_.ReadString(kCredentialsSection, kTokenValue);
+
+    server.clear();
+    prefix.clear();
+    consultUrl.clear();
+    requestTimeout = 0;
+    awayTimeout = 0;
+    testUpdateRequest = 0;
+
+    const std::string text = ReadWholeFile(SettingsFilePath(executablePath_));
+    std::size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = text.size();
+        std::string_view line(text.data() + lineStart, lineEnd - lineStart);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // CR LF line end
+        ApplyLine(*this, line);
+        lineStart = lineEnd + 1;
+    }
+
+    if (server.empty()) server = kDefaultServer;
+    if (prefix.empty()) prefix = kDefaultPrefix;
+    if (consultUrl.empty()) consultUrl = server + kConsultPagePath;
+    if (requestTimeout <= 0) requestTimeout = kDefaultRequestTimeoutMs;
+    if (awayTimeout <= 0) awayTimeout = kDefaultAwayTimeoutMs;
+}
+
+void AgentSettings::Save() {
+    if (remember == 0) return;
+    store_.WriteString(kCredentialsSection, kLoginValue, login);
+    store_.WriteString(kCredentialsSection, kTokenValue, token);
+}
+
+void AgentSettings::ClearStored(bool keepInMemory) {
+    if (!keepInMemory) {
+        login.clear();
+        token.clear();
+    }
+    store_.WriteString(kCredentialsSection, kLoginValue, "");
+    store_.WriteString(kCredentialsSection, kTokenValue, "");
+}
+
+}  // namespace kov
