@@ -1,4 +1,4 @@
-#include "core/md5.h"
+#include "md5.h"
 
 #include <cstddef>
 #include <cstring>

@@ -1,12 +1,14 @@
-#include "core/settings.h"
+#include "settings.h"
 
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <string>
+#include <string_view>
 #include <utility>
 
-#include "core/decimal_text.h"
+#include "decimal_text.h"
 
 namespace kov {
 namespace {
@@ -93,6 +95,27 @@ void ApplyLine(AgentSettings& settings, std::string_view line) {
     }
 }
 
+// Lines end in LF or CR LF; the CR of the latter is white space to the
+// trimming of keys and values, and a CR alone never makes a setting.
+void ApplyLines(AgentSettings& settings, const std::string& text) {
+    std::size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = text.size();
+        ApplyLine(settings, std::string_view(text.data() + lineStart, lineEnd - lineStart));
+        lineStart = lineEnd + 1;
+    }
+}
+
+// In this order: the consult page follows the server after its own default.
+void ApplyDefaults(AgentSettings& settings) {
+    if (settings.server.empty()) settings.server = kDefaultServer;
+    if (settings.prefix.empty()) settings.prefix = kDefaultPrefix;
+    if (settings.consultUrl.empty()) settings.consultUrl = settings.server + kConsultPagePath;
+    if (settings.requestTimeout <= 0) settings.requestTimeout = kDefaultRequestTimeoutMs;
+    if (settings.awayTimeout <= 0) settings.awayTimeout = kDefaultAwayTimeoutMs;
+}
+
 }  // namespace
 
 AgentSettings::AgentSettings(ProfileStore& store, std::string executablePath)
@@ -110,23 +133,8 @@ void AgentSettings::Load() {
     requestTimeout = 0;
     awayTimeout = 0;
     testUpdateRequest = 0;
-
-    const std::string text = ReadWholeFile(SettingsFilePath(executablePath_));
-    std::size_t lineStart = 0;
-    while (lineStart < text.size()) {
-        std::size_t lineEnd = text.find('\n', lineStart);
-        if (lineEnd == std::string::npos) lineEnd = text.size();
-        std::string_view line(text.data() + lineStart, lineEnd - lineStart);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // CR LF line end
-        ApplyLine(*this, line);
-        lineStart = lineEnd + 1;
-    }
-
-    if (server.empty()) server = kDefaultServer;
-    if (prefix.empty()) prefix = kDefaultPrefix;
-    if (consultUrl.empty()) consultUrl = server + kConsultPagePath;
-    if (requestTimeout <= 0) requestTimeout = kDefaultRequestTimeoutMs;
-    if (awayTimeout <= 0) awayTimeout = kDefaultAwayTimeoutMs;
+    ApplyLines(*this, ReadWholeFile(SettingsFilePath(executablePath_)));
+    ApplyDefaults(*this);
 }
 
 void AgentSettings::Save() {
