@@ -1,0 +1,246 @@
+#include "agent_controller.h"
+
+#include <utility>
+
+#include "agent_core.h"
+
+namespace kov {
+
+AgentController::AgentController(std::shared_ptr<AgentPlatform> platform,
+                                 std::shared_ptr<AgentTransport> transport, AgentSettings& settings,
+                                 Texts texts)
+    : core_(std::make_shared<AgentCore>(std::move(platform), std::move(transport), settings,
+                                        std::move(texts))) {}
+
+AgentController::~AgentController() { core_->Close(); }
+
+void AgentController::OnInitDialog() { core_->Start(); }
+void AgentController::OnTimer(int timerId) { core_->OnTimer(timerId); }
+void AgentController::OnCommand(int commandId) { core_->OnCommand(commandId); }
+int AgentController::OnActivateAgent() { return core_->OnActivateAgent(); }
+AgentState AgentController::State() const { return core_->State(); }
+
+AgentCore::AgentCore(std::shared_ptr<AgentPlatform> platform, std::shared_ptr<AgentTransport> transport,
+                     AgentSettings& settings, Texts texts)
+    : platform_(std::move(platform)),
+      transport_(std::move(transport)),
+      settings_(settings),
+      texts_(std::move(texts)) {}
+
+void AgentCore::Start() {
+    bool haveCredentials = false;
+    {
+        Lock lock(mutex_);
+        if (closing_) return;
+        haveCredentials = !settings_.login.empty() && !settings_.token.empty();
+    }
+    if (!haveCredentials && RunSignIn() != SignInOutcome::Accepted) {
+        Gated([&] { platform_->EndMainDialog(kEndedByAgent); });
+        BeginClosing();
+        return;
+    }
+    CreateTrayIcon();
+    Gated([&] { platform_->BuildMenus(); });
+    RequestPoll();
+}
+
+void AgentCore::CreateTrayIcon() {
+    const TrayView connecting = ConnectingView();
+    Gated([&] {
+        platform_->CreateTrayIcon(StateTooltip(texts_[TextId::Offline]), icons::kOnline);
+        platform_->SetIconList(connecting.icon.frames);
+        platform_->Animate(connecting.icon.periodMs, kUnboundedDuration, connecting.icon.workerMode);
+        platform_->SetMenuDefaultItem(ID_OPEN_CONSULT_PAGE);
+    });
+}
+
+void AgentCore::OnTimer(int timerId) {
+    if (timerId == POLL_TIMER) {
+        RequestPoll();
+    } else if (timerId == IDLE_TIMER) {
+        CheckIdle();
+    }
+}
+
+// Away detection: an unmoved cursor for awayTimeout makes the agent Away, a
+// moved one brings it back to Online (locally, until the next poll).
+void AgentCore::CheckIdle() {
+    CursorPos position;
+    if (!Gated([&] { position = platform_->CursorPosition(); })) return;
+    {
+        Lock lock(mutex_);
+        if (closing_) return;
+        if (lastCursorPos_ && *lastCursorPos_ == position) {
+            ++state_.idleTicks;
+        } else {
+            state_.idleTicks = 0;
+            if (state_.status != PresenceStatus::Online) {
+                state_.status = PresenceStatus::Online;
+                UpdatePresentationLocked();
+            }
+        }
+        lastCursorPos_ = position;
+        const std::int32_t limit = settings_.awayTimeout / kIdleCheckMs;
+        if (state_.idleTicks >= limit) {
+            state_.idleTicks = limit;
+            state_.status = PresenceStatus::Away;
+            UpdatePresentationLocked();
+        }
+    }
+    ShowQueuedViews();
+}
+
+void AgentCore::OnCommand(int commandId) {
+    switch (commandId) {
+        case ID_OPEN_CONSULT_PAGE: OnOpenConsultPage(); break;
+        case ID_STATUS_ONLINE: OnStatusChosen(PresenceStatus::Online); break;
+        case ID_STATUS_AWAY: OnStatusChosen(PresenceStatus::Away); break;
+        case ID_STATUS_OFFLINE: OnStatusOffline(); break;
+        case ID_ABOUT:
+            if (!IsClosing()) platform_->ShowAbout();
+            break;
+        case ID_SIGN_IN_OUT: OnSignInOut(); break;
+        case ID_CLOSE: OnCloseAgent(); break;
+        default: break;
+    }
+}
+
+int AgentCore::OnActivateAgent() {
+    {
+        Lock lock(mutex_);
+        if (closing_ || !state_.signedOut) return 0;
+    }
+    SignInAndPoll();
+    return 0;
+}
+
+void AgentCore::OnOpenConsultPage() {
+    std::string url;
+    {
+        Lock lock(mutex_);
+        if (closing_) return;
+        url = settings_.consultUrl;
+    }
+    Gated([&] { platform_->ShellOpen(url); });
+}
+
+void AgentCore::OnStatusChosen(PresenceStatus status) {
+    {
+        Lock lock(mutex_);
+        if (closing_) return;
+        platform_->KillMainTimer(IDLE_TIMER);
+        state_.status = status;
+    }
+    RequestPoll();
+}
+
+void AgentCore::OnStatusOffline() {
+    {
+        Lock lock(mutex_);
+        if (closing_) return;
+        state_.status = PresenceStatus::Offline;
+        UpdatePresentationLocked();
+        // No further polls until Online or Away is chosen, whatever was pending.
+        pollRequested_ = false;
+        ++requestEpoch_;
+    }
+    ShowQueuedViews();
+    RequestStatusSend();
+}
+
+void AgentCore::OnSignInOut() {
+    bool signIn = false;
+    {
+        Lock lock(mutex_);
+        if (closing_) return;
+        signIn = state_.signedOut;
+        if (!signIn) {
+            // Sign out: nothing is sent to the service.
+            state_.authStopped = true;
+            settings_.ClearStored(false);
+            state_.signedOut = true;
+            state_.status = PresenceStatus::Offline;
+            pollRequested_ = false;
+            ++requestEpoch_;
+            UpdatePresentationLocked();
+        }
+    }
+    if (signIn) {
+        SignInAndPoll();
+    } else {
+        ShowQueuedViews();
+    }
+}
+
+void AgentCore::SignInAndPoll() {
+    if (RunSignIn() == SignInOutcome::Accepted) RequestPoll();
+}
+
+void AgentCore::OnCloseAgent() {
+    {
+        Lock lock(mutex_);
+        if (closing_) return;
+        platform_->KillMainTimer(IDLE_TIMER);
+        platform_->KillMainTimer(POLL_TIMER);
+    }
+    Gated([&] { platform_->EndMainDialog(kClosedByConsultant); });
+    BeginClosing();
+}
+
+void AgentCore::BeginClosing() {
+    {
+        Lock lock(mutex_);
+        closing_ = true;
+        pollRequested_ = false;
+        sendRequested_ = false;
+        queuedView_.reset();
+    }
+    transport_->Abort();
+}
+
+void AgentCore::Close() {
+    BeginClosing();
+    Lock lock(mutex_);
+    gateIdle_.wait(lock, [this] { return gateCalls_ == 0; });
+}
+
+AgentState AgentCore::State() const {
+    Lock lock(mutex_);
+    return state_;
+}
+
+bool AgentCore::IsClosing() const {
+    Lock lock(mutex_);
+    return closing_;
+}
+
+bool AgentCore::StartWorker(void (AgentCore::*body)()) {
+    bool started = false;
+    std::shared_ptr<AgentCore> self = shared_from_this();
+    Gated([&] { started = platform_->StartThread([self, body] { ((*self).*body)(); }); });
+    return started;
+}
+
+// Stopped (rejected or signed out) and Offline by choice: no poll may be armed.
+bool AgentCore::PollingStoppedLocked() const {
+    if (state_.signedOut) return state_.authStopped;
+    return state_.status == PresenceStatus::Offline;
+}
+
+std::optional<int> AgentCore::ShowBox(const std::string& text, int style) {
+    {
+        Lock lock(mutex_);
+        if (closing_) return std::nullopt;
+        ++openBoxes_;
+    }
+    const int answer = platform_->ShowMessageBox(text, kCaption, style);
+    Lock lock(mutex_);
+    --openBoxes_;
+    return answer;
+}
+
+void AgentCore::ShowBalloon(const std::string& text, const std::string& title) {
+    Gated([&] { platform_->ShowBalloon(text, title, kBalloonWarning, kBalloonSeconds); });
+}
+
+}  // namespace kov

@@ -1,0 +1,153 @@
+#pragma once
+// What the agent's logic needs from the desktop: the main window's timers, the
+// tray icon with its menus, message boxes and dialogs, the cursor, the shell,
+// threads and the update download. The Windows side implements it; the core's
+// tests use a fake.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "transport.h"
+
+namespace kov {
+
+// Timers on the main window.
+constexpr int POLL_TIMER = 1;
+constexpr int IDLE_TIMER = 2;
+
+// Commands of the tray menus (300-305) and of the tray's double click (1024).
+constexpr int ID_STATUS_ONLINE = 300;
+constexpr int ID_STATUS_AWAY = 301;
+constexpr int ID_STATUS_OFFLINE = 302;
+constexpr int ID_ABOUT = 303;
+constexpr int ID_SIGN_IN_OUT = 304;
+constexpr int ID_CLOSE = 305;
+constexpr int ID_OPEN_CONSULT_PAGE = 1024;
+
+// Posted to the main window by a second start of the program.
+constexpr unsigned WM_ACTIVATE_AGENT = 3024;
+
+// Icon resources the agent shows in the tray.
+namespace icons {
+constexpr int kOnline = 128;
+constexpr int kAway = 130;
+constexpr int kOffline = 131;
+constexpr int kNewMessage = 135;
+}  // namespace icons
+
+// Animation frame lists, icon resource ids in frame order.
+inline const std::vector<int> onlineBlinkFrames{128, 135};
+inline const std::vector<int> awayBlinkFrames{130, 135};
+inline const std::vector<int> connectingFrames{138, 140, 141, 142};
+
+// Message-box styles and the answer the agent looks at.
+constexpr int kWarningBox = 48;   // OK button, warning icon
+constexpr int kQuestionBox = 36;  // Yes and No buttons, question icon
+constexpr int kAnswerNo = 7;
+
+// Balloon tips: warning icon, shown for 10 seconds.
+constexpr int kBalloonWarning = 2;
+constexpr int kBalloonSeconds = 10;
+
+// Animation duration that never runs out (-1 as the tray's unsigned seconds).
+constexpr std::uint32_t kUnboundedDuration = 0xFFFFFFFFu;
+
+enum class MenuKind { Main, SignedOut };
+
+struct CursorPos {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    bool operator==(const CursorPos& other) const { return x == other.x && y == other.y; }
+};
+
+// What a confirmed sign-in dialog yields.
+struct SignInEntry {
+    std::string login;
+    std::string password;
+    bool remember = true;
+};
+
+// The service transport as the agent holds it: requests still running when the
+// agent closes are ended from the closing thread instead of being waited for.
+class AgentTransport : public Transport {
+public:
+    // Makes running ServiceRequest calls return "" soon and later ones at once.
+    // Called from any thread, while requests run.
+    virtual void Abort() = 0;
+};
+
+// All operations may be called from the UI thread and from the agent's worker
+// threads. The core keeps the platform alive (shared ownership) as long as any
+// worker runs, so a worker may still be inside a modal or network operation
+// after the main window is gone; those calls must then return when they can.
+class AgentPlatform {
+public:
+    virtual ~AgentPlatform() = default;
+
+    // --- Short operations. They return promptly and never wait for the UI
+    // thread (post to it instead): the core arms and kills timers while it
+    // holds its state lock, which the UI thread may be waiting for, and when
+    // the owner closes, the UI thread waits for the short calls in progress.
+    // The core makes none of them once its owner has started to close.
+
+    // Timers on the main window: arming a running timer restarts its period;
+    // killing a timer that does not run is harmless. Effects follow call order.
+    virtual void SetMainTimer(int timerId, int periodMs) = 0;
+    virtual void KillMainTimer(int timerId) = 0;
+
+    // The tray icon: created once, visible, with the callback message, icon id
+    // 101 and no balloon.
+    virtual void CreateTrayIcon(const std::string& tooltip, int iconId) = 0;
+    virtual void SetMenuDefaultItem(int commandId) = 0;
+    virtual void BuildMenus() = 0;
+    virtual void SetTooltipText(const std::string& text) = 0;
+    virtual void SetIcon(int iconId) = 0;
+    virtual void SetIconList(const std::vector<int>& iconIds) = 0;
+    // Stopping or replacing a worker-mode animation waits for its worker; the
+    // core holds no lock of its own across these two.
+    virtual void Animate(int periodMs, std::uint32_t durationSec, bool workerMode) = 0;
+    virtual void StopAnimation() = 0;
+    virtual void ShowBalloon(const std::string& text, const std::string& title, int iconKind,
+                             int timeoutSec) = 0;
+    virtual void SetPopupMenu(MenuKind menu) = 0;
+    virtual void SetMenuCheck(int commandId, bool checked) = 0;
+    // Plays asynchronously; a new sound replaces one that still plays.
+    virtual void PlayNewMessageSound() = 0;
+
+    // True while a top-level window titled exactly "Kovarentis " exists.
+    virtual bool IsMessageBoxOpen() = 0;
+    virtual CursorPos CursorPosition() = 0;
+    // The shell's "open" of a URL; the result is not looked at.
+    virtual void ShellOpen(const std::string& url) = 0;
+    virtual void BringSignInDialogForward() = 0;
+    // Asks the main window's modal run to end with the result.
+    virtual void EndMainDialog(int result) = 0;
+    // Runs body once on a new thread that nobody joins; the implementation does
+    // not touch the platform after body returns. False when no thread started.
+    virtual bool StartThread(std::function<void()> body) = 0;
+
+    // Update download: "KovarentisSetup.exe" in the user's temporary
+    // directory, none when that path cannot be had; whether a file begins with
+    // "MZ" (a Windows executable).
+    virtual std::optional<std::string> InstallerPath() = 0;
+    virtual bool FileStartsWithMz(const std::string& path) = 0;
+
+    // --- Long operations: modal windows owned by the main window, downloads
+    // and process starts. The core never holds a lock across them and never
+    // waits for them when it closes.
+
+    // Returns the button chosen (7 is No).
+    virtual int ShowMessageBox(const std::string& text, const std::string& caption, int style) = 0;
+    // The sign-in dialog with empty fields and the check box preset; none when
+    // it was not confirmed.
+    virtual std::optional<SignInEntry> RunSignInDialog(bool remember) = 0;
+    virtual void ShowAbout() = 0;
+    // True when the download reports success (an HTTP error page counts too).
+    virtual bool DownloadToFile(const std::string& url, const std::string& path) = 0;
+    // The shell's "open" of a file, shown normally; the result is not looked at.
+    virtual void ShellOpenFile(const std::string& path) = 0;
+};
+
+}  // namespace kov

@@ -1,0 +1,213 @@
+// The poll cycle: report the presence, read the new-message count, and react to
+// a rejected token, an outdated agent or a failure. Polls run on workers, one
+// at a time: a hung server costs one thread, not one per timer tick.
+#include "agent_core.h"
+
+namespace kov {
+
+void AgentCore::RequestPoll() {
+    {
+        Lock lock(mutex_);
+        if (closing_) return;
+        if (pollRunning_) {
+            pollRequested_ = true;
+            return;
+        }
+        pollRunning_ = true;
+    }
+    if (!StartWorker(&AgentCore::RunPolls)) {
+        Lock lock(mutex_);
+        pollRunning_ = false;
+    }
+}
+
+// Runs polls while more are requested. Balloons, boxes, the sign-in dialog and
+// the update offer come after the poll has given up its slot, so that a box
+// left open does not hold up the polls the timer keeps asking for; a poll
+// requested meanwhile then gets a worker of its own.
+void AgentCore::RunPolls() {
+    for (;;) {
+        const PollFollowUp followUp = Poll();
+        Lock lock(mutex_);
+        const bool again = pollRequested_ && !closing_;
+        pollRequested_ = false;
+        if (again && followUp.kind == PollFollowUp::Kind::None) continue;
+        pollRunning_ = again;
+        lock.unlock();
+        if (again && !StartWorker(&AgentCore::RunPolls)) {
+            lock.lock();
+            pollRunning_ = false;
+            lock.unlock();
+        }
+        FollowUp(followUp);
+        return;
+    }
+}
+
+AgentCore::PollFollowUp AgentCore::Poll() {
+    {
+        Lock lock(mutex_);
+        if (closing_) return {};
+        if (state_.signedOut) QueueViewLocked(ConnectingView());
+    }
+    ShowQueuedViews();
+    if (ProbeForUpdate()) return {};
+
+    Request request;
+    {
+        Lock lock(mutex_);
+        if (closing_) return {};
+        request = StatusRequestLocked();
+    }
+    const std::string reply = transport_->ServiceRequest(request.server, request.path, "", "");
+    PollFollowUp followUp;
+    {
+        Lock lock(mutex_);
+        if (closing_ || request.epoch != requestEpoch_) return {};
+        followUp = ApplyReplyLocked(reply);
+    }
+    ShowQueuedViews();
+    return followUp;
+}
+
+// The update probe of the first poll of the process, when enabled. True when
+// it found an update and the installer was started: the poll ends there.
+bool AgentCore::ProbeForUpdate() {
+    Request request;
+    {
+        Lock lock(mutex_);
+        if (closing_ || !firstPoll_ || settings_.testUpdateRequest == 0) return false;
+        firstPoll_ = false;
+        request = {settings_.server, ProbeObjectName(settings_.prefix), requestEpoch_};
+    }
+    const std::string reply = transport_->ServiceRequest(request.server, request.path, "", "");
+    return ReplyCode(reply) == '2' && DownloadUpdate(ReplyInstallerUrl(reply));
+}
+
+AgentCore::Request AgentCore::StatusRequestLocked() const {
+    return {settings_.server,
+            StatusObjectName(settings_.prefix, state_.status, settings_.login, settings_.token),
+            requestEpoch_};
+}
+
+AgentCore::PollFollowUp AgentCore::ApplyReplyLocked(const std::string& reply) {
+    PollFollowUp followUp;
+    const std::optional<char> code = ReplyCode(reply);
+    if (code == '0') {
+        state_.errorBoxShown = false;
+        if (state_.status != PresenceStatus::Away) state_.status = PresenceStatus::Online;
+        state_.signedOut = false;
+        state_.newMessageCount = ReplyMessageCount(reply);
+        UpdatePresentationLocked();
+        if (state_.status == PresenceStatus::Online) platform_->SetMainTimer(IDLE_TIMER, kIdleCheckMs);
+        platform_->SetMainTimer(POLL_TIMER, settings_.requestTimeout);
+        return followUp;
+    }
+    if (code == '1') {
+        state_.errorBoxShown = false;
+        state_.authStopped = true;
+        state_.status = PresenceStatus::Offline;
+        state_.signedOut = true;
+        UpdatePresentationLocked();
+        pollRequested_ = false;
+        // The sign-in dialog is claimed now, so that command 304 and a second
+        // start bring this one forward instead of opening another.
+        followUp.kind = PollFollowUp::Kind::Rejected;
+        followUp.ownsSignIn = !signInOpen_;
+        signInOpen_ = true;
+        return followUp;
+    }
+    if (code == '2') {
+        followUp.kind = PollFollowUp::Kind::Update;
+        followUp.installerUrl = ReplyInstallerUrl(reply);
+        return followUp;
+    }
+    state_.authStopped = false;
+    state_.status = PresenceStatus::Offline;
+    state_.signedOut = true;
+    UpdatePresentationLocked();
+    followUp.kind = PollFollowUp::Kind::Failure;
+    followUp.failureText = code ? TextId::UnexpectedError : TextId::ConnectFailed;
+    return followUp;
+}
+
+void AgentCore::FollowUp(const PollFollowUp& followUp) {
+    switch (followUp.kind) {
+        case PollFollowUp::Kind::None: break;
+        case PollFollowUp::Kind::Failure: ReportFailure(followUp.failureText); break;
+        case PollFollowUp::Kind::Rejected: ReportRejected(followUp.ownsSignIn); break;
+        case PollFollowUp::Kind::Update: DownloadUpdate(followUp.installerUrl); break;
+    }
+}
+
+// A balloon for every failure, one box per run of failures, and polling goes on.
+void AgentCore::ReportFailure(TextId text) {
+    ShowBalloon(texts_[text], kCaption);
+    bool boxOpen = false;
+    if (!Gated([&] { boxOpen = platform_->IsMessageBoxOpen(); })) return;
+    bool showBox = false;
+    {
+        Lock lock(mutex_);
+        if (closing_) return;
+        showBox = !state_.errorBoxShown && !boxOpen && openBoxes_ == 0;
+        if (showBox) state_.errorBoxShown = true;
+    }
+    if (showBox) ShowBox(texts_[text], kWarningBox);
+    // A sign-out or Offline chosen while the box was open keeps polling stopped.
+    Lock lock(mutex_);
+    if (!closing_ && !PollingStoppedLocked()) {
+        platform_->SetMainTimer(POLL_TIMER, settings_.requestTimeout);
+    }
+}
+
+void AgentCore::ReportRejected(bool ownsSignIn) {
+    ShowBalloon(texts_[TextId::BadLogin], texts_[TextId::Authorization]);
+    ShowBox(texts_[TextId::BadLogin], kWarningBox);
+    if (!ownsSignIn) {
+        Gated([&] { platform_->BringSignInDialogForward(); });
+        return;
+    }
+    const int result = SignIn();
+    ReleaseSignIn();
+    if (result == 0) RequestPoll();
+}
+
+void AgentCore::RequestStatusSend() {
+    {
+        Lock lock(mutex_);
+        if (closing_) return;
+        if (sendRunning_) {
+            sendRequested_ = true;
+            return;
+        }
+        sendRunning_ = true;
+    }
+    if (!StartWorker(&AgentCore::RunStatusSends)) {
+        Lock lock(mutex_);
+        sendRunning_ = false;
+    }
+}
+
+// SendStatusOnce, repeated while more sends were asked for; replies are ignored.
+void AgentCore::RunStatusSends() {
+    for (;;) {
+        Request request;
+        {
+            Lock lock(mutex_);
+            if (closing_) {
+                sendRunning_ = false;
+                return;
+            }
+            request = StatusRequestLocked();
+        }
+        transport_->ServiceRequest(request.server, request.path, "", "");
+        Lock lock(mutex_);
+        if (!sendRequested_ || closing_) {
+            sendRunning_ = false;
+            return;
+        }
+        sendRequested_ = false;
+    }
+}
+
+}  // namespace kov

@@ -1,0 +1,243 @@
+// Requests made while another is in flight, replies that arrive late, and
+// closing while work is under way, interleaved deterministically: the fake
+// transport runs the test's code while a request is "in flight".
+#include <gtest/gtest.h>
+
+#include "tests/core/controller_fixture.h"
+
+namespace kov::test {
+namespace {
+
+using CoalescingTest = ControllerTest;
+
+TEST_F(CoalescingTest, PollsRequestedDuringAPollRunOnceAfterIt) {
+    StartOnline();
+    int nested = 0;
+    transport->duringRequest = [&](const SentRequest&) {
+        if (nested++ > 0) return;
+        agent->OnTimer(POLL_TIMER);
+        agent->OnTimer(POLL_TIMER);
+        agent->OnCommand(ID_STATUS_ONLINE);
+        EXPECT_EQ(platform->QueuedThreads(), 0) << "no second poll thread while one runs";
+    };
+    transport->QueueReply("0 0000");
+    transport->QueueReply("0 0000");
+    Tick(kRequestTimeout);
+    EXPECT_EQ(StatusRequests().size(), 3u) << "the first, then exactly one more";
+    EXPECT_EQ(platform->ThreadsStarted(), 2);
+}
+
+TEST_F(CoalescingTest, StatusChosenDuringAPollIsReportedByThePollThatFollows) {
+    StartOnline();
+    transport->duringRequest = [&](const SentRequest&) {
+        transport->duringRequest = nullptr;
+        agent->OnCommand(ID_STATUS_AWAY);
+    };
+    transport->QueueReply("0 0000");
+    transport->QueueReply("0 0000");
+    Tick(kRequestTimeout);
+    const auto requests = StatusRequests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(QueryValue(requests[2].path, "status"), "1");
+    EXPECT_EQ(agent->State().status, PresenceStatus::Away);
+}
+
+TEST_F(CoalescingTest, RepeatedOfflineWhileItsRequestRunsSendsOnceMore) {
+    StartOnline();
+    transport->duringRequest = [&](const SentRequest&) {
+        transport->duringRequest = nullptr;
+        agent->OnCommand(ID_STATUS_OFFLINE);
+        agent->OnCommand(ID_STATUS_OFFLINE);
+        EXPECT_EQ(platform->QueuedThreads(), 0);
+    };
+    agent->OnCommand(ID_STATUS_OFFLINE);
+    RunThreads();
+    const auto requests = StatusRequests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(QueryValue(requests[1].path, "status"), "2");
+    EXPECT_EQ(QueryValue(requests[2].path, "status"), "2");
+}
+
+TEST_F(CoalescingTest, ReplyArrivingAfterOfflineIsDropped) {
+    StartOnline();
+    transport->duringRequest = [&](const SentRequest&) {
+        transport->duringRequest = nullptr;
+        agent->OnCommand(ID_STATUS_OFFLINE);
+    };
+    transport->QueueReply("0 0007");
+    Tick(kRequestTimeout);
+    RunThreads();
+    const AgentState state = agent->State();
+    EXPECT_EQ(state.status, PresenceStatus::Offline);
+    EXPECT_EQ(state.newMessageCount, 0);
+    EXPECT_FALSE(platform->TimerRunning(POLL_TIMER));
+    EXPECT_FALSE(platform->TimerRunning(IDLE_TIMER));
+    EXPECT_EQ(Record().tray.tooltip, Tooltip(kOfflineText));
+}
+
+TEST_F(CoalescingTest, ReplyArrivingAfterSignOutIsDropped) {
+    StartOnline();
+    transport->duringRequest = [&](const SentRequest&) {
+        transport->duringRequest = nullptr;
+        agent->OnCommand(ID_SIGN_IN_OUT);
+    };
+    transport->QueueReply("1");
+    Tick(kRequestTimeout);
+    EXPECT_TRUE(Record().signInPresets.empty()) << "the old token's rejection no longer matters";
+    EXPECT_TRUE(Record().boxes.empty());
+    EXPECT_TRUE(agent->State().authStopped);
+}
+
+TEST_F(CoalescingTest, PollRequestedBeforeOfflineDoesNotRun) {
+    StartOnline();
+    transport->duringRequest = [&](const SentRequest&) {
+        transport->duringRequest = nullptr;
+        agent->OnTimer(POLL_TIMER);  // remembered...
+        agent->OnCommand(ID_STATUS_OFFLINE);  // ...and forgotten
+    };
+    transport->QueueReply("0 0000");
+    Tick(kRequestTimeout);
+    RunThreads();
+    const auto requests = StatusRequests();
+    ASSERT_EQ(requests.size(), 3u) << "the poll in flight and the Offline request";
+    EXPECT_EQ(QueryValue(requests[2].path, "status"), "2");
+}
+
+TEST_F(CoalescingTest, PollRequestedBeforeARejectedTokenDoesNotRun) {
+    StartOnline();
+    transport->duringRequest = [&](const SentRequest&) {
+        transport->duringRequest = nullptr;
+        agent->OnTimer(POLL_TIMER);  // remembered, then forgotten: the agent stops
+    };
+    transport->QueueReply("1");
+    Tick(kRequestTimeout);  // the sign-in dialog is cancelled
+    RunThreads();
+    EXPECT_EQ(StatusRequests().size(), 2u);
+    EXPECT_EQ(Record().signInPresets.size(), 1u);
+}
+
+TEST_F(CoalescingTest, AnOpenFailureBoxDoesNotHoldUpPolling) {
+    StartWithReply("0 0000");
+    bool onlineWhileBoxOpen = false;
+    platform->duringBox = [&](const BoxShown&) {
+        transport->QueueReply("0 0002");
+        Tick(kRequestTimeout);
+        onlineWhileBoxOpen = !agent->State().signedOut;
+    };
+    Tick(kRequestTimeout);  // fails: the box opens
+    EXPECT_TRUE(onlineWhileBoxOpen);
+    EXPECT_EQ(agent->State().newMessageCount, 2);
+    EXPECT_TRUE(platform->TimerRunning(POLL_TIMER));
+    EXPECT_TRUE(platform->TimerRunning(IDLE_TIMER));
+}
+
+TEST_F(CoalescingTest, SignOutDuringTheFailureBoxKeepsPollingStopped) {
+    StartOnline();
+    platform->duringBox = [&](const BoxShown&) {
+        transport->QueueReply("0 0000");
+        Tick(kRequestTimeout);                 // back online meanwhile
+        agent->OnCommand(ID_SIGN_IN_OUT);  // then signed out
+    };
+    Tick(kRequestTimeout);  // fails: the box opens
+    EXPECT_FALSE(platform->TimerRunning(POLL_TIMER)) << "closing the box must not re-arm polling";
+    const std::size_t requests = transport->Requests().size();
+    Tick(10 * 60 * 1000);
+    EXPECT_EQ(transport->Requests().size(), requests);
+}
+
+TEST_F(CoalescingTest, ClosingWhileARequestIsInFlightAbortsItAndNothingFollows) {
+    StartSignedIn();
+    transport->duringRequest = [&](const SentRequest&) {
+        transport->duringRequest = nullptr;
+        agent.reset();
+        platform->MarkOwnerGone();
+    };
+    transport->QueueReply("1");  // would open boxes and dialogs if it were applied
+    RunThreads();
+    EXPECT_EQ(transport->Aborts(), 1);
+    const FakeRecord record = Record();
+    EXPECT_EQ(record.shortCallsAfterOwnerGone, 0);
+    EXPECT_TRUE(record.boxes.empty());
+    EXPECT_TRUE(record.signInPresets.empty());
+}
+
+TEST_F(CoalescingTest, ClosingWhileTheSignInDialogIsOpenOnAWorker) {
+    StartOnline();
+    transport->QueueReply("1");
+    platform->script.signIns.push_back(SignInEntry{"maria", "secret", true});
+    platform->duringSignIn = [&] {
+        agent->OnCommand(ID_CLOSE);
+        agent.reset();
+        platform->MarkOwnerGone();
+    };
+    Tick(kRequestTimeout);
+    EXPECT_EQ(Record().endResults, std::vector<int>{1});
+    EXPECT_EQ(transport->Requests().size(), 2u) << "the confirmed dialog of a closed agent sends nothing";
+    EXPECT_EQ(Record().shortCallsAfterOwnerGone, 0);
+    EXPECT_EQ(settings.login, "ivan");
+}
+
+TEST_F(CoalescingTest, WorkersQueuedBeforeClosingDoNothing) {
+    StartSignedIn();
+    agent->OnCommand(ID_STATUS_OFFLINE);
+    EXPECT_EQ(platform->QueuedThreads(), 2);
+    agent.reset();
+    platform->MarkOwnerGone();
+    RunThreads();
+    EXPECT_TRUE(transport->Requests().empty());
+    EXPECT_EQ(Record().shortCallsAfterOwnerGone, 0);
+}
+
+TEST_F(CoalescingTest, AThreadThatCannotStartDoesNotBlockLaterPolls) {
+    StartOnline();
+    platform->script.threadsStart = false;
+    Tick(kRequestTimeout);
+    platform->script.threadsStart = true;
+    transport->QueueReply("0 0000");
+    agent->OnTimer(POLL_TIMER);
+    RunThreads();
+    EXPECT_EQ(StatusRequests().size(), 2u);
+}
+
+TEST_F(CoalescingTest, StateChangedWhileTheTrayIsUpdatedIsShownAfterIt) {
+    StartOnline();
+    platform->afterTooltip = [&](const std::string& tooltip) {
+        if (tooltip != Tooltip(kNewMessagesText + "3")) return;
+        platform->afterTooltip = nullptr;
+        agent->OnCommand(ID_STATUS_OFFLINE);
+    };
+    transport->QueueReply("0 0003");
+    Tick(kRequestTimeout);
+    const TrayState tray = Record().tray;
+    EXPECT_EQ(tray.tooltip, Tooltip(kOfflineText));
+    EXPECT_FALSE(tray.animating);
+    EXPECT_EQ(tray.icon, 131);
+    EXPECT_EQ(tray.checks.at(ID_STATUS_OFFLINE), true);
+    EXPECT_EQ(tray.sounds, 1) << "the count shown first still sounded";
+}
+
+TEST_F(CoalescingTest, SoundOwedByAViewReplacedBeforeItWasShownStillPlays) {
+    settings.requestTimeout = 24 * 60 * 60 * 1000;
+    settings.awayTimeout = 3000;  // away at the second idle check
+    StartOnline();
+    platform->afterTooltip = [&](const std::string& tooltip) {
+        if (tooltip != Tooltip(kOfflineText)) return;
+        platform->afterTooltip = nullptr;
+        // While Offline is being shown: back online with 3 messages, then away
+        // detected; both views wait, and the second replaces the first.
+        agent->OnCommand(ID_STATUS_ONLINE);
+        transport->QueueReply("0 0003");
+        RunThreads();
+        agent->OnTimer(IDLE_TIMER);
+        agent->OnTimer(IDLE_TIMER);
+    };
+    agent->OnCommand(ID_STATUS_OFFLINE);
+    const TrayState tray = Record().tray;
+    EXPECT_EQ(agent->State().status, PresenceStatus::Away);
+    EXPECT_EQ(tray.tooltip, Tooltip(kNewMessagesText + "3"));
+    EXPECT_EQ(tray.frames, awayBlinkFrames);
+    EXPECT_EQ(tray.sounds, 1);
+}
+
+}  // namespace
+}  // namespace kov::test
