@@ -69,15 +69,6 @@ struct SignInEntry {
     bool remember = true;
 };
 
-// The service transport as the agent holds it: requests still running when the
-// agent closes are ended from the closing thread instead of being waited for.
-class AgentTransport : public Transport {
-public:
-    // Makes running ServiceRequest calls return "" soon and later ones at once.
-    // Called from any thread, while requests run.
-    virtual void Abort() = 0;
-};
-
 // All operations may be called from the UI thread and from the agent's worker
 // threads. The core keeps the platform alive (shared ownership) as long as any
 // worker runs, so a worker may still be inside a modal or network operation

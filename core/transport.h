@@ -11,4 +11,13 @@ public:
                                        std::string body, std::string headers) = 0;
 };
 
+// The service transport as the agent holds it: requests still running when the
+// agent closes are ended from the closing thread instead of being waited for.
+class AgentTransport : public Transport {
+public:
+    // Makes running ServiceRequest calls return "" soon and later ones at once.
+    // Called from any thread, while requests run.
+    virtual void Abort() = 0;
+};
+
 }  // namespace kov

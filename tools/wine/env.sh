@@ -63,7 +63,11 @@ ENV
   # Set only for Wine: the shell itself does not know the private locale.
   env LANG="$KOV_LANG" LC_ALL="$KOV_LANG" timeout 240 "$wine" wineboot -i >/dev/null 2>&1
   timeout 120 wineserver -w
-  wineserver -p
+  # Nothing that outlives this script may hold CTest's output pipes: the
+  # persistent server, and the services Wine starts with the first program
+  # of a fresh prefix, which we start here once for that reason.
+  wineserver -p >/dev/null 2>&1 </dev/null
+  env LANG="$KOV_LANG" LC_ALL="$KOV_LANG" timeout 60 "$wine" cmd /c exit >/dev/null 2>&1 </dev/null
   echo "Wine environment ready: $WINEARCH prefix, display $DISPLAY"
 }
 

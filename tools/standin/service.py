@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""Stand-in for the consultation service, for tests on loopback only.
+
+Usage
+    service.py [--certs DIR] [--listen URL ...] [--control ADDR:PORT]
+               [--prefix PATH] [--ready-file FILE]
+
+Service endpoints (--listen, repeatable; these four when none is given):
+    http://127.0.0.1:80                          plain HTTP
+    https://127.0.0.2:443/leaf-unknown-ca        leaf from a CA nobody trusts,
+                                                 the CA sent in the chain
+    https://127.0.0.3:443/leaf-expired           expired leaf from the test CA
+    https://127.0.0.4:443/leaf-other-host        leaf for "other.invalid"
+The name after the port picks NAME.chain.pem and NAME.key in --certs (made by
+tools/certs/make-certs.sh). Every endpoint serves the same script.
+
+Requests: one per connection. The target decides the kind:
+    PREFIX?do=login&...   login     default reply "0 standin-token"
+    PREFIX?do=get&...     get       default reply "0 0000"
+    PREFIX                probe     default reply "0"
+    anything else         other     default reply: a 404 page
+    unparsable head       malformed answered 400 by the HTTP parser, unscripted
+PREFIX is --prefix, default "/newmessages" (the agent's object name with the
+leading "/" that WinINet puts in the request line). Each kind has a queue of
+scripted replies; an empty queue gives the kind's default. Every request is
+logged as received: request line, headers and body, bytes exact.
+
+Control interface (plain HTTP, --control, default 127.0.0.1:8765):
+    POST /control/reset               forget script, log and counts; end hangs
+    POST /control/reply?kind=K&...    queue a reply for kind K; the request
+                                      body is the reply body, bytes exact
+    POST /control/default?kind=K&...  the same, but replace K's default
+    GET  /control/log                 number of logged requests, in decimal
+    GET  /control/log/N               raw bytes of request N (from 0), with
+                                      headers X-Standin-Endpoint, X-Standin-Kind
+    GET  /control/connections?endpoint=ADDR:PORT
+                                      connections accepted there, in decimal
+                                      (TLS ones counted before the handshake)
+    GET  /control/ping                "ok"
+  Reply parameters (all optional):
+    status=N       HTTP status, default 200
+    header=N: V    extra header line, repeatable
+    hang=S         wait S seconds before answering (a reset ends the wait and
+                   drops the connection unanswered)
+    cut=B          send only the first B body bytes of the promised length ...
+    cut_hang=S     ... wait S seconds, then close the connection
+    raw=1          the body is the whole response, sent as it is
+    length=0       no Content-Length; the end of the body is the close
+  Waits are capped at 300 s. Answers: 200 "ok", 400 or 404 with a reason.
+
+Start-up: every socket is bound before anything is served; a bind failure
+prints the address and the reason and exits with status 3. Once all are
+listening the process id is written to --ready-file. SIGTERM or SIGINT stops
+the service: hangs end, the endpoints close, the exit status is 0.
+"""
+import argparse
+import os
+import signal
+import ssl
+import sys
+import threading
+
+from control import ControlHandler
+from endpoints import Endpoint, parse_listen, tls_context
+from protocol import ServiceHandler
+from script import StandinState
+
+DEFAULT_LISTEN = (
+    "http://127.0.0.1:80",
+    "https://127.0.0.2:443/leaf-unknown-ca",
+    "https://127.0.0.3:443/leaf-expired",
+    "https://127.0.0.4:443/leaf-other-host",
+)
+EXIT_BIND_FAILED = 3
+
+
+def parse_arguments(argv):
+    parser = argparse.ArgumentParser(description="Stand-in consultation service (tests only)")
+    parser.add_argument("--certs", default="", help="directory made by make-certs.sh")
+    parser.add_argument("--listen", action="append", help="endpoint URL, repeatable")
+    parser.add_argument("--control", default="127.0.0.1:8765", help="control ADDR:PORT")
+    parser.add_argument("--prefix", default="/newmessages")
+    parser.add_argument("--ready-file", default="")
+    return parser.parse_args(argv)
+
+
+def fail(message):
+    print(f"standin: {message}", file=sys.stderr, flush=True)
+    sys.exit(EXIT_BIND_FAILED)
+
+
+def open_endpoint(address, handler, state, tls=None, prefix=""):
+    if not address[0].startswith("127."):
+        fail(f"{address[0]} is not a loopback address")
+    try:
+        return Endpoint(address, handler, state, tls, prefix)
+    except OSError as error:
+        fail(f"cannot listen on {address[0]}:{address[1]}: {error.strerror or error}")
+
+
+def load_certificate(certs, name):
+    base = os.path.join(certs, name)
+    try:
+        return tls_context(base + ".chain.pem", base + ".key")
+    except (OSError, ssl.SSLError) as error:
+        fail(f"cannot load certificate {base}: {error}")
+
+
+def open_endpoints(options, state):
+    """Binds every socket before anything is served."""
+    host, _, port = options.control.rpartition(":")
+    endpoints = [open_endpoint((host, int(port)), ControlHandler, state)]
+    for text in options.listen or DEFAULT_LISTEN:
+        try:
+            address, cert = parse_listen(text)
+        except ValueError as error:
+            fail(str(error))
+        tls = load_certificate(options.certs, cert) if cert else None
+        endpoints.append(open_endpoint(address, ServiceHandler, state, tls, options.prefix))
+    return endpoints
+
+
+def main(argv):
+    options = parse_arguments(argv)
+    state = StandinState()
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+
+    endpoints = open_endpoints(options, state)
+    threads = [endpoint.run_in_background() for endpoint in endpoints]
+    if options.ready_file:
+        with open(options.ready_file, "w") as ready:
+            ready.write(f"{os.getpid()}\n")
+    print("standin: listening on " + ", ".join(e.name for e in endpoints), flush=True)
+
+    while not stop.wait(0.5):
+        pass
+    state.release_all()
+    for endpoint in endpoints:
+        endpoint.shutdown()
+        endpoint.server_close()
+    for thread in threads:
+        thread.join(timeout=5)
+    print("standin: stopped", flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
