@@ -1,0 +1,19 @@
+#pragma once
+// Loads the thirteen user-interface texts from a module's string table.
+#include <windows.h>
+
+#include <string>
+
+#include "core/texts.h"
+
+namespace kov {
+
+// String-table entry `id` of `module` as Windows-1251 bytes; "" when the entry
+// is missing or empty.
+std::string LoadTableText(HMODULE module, UINT id);
+
+// Every text starts as its compiled-in copy and is replaced by the table entry
+// with the same id when that entry exists and is not empty.
+Texts LoadTexts(HMODULE module);
+
+}  // namespace kov

@@ -1,0 +1,193 @@
+// The icons of Kovarentis.exe: sizes and colour depths, the shared emblem-square
+// frame, the empty About icon and the spinning-letter frames.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+#include "shell/res/resource.h"
+#include "tests/shell/resources/resource_module.h"
+
+namespace kov::test {
+namespace {
+
+struct IconImage {
+    int width = 0, height = 0, bitCount = 0;
+    std::vector<uint8_t> bytes;  // BITMAPINFOHEADER, palette, colour bits, mask bits
+
+    uint32_t PaletteSize() const {
+        const uint32_t used = Dword(bytes, 32);
+        return used ? used : 1u << bitCount;
+    }
+    size_t ColourOffset() const { return 40 + 4 * PaletteSize(); }
+    size_t ColourStride() const { return (width * bitCount + 31) / 32 * 4; }
+    size_t MaskOffset() const { return ColourOffset() + ColourStride() * height; }
+    size_t MaskStride() const { return (width + 31) / 32 * 4; }
+
+    // Rows are stored bottom-up.
+    bool Transparent(int x, int y) const {
+        const uint8_t byte = bytes[MaskOffset() + (height - 1 - y) * MaskStride() + x / 8];
+        return (byte >> (7 - x % 8)) & 1;
+    }
+    COLORREF Colour(int x, int y) const {  // 8-bit images
+        const uint8_t index = bytes[ColourOffset() + (height - 1 - y) * ColourStride() + x];
+        return RGB(bytes[40 + 4 * index + 2], bytes[40 + 4 * index + 1], bytes[40 + 4 * index]);
+    }
+};
+
+// Every image of one icon group, as the group directory lists them.
+class IconGroup {
+public:
+    IconGroup(HMODULE module, int id) {
+        const auto directory = ResourceBytes(module, RT_GROUP_ICON, MAKEINTRESOURCEW(id), kRussian);
+        if (!directory || directory->size() < 6 || Word(*directory, 2) != 1) return;
+        const uint16_t count = Word(*directory, 4);
+        if (directory->size() < 6 + 14u * count) return;
+        for (uint16_t i = 0; i < count; ++i) {
+            const size_t entry = 6 + 14u * i;
+            IconImage image;
+            image.width = (*directory)[entry] ? (*directory)[entry] : 256;
+            image.height = (*directory)[entry + 1] ? (*directory)[entry + 1] : 256;
+            image.bitCount = Word(*directory, entry + 6);
+            const uint32_t declaredSize = Dword(*directory, entry + 8);
+            const uint16_t iconId = Word(*directory, entry + 12);
+            auto bytes = ResourceBytes(module, RT_ICON, MAKEINTRESOURCEW(iconId), kRussian);
+            if (!bytes || bytes->size() != declaredSize || bytes->size() < 40) return;
+            image.bytes = std::move(*bytes);
+            images_.push_back(std::move(image));
+        }
+        complete_ = true;
+    }
+
+    bool complete() const { return complete_; }
+    const std::vector<IconImage>& images() const { return images_; }
+    const IconImage* Image(int size) const {
+        for (const auto& image : images_) {
+            if (image.width == size) return &image;
+        }
+        return nullptr;
+    }
+
+private:
+    std::vector<IconImage> images_;
+    bool complete_ = false;
+};
+
+constexpr int kSixteenOnly[] = {IDI_AWAY,    IDI_OFFLINE,      IDI_CLOSE,        IDI_SIGN_IN_OUT,
+                                IDI_NEW_MESSAGE, IDI_CONNECTING_1, IDI_CONNECTING_2, IDI_CONNECTING_3,
+                                IDI_CONNECTING_4};
+constexpr int kFrames[] = {IDI_CONNECTING_1, IDI_CONNECTING_2, IDI_CONNECTING_3, IDI_CONNECTING_4};
+
+class AgentIcons : public ::testing::Test {
+protected:
+    UniqueModule agent_ = OpenForResources(AgentPath());
+    void SetUp() override { ASSERT_TRUE(agent_) << "cannot open the agent executable"; }
+};
+
+void ExpectImageLayout(const IconImage& image, int size, int bitCount) {
+    EXPECT_EQ(image.width, size);
+    EXPECT_EQ(image.bitCount, bitCount);
+    ASSERT_GE(image.bytes.size(), 40u);
+    EXPECT_EQ(Dword(image.bytes, 0), 40u) << "BITMAPINFOHEADER";
+    EXPECT_EQ(static_cast<int32_t>(Dword(image.bytes, 4)), size);
+    EXPECT_EQ(static_cast<int32_t>(Dword(image.bytes, 8)), 2 * size) << "colour and mask halves";
+    EXPECT_EQ(Word(image.bytes, 14), bitCount);
+    EXPECT_EQ(image.PaletteSize(), 1u << bitCount);
+    EXPECT_EQ(image.bytes.size(), image.MaskOffset() + image.MaskStride() * size);
+}
+
+TEST_F(AgentIcons, SizesAndColourDepths) {
+    const IconGroup online(agent_.Get(), IDI_ONLINE);
+    ASSERT_TRUE(online.complete());
+    ASSERT_EQ(online.images().size(), 2u);
+    ASSERT_TRUE(online.Image(16) && online.Image(32));
+    ExpectImageLayout(*online.Image(16), 16, 8);
+    ExpectImageLayout(*online.Image(32), 32, 8);
+
+    for (int id : kSixteenOnly) {
+        SCOPED_TRACE(id);
+        const IconGroup group(agent_.Get(), id);
+        ASSERT_TRUE(group.complete());
+        ASSERT_EQ(group.images().size(), 1u);
+        ExpectImageLayout(group.images()[0], 16, 8);
+    }
+
+    const IconGroup about(agent_.Get(), IDI_ABOUT);
+    ASSERT_TRUE(about.complete());
+    ASSERT_EQ(about.images().size(), 1u);
+    ExpectImageLayout(about.images()[0], 32, 4);
+}
+
+TEST_F(AgentIcons, OnlyTheCataloguedIconsExistAndAllAreRussian) {
+    for (int id = 128; id <= 145; ++id) {
+        const bool catalogued = std::set<int>{128, 130, 131, 132, 133, 135, 137, 138, 140, 141, 142}.count(id);
+        const auto languages = ResourceLanguages(agent_.Get(), RT_GROUP_ICON, MAKEINTRESOURCEW(id));
+        EXPECT_EQ(languages, catalogued ? std::vector<WORD>{kRussian} : std::vector<WORD>{}) << id;
+    }
+}
+
+TEST_F(AgentIcons, AboutIconIsFullyTransparent) {
+    const IconGroup about(agent_.Get(), IDI_ABOUT);
+    ASSERT_TRUE(about.complete() && about.images().size() == 1);
+    const IconImage& image = about.images()[0];
+    ASSERT_EQ(image.bytes.size(), image.MaskOffset() + image.MaskStride() * 32);
+    for (size_t i = image.ColourOffset(); i < image.MaskOffset(); ++i) {
+        ASSERT_EQ(image.bytes[i], 0) << "colour byte " << i;
+    }
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) ASSERT_TRUE(image.Transparent(x, y)) << x << "," << y;
+    }
+}
+
+// Each small picture is a square whose only transparent pixels are its corners,
+// framed in dark olive (greys for Offline).
+TEST_F(AgentIcons, EmblemSquaresShareTheirFrame) {
+    std::vector<int> ids(std::begin(kSixteenOnly), std::end(kSixteenOnly));
+    ids.push_back(IDI_ONLINE);
+    for (int id : ids) {
+        SCOPED_TRACE(id);
+        const IconGroup group(agent_.Get(), id);
+        ASSERT_TRUE(group.complete() && group.Image(16));
+        const IconImage& image = *group.Image(16);
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                const bool corner = (x == 0 || x == 15) && (y == 0 || y == 15);
+                EXPECT_EQ(image.Transparent(x, y), corner) << x << "," << y;
+            }
+        }
+        const COLORREF border = id == IDI_OFFLINE ? RGB(95, 95, 95) : RGB(96, 109, 51);
+        EXPECT_EQ(image.Colour(7, 0), border);
+        EXPECT_EQ(image.Colour(0, 7), border);
+    }
+}
+
+TEST_F(AgentIcons, ConnectingFramesDifferFromEachOther) {
+    std::vector<std::vector<uint8_t>> frames;
+    for (int id : kFrames) {
+        const IconGroup group(agent_.Get(), id);
+        ASSERT_TRUE(group.complete() && group.Image(16)) << id;
+        frames.push_back(group.Image(16)->bytes);
+    }
+    for (size_t a = 0; a < frames.size(); ++a) {
+        for (size_t b = a + 1; b < frames.size(); ++b) {
+            EXPECT_NE(frames[a], frames[b]) << kFrames[a] << " and " << kFrames[b];
+        }
+    }
+}
+
+// The system itself accepts every icon at the sizes it will ask for.
+TEST_F(AgentIcons, SystemLoadsEachIcon) {
+    std::vector<int> ids(std::begin(kSixteenOnly), std::end(kSixteenOnly));
+    ids.push_back(IDI_ONLINE);
+    ids.push_back(IDI_ABOUT);
+    for (int id : ids) {
+        for (int size : {16, 32}) {
+            UniqueIcon icon(static_cast<HICON>(
+                ::LoadImageW(agent_.Get(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
+            EXPECT_TRUE(icon) << id << " at " << size;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kov::test

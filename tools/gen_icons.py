@@ -1,0 +1,316 @@
+#!/usr/bin/env python3
+"""Draws the agent's icons and writes them as .ico files (standard library only).
+
+Every 16x16 picture is an olive square with transparent corner pixels, a
+one-pixel dark olive border and a white emblem letter or a symbol; images are
+8-bit palette bitmaps with a 1-bit mask. The About icon is a 32x32 16-colour
+image that is entirely transparent, so its menu square stays empty.
+
+    python3 tools/gen_icons.py [OUTPUT_DIR]      (default: shell/res)
+
+The output is deterministic; the committed files are what the build uses.
+"""
+import os
+import struct
+import sys
+
+BORDER = (96, 109, 51)
+OLIVE = (120, 136, 63)
+OLIVE_LIGHT = (147, 167, 78)
+GREY_BORDER = (95, 95, 95)
+GREY_TOP = (150, 150, 150)
+GREY_BOTTOM = (184, 184, 184)
+MESSAGE_FILL = (50, 58, 26)
+WHITE = (255, 255, 255)
+BLACK = (0, 0, 0)
+
+
+def parse_art(art):
+    """Rows of a square picture drawn as text, one character per pixel."""
+    rows = art.strip('\n').split('\n')
+    assert len(set(len(r) for r in rows)) == 1 and len(rows) == len(rows[0]), 'art must be square'
+    return rows
+
+
+# Overlay colours; '.' keeps what is underneath.
+INK = {
+    'W': WHITE,
+    'w': (232, 232, 232),    # the greyed letter
+    'K': BLACK,
+    'R': (214, 32, 32),      # cross and arrow
+    'r': (140, 18, 18),      # their shaded edge
+    'F': (70, 44, 20),       # door frame
+    'L': (201, 150, 88),     # door leaf
+    'l': (160, 110, 56),     # door leaf, shaded edge
+    'D': (24, 24, 16),       # the dark doorway
+    'm': MESSAGE_FILL,       # envelope flap lines
+}
+
+LETTER_16 = parse_art("""
+................
+................
+................
+....##....##....
+....##...##.....
+....##..##......
+....##.##.......
+....####........
+....####........
+....##.##.......
+....##..##......
+....##...##.....
+....##....##....
+................
+................
+................
+""")
+
+LETTER_32 = parse_art("""
+................................
+................................
+................................
+................................
+................................
+................................
+.........####.........####......
+.........####........####.......
+.........####.......####........
+.........####......####.........
+.........####.....####..........
+.........####....####...........
+.........####...####............
+.........####..####.............
+.........####.####..............
+.........#########..............
+.........########...............
+.........########...............
+.........#########..............
+.........####.####..............
+.........####..####.............
+.........####...####............
+.........####....####...........
+.........####.....####..........
+.........####......####.........
+.........####.......####........
+.........####........####.......
+.........####.........####......
+................................
+................................
+................................
+................................
+""")
+
+CLOCK = parse_art("""
+................
+................
+................
+................
+................
+................
+................
+.........KKKKK..
+........KWWKWWK.
+.......KWWWKWWWK
+.......KWWWKWWWK
+.......KWWWKKKWK
+.......KWWWWWWWK
+.......KWWWWWWWK
+........KWWWWWK.
+.........KKKKK..
+""")
+
+CROSS = parse_art("""
+................
+................
+..rr........rr..
+..rRr......rRr..
+...rRr....rRr...
+....rRr..rRr....
+.....rRrrRr.....
+......rRRr......
+......rRRr......
+.....rRrrRr.....
+....rRr..rRr....
+...rRr....rRr...
+..rRr......rRr..
+..rr........rr..
+................
+................
+""")
+
+DOOR = parse_art("""
+................
+................
+.......FFFFFFF..
+.......FlLDDDF..
+.......FlLLDDF..
+...r...FlLLDDF..
+..rR...FlLLDDF..
+.rRRRRRRlLLDDF..
+.rRRRRRRlLLDDF..
+..rR...FlLLDDF..
+...r...FlLLDDF..
+.......FlLLDDF..
+.......FlLLDDF..
+.......FlLDDDF..
+.......FFFFFFF..
+................
+""")
+
+ENVELOPE = parse_art("""
+................
+................
+................
+..WWWWWWWWWWWW..
+..WmWWWWWWWWmW..
+..WWmWWWWWWmWW..
+..WWWmWWWWmWWW..
+..WWWWmWWmWWWW..
+..WWWWWmmWWWWW..
+..WWWWWWWWWWWW..
+..WWWWWWWWWWWW..
+..WWWWWWWWWWWW..
+..WWWWWWWWWWWW..
+................
+................
+................
+""")
+
+
+def rotate_quarter(rows):
+    """The picture turned a quarter turn clockwise."""
+    size = len(rows)
+    return [''.join(rows[size - 1 - x][y] for x in range(size)) for y in range(size)]
+
+
+def rotate(rows, quarters):
+    for _ in range(quarters % 4):
+        rows = rotate_quarter(rows)
+    return rows
+
+
+def blend(a, b, t):
+    return tuple(round(a[i] + (b[i] - a[i]) * t) for i in range(3))
+
+
+def square(size, border, top, bottom):
+    """Emblem square: corners transparent (None), border, fill shading top to bottom."""
+    pixels = []
+    for y in range(size):
+        shade = blend(top, bottom, (y - 1) / (size - 3)) if 0 < y < size - 1 else border
+        row = []
+        for x in range(size):
+            corner = x in (0, size - 1) and y in (0, size - 1)
+            edge = x in (0, size - 1) or y in (0, size - 1)
+            row.append(None if corner else border if edge else shade)
+        pixels.append(row)
+    return pixels
+
+
+def paint(pixels, art, ink):
+    """Overlays art (rows of characters) in the colours `ink` gives them."""
+    for y, line in enumerate(art):
+        for x, ch in enumerate(line):
+            if ch != '.':
+                pixels[y][x] = ink[ch]
+    return pixels
+
+
+def olive_square(size=16):
+    return square(size, BORDER, OLIVE, OLIVE_LIGHT)
+
+
+def flat_olive_square(size=16):
+    return square(size, BORDER, OLIVE, OLIVE)
+
+
+# ---------------------------------------------------------------- .ico writing
+
+def palette_of(images, depth):
+    colours = [BLACK]
+    for pixels in images:
+        for row in pixels:
+            for c in row:
+                if c is not None and c not in colours:
+                    colours.append(c)
+    if len(colours) > 1 << depth:
+        raise ValueError('too many colours for %d bits' % depth)
+    return colours + [BLACK] * ((1 << depth) - len(colours))
+
+
+def row_bytes(bits_per_row):
+    return (bits_per_row + 31) // 32 * 4
+
+
+def dib(pixels, depth, palette):
+    """BITMAPINFOHEADER, palette, colour bits and mask, rows bottom-up."""
+    size = len(pixels)
+    index = {c: i for i, c in reversed(list(enumerate(palette)))}
+    colour_rows, mask_rows = [], []
+    for row in reversed(pixels):
+        indices = [0 if c is None else index[c] for c in row]
+        bits = 0
+        for i in indices:
+            bits = (bits << depth) | i
+        colour = bits.to_bytes(size * depth // 8, 'big')
+        colour_rows.append(colour.ljust(row_bytes(size * depth), b'\0'))
+        mask = 0
+        for c in row:
+            mask = (mask << 1) | (c is None)
+        mask_rows.append(mask.to_bytes(size // 8, 'big').ljust(row_bytes(size), b'\0'))
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, depth, 0,
+                         0, 0, 0, 0, 0)
+    table = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in palette)
+    return header + table + b''.join(colour_rows) + b''.join(mask_rows)
+
+
+def ico(images):
+    """images: list of (pixels, depth). One palette per image."""
+    blobs = [dib(p, d, palette_of([p], d)) for p, d in images]
+    out = struct.pack('<HHH', 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for (pixels, depth), blob in zip(images, blobs):
+        size = len(pixels)
+        colours = 0 if depth >= 8 else 1 << depth
+        out += struct.pack('<BBBBHHII', size % 256, size % 256, colours, 0, 1, depth,
+                           len(blob), offset)
+        offset += len(blob)
+    return out + b''.join(blobs)
+
+
+def transparent(size):
+    return [[None] * size for _ in range(size)]
+
+
+def icons():
+    """File name -> list of (pixels, bits per pixel)."""
+    def emblem(base, quarters=0, colour=WHITE):
+        return paint(base, rotate(LETTER_16, quarters), {'#': colour})
+
+    return {
+        'online.ico': [(emblem(olive_square()), 8),
+                       (paint(olive_square(32), LETTER_32, {'#': WHITE}), 8)],
+        'away.ico': [(paint(emblem(olive_square()), CLOCK, INK), 8)],
+        'offline.ico': [(emblem(square(16, GREY_BORDER, GREY_TOP, GREY_BOTTOM), colour=INK['w']), 8)],
+        'close.ico': [(paint(olive_square(), CROSS, INK), 8)],
+        'sign_in_out.ico': [(paint(olive_square(), DOOR, INK), 8)],
+        'new_message.ico': [(paint(square(16, BORDER, MESSAGE_FILL, MESSAGE_FILL), ENVELOPE, INK), 8)],
+        'about.ico': [(transparent(32), 4)],
+        'connecting_1.ico': [(emblem(flat_olive_square(), 1), 8)],
+        'connecting_2.ico': [(emblem(flat_olive_square(), 2), 8)],
+        'connecting_3.ico': [(emblem(flat_olive_square(), 3), 8)],
+        'connecting_4.ico': [(emblem(flat_olive_square(), 0), 8)],
+    }
+
+
+def main(argv):
+    out_dir = argv[1] if len(argv) > 1 else os.path.join(
+        os.path.dirname(os.path.abspath(__file__)), '..', 'shell', 'res')
+    os.makedirs(out_dir, exist_ok=True)
+    for name, images in icons().items():
+        with open(os.path.join(out_dir, name), 'wb') as f:
+            f.write(ico(images))
+
+
+if __name__ == '__main__':
+    main(sys.argv)
