@@ -1,29 +1,13 @@
 """The stand-in service's own behaviour, natively: scripted replies, the raw
 request log and the control interface, on ephemeral loopback ports."""
-import http.client
-import os
-import socket
-import sys
 import threading
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                "..", "..", "tools", "standin"))
-
-from control import ControlHandler  # noqa: E402
-from endpoints import Endpoint, parse_listen  # noqa: E402
-from protocol import ServiceHandler, request_kind  # noqa: E402
-from script import StandinState  # noqa: E402
-
-
-def exchange(port, raw_request: bytes) -> bytes:
-    with socket.create_connection(("127.0.0.1", port), timeout=10) as connection:
-        connection.sendall(raw_request)
-        received = b""
-        while chunk := connection.recv(65536):
-            received += chunk
-        return received
+from standin_harness import RunningStandin, exchange
+# The harness puts tools/standin on the module path.
+from endpoints import parse_listen
+from protocol import request_kind
 
 
 class RequestKindTest(unittest.TestCase):
@@ -46,30 +30,12 @@ class RequestKindTest(unittest.TestCase):
 
 class StandinServiceTest(unittest.TestCase):
     def setUp(self):
-        self.state = StandinState()
-        self.service = Endpoint(("127.0.0.1", 0), ServiceHandler, self.state, prefix="/newmessages")
-        self.control = Endpoint(("127.0.0.1", 0), ControlHandler, self.state)
-        for endpoint in (self.service, self.control):
-            endpoint.run_in_background()
+        self.standin = RunningStandin()
+        self.state, self.service = self.standin.state, self.standin.service
+        self.call_control, self.get = self.standin.call_control, self.standin.get
 
     def tearDown(self):
-        self.state.release_all()
-        for endpoint in (self.service, self.control):
-            endpoint.shutdown()
-            endpoint.server_close()
-
-    def call_control(self, method, target, body=b""):
-        connection = http.client.HTTPConnection("127.0.0.1", self.control.server_address[1],
-                                                timeout=10)
-        connection.request(method, target, body=body)
-        response = connection.getresponse()
-        result = response.status, response.read(), response.headers
-        connection.close()
-        return result
-
-    def get(self, target):
-        request = f"GET {target} HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n".encode()
-        return exchange(self.service.server_address[1], request)
+        self.standin.stop()
 
     def test_queued_replies_come_in_order_then_the_default(self):
         self.call_control("POST", "/control/reply?kind=get", b"0 0001")

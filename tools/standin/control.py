@@ -1,46 +1,20 @@
-"""The control interface: tests script the replies and read the log over
-plain HTTP. The routes are described at the top of service.py."""
+"""The control interface: tests and the demo script the replies, read the
+log and steer the consultation over plain HTTP. The routes are described at
+the top of service.py."""
 import re
 from http.server import BaseHTTPRequestHandler
 from urllib.parse import parse_qs, urlsplit
 
+import consultation_routes
+from params import ControlError, flag, header, single
 from script import KINDS, Reply, StandinState
 
 MAX_CONTROL_BODY = 16 << 20
 LOG_ENTRY = re.compile(r"/control/log/(\d+)")
 
 
-class ControlError(Exception):
-    def __init__(self, status: int, message: str):
-        super().__init__(message)
-        self.status = status
-
-
-def _single(params, name, convert, default):
-    values = params.get(name)
-    if not values:
-        return default
-    try:
-        return convert(values[-1])
-    except ValueError:
-        raise ControlError(400, f"bad value for {name}: {values[-1]!r}")
-
-
-def _flag(text: str) -> bool:
-    if text not in ("0", "1"):
-        raise ValueError(text)
-    return text == "1"
-
-
-def _header(text: str):
-    name, colon, value = text.partition(":")
-    if not colon or not name.strip():
-        raise ControlError(400, f"header wants 'Name: value', got {text!r}")
-    return name.strip(), value.strip()
-
-
 def reply_kind(params) -> str:
-    kind = _single(params, "kind", str, "")
+    kind = single(params, "kind", str, "")
     if kind not in KINDS:
         raise ControlError(400, f"kind must be one of {', '.join(KINDS)}")
     return kind
@@ -48,18 +22,56 @@ def reply_kind(params) -> str:
 
 def reply_from(params, body: bytes) -> Reply:
     reply = Reply(
-        status=_single(params, "status", int, 200),
+        status=single(params, "status", int, 200),
         body=body,
-        headers=[_header(text) for text in params.get("header", [])],
-        hang=_single(params, "hang", float, 0.0),
-        cut=_single(params, "cut", int, None),
-        cut_hang=_single(params, "cut_hang", float, 0.0),
-        raw=_single(params, "raw", _flag, False),
-        length=_single(params, "length", _flag, True),
+        headers=[header(text) for text in params.get("header", [])],
+        hang=single(params, "hang", float, 0.0),
+        cut=single(params, "cut", int, None),
+        cut_hang=single(params, "cut_hang", float, 0.0),
+        raw=single(params, "raw", flag, False),
+        length=single(params, "length", flag, True),
     )
     if reply.cut is not None and not 0 <= reply.cut <= len(body):
         raise ControlError(400, "cut must lie within the body")
     return reply
+
+
+# Script and log routes, called like those of consultation_routes.
+def _ping(server, params, body):
+    return b"ok"
+
+
+def _log_size(server, params, body):
+    return str(server.state.log_size()).encode()
+
+
+def _connections(server, params, body):
+    return str(server.state.connections(single(params, "endpoint", str, ""))).encode()
+
+
+def _reset(server, params, body):
+    server.state.reset()
+    if server.service_switch is not None:
+        failure = server.service_switch.come_back()
+        if failure:
+            raise ControlError(500, failure)
+    return b"ok"
+
+
+def _queue(server, params, body):
+    server.state.queue_reply(reply_kind(params), reply_from(params, body))
+    return b"ok"
+
+
+def _default(server, params, body):
+    server.state.set_default(reply_kind(params), reply_from(params, body))
+    return b"ok"
+
+
+GET_ROUTES = {"/control/ping": _ping, "/control/log": _log_size,
+              "/control/connections": _connections, **consultation_routes.GET_ROUTES}
+POST_ROUTES = {"/control/reset": _reset, "/control/reply": _queue,
+               "/control/default": _default, **consultation_routes.POST_ROUTES}
 
 
 class ControlHandler(BaseHTTPRequestHandler):
@@ -91,35 +103,26 @@ class ControlHandler(BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def _get(self, path, params):
-        state: StandinState = self.server.state
-        if path == "/control/ping":
-            return 200, b"ok", {}
-        if path == "/control/log":
-            return 200, str(state.log_size()).encode(), {}
-        if path == "/control/connections":
-            endpoint = _single(params, "endpoint", str, "")
-            return 200, str(state.connections(endpoint)).encode(), {}
         entry_match = LOG_ENTRY.fullmatch(path)
         if entry_match:
-            entry = state.logged(int(entry_match.group(1)))
-            if entry is None:
-                raise ControlError(404, "no such log entry")
-            return 200, entry.raw, {"X-Standin-Endpoint": entry.endpoint,
-                                    "X-Standin-Kind": entry.kind}
-        raise ControlError(404, f"no GET route {path}")
+            return self._log_entry(int(entry_match.group(1)))
+        if path not in GET_ROUTES:
+            raise ControlError(404, f"no GET route {path}")
+        return 200, GET_ROUTES[path](self.server, params, b""), {}
+
+    def _log_entry(self, index):
+        state: StandinState = self.server.state
+        entry = state.logged(index)
+        if entry is None:
+            raise ControlError(404, "no such log entry")
+        return 200, entry.raw, {"X-Standin-Endpoint": entry.endpoint,
+                                "X-Standin-Kind": entry.kind}
 
     def _post(self, path, params):
-        state: StandinState = self.server.state
         body = self._read_body()
-        if path == "/control/reset":
-            state.reset()
-        elif path == "/control/reply":
-            state.queue_reply(reply_kind(params), reply_from(params, body))
-        elif path == "/control/default":
-            state.set_default(reply_kind(params), reply_from(params, body))
-        else:
+        if path not in POST_ROUTES:
             raise ControlError(404, f"no POST route {path}")
-        return 200, b"ok", {}
+        return 200, POST_ROUTES[path](self.server, params, body), {}
 
     def _read_body(self) -> bytes:
         length = self.headers.get("Content-Length", "0")

@@ -1,7 +1,9 @@
 """Listening endpoints: plain HTTP or TLS, one request thread per connection."""
+import socket
 import ssl
 import threading
 from http.server import ThreadingHTTPServer
+from typing import List, Optional
 from urllib.parse import urlsplit
 
 from script import StandinState
@@ -20,6 +22,7 @@ class Endpoint(ThreadingHTTPServer):
         self.prefix = prefix
         super().__init__(address, handler)
         self.name = "{}:{}".format(*self.server_address[:2])  # the bound port, also for port 0
+        self.service_switch: Optional[ServiceSwitch] = None  # the control endpoint's only
 
     def finish_request(self, request, client_address):
         self.state.count_connection(self.name)
@@ -41,6 +44,51 @@ class Endpoint(ThreadingHTTPServer):
                                   name=f"endpoint {self.name}", daemon=True)
         thread.start()
         return thread
+
+    def stop_listening(self):
+        """Closes the listening socket once the accept loop has ended, so that
+        clients are refused; connections already accepted are answered."""
+        self.shutdown()
+        self.socket.close()
+
+    def listen_again(self):
+        """Binds the same address anew (the bound port, also after port 0)."""
+        self.socket = socket.socket(self.address_family, self.socket_type)
+        try:
+            self.server_bind()
+            self.server_activate()
+        except OSError:
+            self.socket.close()
+            raise
+        self.run_in_background()
+
+
+class ServiceSwitch:
+    """Takes the service endpoints off the network and brings them back, the
+    way a stopped web server looks to a client: the connection is refused."""
+
+    def __init__(self, endpoints: List[Endpoint]):
+        self._lock = threading.Lock()
+        self._endpoints = endpoints
+        self._down: List[Endpoint] = []
+
+    def go_down(self):
+        with self._lock:
+            for endpoint in self._endpoints:
+                if endpoint not in self._down:
+                    endpoint.stop_listening()
+                    self._down.append(endpoint)
+
+    def come_back(self) -> str:
+        """"" when every endpoint listens again, else why one could not."""
+        with self._lock:
+            for endpoint in list(self._down):
+                try:
+                    endpoint.listen_again()
+                except OSError as error:
+                    return f"cannot listen on {endpoint.name} again: {error.strerror or error}"
+                self._down.remove(endpoint)
+            return ""
 
 
 def tls_context(chain_file: str, key_file: str) -> ssl.SSLContext:

@@ -1,9 +1,12 @@
 """The service side of the agent's protocol: what a request asks for and how
-a scripted reply goes out on the wire."""
+a reply goes out on the wire."""
 import socket
 from http import HTTPStatus
 from http.server import BaseHTTPRequestHandler
+from typing import Dict
+from urllib.parse import unquote_to_bytes
 
+from consultation import ServiceRequest
 from script import LoggedRequest, Reply, StandinState
 
 MAX_REQUEST_BODY = 1 << 20
@@ -23,6 +26,22 @@ def request_kind(target: str, prefix: str) -> str:
         return "probe"
     action = query.split("&", 1)[0]
     return {"do=login": "login", "do=get": "get"}.get(action, "other")
+
+
+def query_values(target: str) -> Dict[str, bytes]:
+    """The query's values, percent-decoded to bytes; a name given twice keeps
+    its last value.
+
+    The request line reaches us decoded as Latin-1, so encoding it back gives
+    the bytes as sent: Windows-1251 logins come out right whether the agent
+    encoded them or not.
+    """
+    _, _, query = target.partition("?")
+    values = {}
+    for pair in query.encode("latin-1").split(b"&"):
+        name, _, value = pair.partition(b"=")
+        values[unquote_to_bytes(name).decode("latin-1")] = unquote_to_bytes(value)
+    return values
 
 
 def response_bytes(reply: Reply) -> bytes:
@@ -90,8 +109,14 @@ class ServiceHandler(BaseHTTPRequestHandler):
         self._read_body()
         kind = request_kind(self.path, self.server.prefix)
         self._log(kind)
-        self._send(state, state.next_reply(kind))
+        self._send(state, state.next_reply(kind, self._service_request()))
         self.close_connection = True
+
+    def _service_request(self) -> ServiceRequest:
+        scheme = "https" if self.server.tls else "http"
+        host = self.headers.get("Host") or self.server.name
+        return ServiceRequest(path=self.path.partition("?")[0], query=query_values(self.path),
+                              base_url=f"{scheme}://{host}")
 
     def _log(self, kind):
         self.server.state.log_request(

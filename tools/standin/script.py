@@ -1,44 +1,27 @@
-"""The stand-in's state: scripted replies, the request log, connection counts.
+"""The stand-in's state: scripted replies, the request log, connection counts,
+and the consultation logic that answers what the script leaves open.
 
 Everything here is shared by the request threads of all endpoints and the
-control interface, so every access goes through one lock.
+control interface, so every access goes through one lock (the consultation
+keeps its own).
 """
 import threading
-from dataclasses import dataclass, field
-from typing import Dict, List, Optional, Tuple
+from dataclasses import dataclass
+from typing import Dict, List, Optional
+
+from consultation import Consultation, ServiceRequest
+from pages import not_found
+from replies import Reply
 
 KINDS = ("login", "get", "probe", "other")
 MAX_WAIT_SECONDS = 300.0
 
 
-@dataclass
-class Reply:
-    """One scripted answer.
-
-    hang:     seconds to wait before anything is sent
-    cut:      send only this many body bytes (Content-Length still promises
-              the whole body), then wait cut_hang seconds and close
-    raw:      body is the whole response, status line and headers included
-    length:   send a Content-Length header
-    """
-    status: int = 200
-    body: bytes = b""
-    headers: List[Tuple[str, str]] = field(default_factory=list)
-    hang: float = 0.0
-    cut: Optional[int] = None
-    cut_hang: float = 0.0
-    raw: bool = False
-    length: bool = True
-
-
-def default_replies() -> Dict[str, Reply]:
-    """Answers given when a kind's queue is empty."""
-    return {
-        "login": Reply(body=b"0 standin-token"),
-        "get": Reply(body=b"0 0000"),
-        "probe": Reply(body=b"0"),
-        "other": Reply(status=404, body=b"<html><body>Not found</body></html>"),
-    }
+def fixed_default(kind: str) -> Reply:
+    """What a kind answers when neither the script nor the logic does."""
+    if kind == "other":
+        return not_found()
+    return Reply(body={"login": b"0 standin-token", "get": b"0 0000", "probe": b"0"}[kind])
 
 
 @dataclass
@@ -49,19 +32,22 @@ class LoggedRequest:
 
 
 class StandinState:
-    def __init__(self):
+    def __init__(self, demo: bool = False):
         self._lock = threading.Lock()
         self._release = threading.Event()
+        self.consultation = Consultation(demo)
         self._reset_locked()
 
     def _reset_locked(self):
         self._queues: Dict[str, List[Reply]] = {kind: [] for kind in KINDS}
-        self._defaults = default_replies()
+        self._defaults: Dict[str, Reply] = {}  # set through the control interface
+        self.consultation.reset()
         self._log: List[LoggedRequest] = []
         self._connections: Dict[str, int] = {}
 
     def reset(self):
-        """Forgets the script, the log and the counts; ends every hang."""
+        """Forgets the script, the log and the counts, puts the consultation
+        back as it started; ends every hang."""
         with self._lock:
             self._reset_locked()
             self._release.set()
@@ -81,10 +67,15 @@ class StandinState:
         with self._lock:
             self._defaults[kind] = reply
 
-    def next_reply(self, kind: str) -> Reply:
+    def next_reply(self, kind: str, request: ServiceRequest) -> Reply:
+        """A queued reply first, then a default set by the control interface,
+        then the consultation logic, then the kind's fixed default."""
         with self._lock:
             queue = self._queues[kind]
-            return queue.pop(0) if queue else self._defaults[kind]
+            scripted = queue.pop(0) if queue else self._defaults.get(kind)
+        if scripted is not None:
+            return scripted
+        return self.consultation.answer(kind, request) or fixed_default(kind)
 
     def wait(self, seconds: float) -> bool:
         """Sleeps up to `seconds`; False when a reset or stop cut it short."""
