@@ -1,0 +1,94 @@
+#include "shell/framework/menu.h"
+
+#include <utility>
+
+#include "shell/framework/window.h"
+
+namespace kov {
+namespace {
+
+// The menu's own data field leads back from a handle to its Menu object.
+void BindObject(HMENU menu, Menu* object) {
+    MENUINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_MENUDATA;
+    info.dwMenuData = reinterpret_cast<ULONG_PTR>(object);
+    ::SetMenuInfo(menu, &info);
+}
+
+bool HoldsItem(HMENU menu, UINT itemId) {
+    const int count = ::GetMenuItemCount(menu);
+    for (int position = 0; position < count; ++position) {
+        if (!::GetSubMenu(menu, position) && ::GetMenuItemID(menu, position) == itemId) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+Menu::~Menu() { Destroy(); }
+
+Menu* Menu::FromHandle(HMENU menu) {
+    if (!menu) return nullptr;
+    MENUINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_MENUDATA;
+    if (!::GetMenuInfo(menu, &info)) return nullptr;
+    return reinterpret_cast<Menu*>(info.dwMenuData);
+}
+
+bool Menu::CreatePopup() {
+    Destroy();
+    menu_ = ::CreatePopupMenu();
+    if (!menu_) return false;
+    BindObject(menu_, this);
+    return true;
+}
+
+void Menu::Destroy() {
+    if (!menu_) return;
+    BindObject(menu_, nullptr);
+    ::DestroyMenu(menu_);
+    menu_ = nullptr;
+}
+
+bool Menu::Append(UINT flags, UINT_PTR id, const char* item) {
+    return menu_ && ::AppendMenuA(menu_, flags, id, item);
+}
+
+DWORD Menu::CheckItem(UINT item, UINT flags) {
+    return menu_ ? ::CheckMenuItem(menu_, item, flags) : static_cast<DWORD>(-1);
+}
+
+bool Menu::SetDefaultItem(UINT item, bool byPosition) {
+    return menu_ && ::SetMenuDefaultItem(menu_, item, byPosition ? TRUE : FALSE);
+}
+
+UINT Menu::ItemId(int position) const {
+    return menu_ ? ::GetMenuItemID(menu_, position) : static_cast<UINT>(-1);
+}
+
+BOOL Menu::TrackPopup(UINT flags, int x, int y, HWND owner) {
+    if (!menu_) return FALSE;
+    // The owner's measure requests name no menu: it learns which one is open here.
+    Window* window = Window::FromHandle(owner);
+    Menu* previous = nullptr;
+    if (window) previous = std::exchange(window->trackedMenu_, this);
+    const BOOL result = ::TrackPopupMenu(menu_, flags, x, y, 0, owner, nullptr);
+    if (window) window->trackedMenu_ = previous;
+    return result;
+}
+
+Menu* Menu::FindMenuHolding(UINT itemId) {
+    if (!menu_) return nullptr;
+    if (HoldsItem(menu_, itemId)) return this;
+    const int count = ::GetMenuItemCount(menu_);
+    for (int position = 0; position < count; ++position) {
+        Menu* sub = FromHandle(::GetSubMenu(menu_, position));
+        Menu* holder = sub ? sub->FindMenuHolding(itemId) : nullptr;
+        if (holder) return holder;
+    }
+    return nullptr;
+}
+
+}  // namespace kov

@@ -1,0 +1,181 @@
+#pragma once
+// The agent's icon in the notification area: icon, tooltip and balloon tips,
+// the right-click menu and the double-click command, and the frame animation
+// of the icon (a timer on the tray's own window, or a worker thread).
+//
+// The object is used from the UI thread, from poll worker threads and from its
+// own animation worker. Every operation that writes the notification record
+// holds recordLock_ while it writes and while the shell reads the record, so
+// no call ever carries one thread's flags with another thread's data.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstddef>
+#include <mutex>
+#include <vector>
+
+#include "shell/framework/handles.h"
+#include "shell/framework/window.h"
+
+namespace kov {
+
+class Menu;
+
+// Timer id of a timer-mode animation on the tray's window.
+constexpr UINT ANIMATION_TIMER = 4567;
+
+// The record is handed to the shell in the layout that ends with guidItem
+// (no balloon-icon handle): 504 bytes on 32-bit Windows.
+constexpr DWORD kTrayRecordSize = offsetof(NOTIFYICONDATAA, guidItem) + sizeof(GUID);
+#ifndef _WIN64
+static_assert(kTrayRecordSize == 504, "the 32-bit notification record is 504 bytes");
+#endif
+
+// What the tray needs from the system. Each default calls the system; tests
+// derive from it to watch the shell calls, set the version and the clock.
+class TrayPlatform {
+public:
+    virtual ~TrayPlatform() = default;
+    // Shell_NotifyIconA.
+    virtual BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAA& record);
+    // The low byte of GetVersion.
+    virtual DWORD MajorVersion();
+    // Windows NT of major version 5 or later: balloon tips exist.
+    virtual bool IsWin2kOrLater();
+    // Local date and time, counted in whole seconds.
+    virtual long long LocalSeconds();
+    // The animation worker's pause: waits for the wake event or the time-out,
+    // returns as WaitForSingleObject.
+    virtual DWORD WaitBetweenFrames(HANDLE wake, DWORD milliseconds);
+};
+
+// The platform that talks to the real system.
+TrayPlatform& SystemTrayPlatform();
+
+class CSystemTray : public Window {
+public:
+    explicit CSystemTray(TrayPlatform& platform = SystemTrayPlatform());
+    // Removes the icon, ends the animation and destroys the hidden window; call
+    // it on the thread that called Create.
+    ~CSystemTray() override;
+
+    // Creates the hidden window on the calling thread and adds the icon. The
+    // balloon text and title may be null (no first balloon, empty title).
+    BOOL Create(UINT callbackMessage, const char* tooltip, HICON icon, UINT iconId,
+                const char* balloonText = nullptr, const char* balloonTitle = nullptr,
+                DWORD balloonIconKind = NIIF_NONE, UINT balloonTimeoutSeconds = 10);
+
+    // Shows an icon that the caller keeps owning.
+    BOOL SetIcon(HICON icon);
+    // Shows an icon resource of the program; the loaded icon lives as long as
+    // it is the current or the saved icon.
+    BOOL SetIcon(UINT resourceId);
+    HICON GetIcon();
+    // Cut to 127 bytes.
+    BOOL SetTooltipText(const char* text);
+    // Text cut to 255 bytes, title (may be null) to 63; timeout in seconds.
+    BOOL ShowBalloon(const char* text, const char* title, DWORD iconKind, UINT timeoutSeconds);
+    BOOL RemoveIcon();
+    // The default item of the popup menu and of a double click: a command id,
+    // or a position when byPosition is set.
+    BOOL SetMenuDefaultItem(UINT item, BOOL byPosition);
+
+    // The window that owns the popup menu and receives the commands: the
+    // application's main window.
+    void SetTargetWindow(HWND target) { target_.store(target); }
+
+    // The menu shown on a right click; not owned, set by the agent from any thread.
+    std::atomic<Menu*> popupMenu{nullptr};
+
+    // Frames for Animate: handles the caller keeps owning, in display order.
+    BOOL SetIconList(const HICON* icons, UINT count);
+    // Cycles through the frames after stopping any running animation. Timer
+    // mode steps every period on the tray's thread until the duration (whole
+    // seconds, 0 or 0xFFFFFFFF for no limit) has passed; worker mode steps
+    // every 200 ms whatever the period, until stopped. True when a timer was set.
+    BOOL Animate(UINT periodMs, DWORD durationSeconds, BOOL useWorker);
+    // Shows the next frame.
+    BOOL StepAnimation();
+    // Stops the animation and shows the icon that was current when it began;
+    // on return the worker has ended. True when a timer was killed.
+    BOOL StopAnimation();
+    // WM_TIMER of the tray's window.
+    void OnAnimationTimer(UINT_PTR timerId);
+
+    // The shell's callback for the icon: iconId from wParam, the mouse message
+    // from lParam.
+    virtual LRESULT OnTrayNotification(WPARAM iconId, LPARAM mouseMessage);
+    // Called with a menu loaded from the program's menu resources just before
+    // it is shown.
+    virtual void PrepareMenu(HMENU /*menu*/) {}
+
+protected:
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnTimer(UINT_PTR timerId) override;
+
+private:
+    struct MenuDefault {
+        UINT item;
+        BOOL byPosition;
+    };
+
+    LRESULT OnTaskbarCreated();
+    LRESULT ShowPopupMenu(HWND target, UINT iconId, MenuDefault menuDefault);
+    void PostDefaultCommand(HWND target, UINT iconId, MenuDefault menuDefault);
+
+    // These expect recordLock_ to be held.
+    BOOL Notify(DWORD message);
+    BOOL SetIconHeld(HICON icon);
+    void ReleaseUnusedIcons();
+
+    // These expect animationControl_ to be held.
+    BOOL StopAnimationHeld();
+    void StopWorker();
+    void StartWorker();
+    static DWORD WINAPI AnimationWorker(LPVOID tray);
+
+    TrayPlatform& platform_;
+    std::atomic<HWND> target_{nullptr};
+    std::atomic<UINT> callbackMessage_{0};
+    // The thread inside a shell call, 0 when none is (written under recordLock_).
+    std::atomic<DWORD> notifyingThread_{0};
+    // What the shell's callback reads. The callback can arrive on a thread
+    // that holds recordLock_ in a shell call (a thread waiting for a sent
+    // message takes in the messages sent to it), so these have their own guard.
+    std::atomic<UINT> iconId_{0};
+    std::mutex menuDefaultLock_;
+    UINT defaultItem_ = 0;
+    BOOL defaultByPosition_ = TRUE;
+
+    // Guards the record and every field below it up to the animation control.
+    std::mutex recordLock_;
+    NOTIFYICONDATAA record_;
+    BOOL enabled_ = FALSE;
+    BOOL hidden_ = TRUE;
+    BOOL removed_ = TRUE;
+    // The icon belongs in the notification area (Create without RemoveIcon):
+    // a new taskbar gets it again.
+    bool wanted_ = false;
+    const BOOL win2k_;
+    std::vector<HICON> frameList_;
+    UINT_PTR animationTimerId_ = 0;
+    int frameIndex_ = 0;
+    long long animationStart_ = 0;
+    DWORD animationDuration_ = 0;
+    HICON savedIcon_ = nullptr;
+    // Icons loaded by resource id, kept while current or saved.
+    std::vector<UniqueIcon> loadedIcons_;
+
+    // Serialises Animate, StopAnimation, SetIconList and the timer handler as
+    // whole operations (at most one worker at a time). Taken before
+    // recordLock_; the worker never takes it, so a stop may wait for the worker
+    // while holding it.
+    std::mutex animationControl_;
+    UniqueHandle animationWorker_;
+    std::atomic<bool> animationRunning_{false};
+    // Set to wake the worker from its pause when it is stopped.
+    UniqueHandle workerWake_;
+};
+
+}  // namespace kov

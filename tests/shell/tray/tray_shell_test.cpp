@@ -1,0 +1,64 @@
+// The tray against Wine's real notification area.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tray_test_support.h"
+
+namespace kov::test {
+namespace {
+
+// A record that names the tray's icon, for calls made behind its back.
+NOTIFYICONDATAA RecordOf(const CSystemTray& tray, UINT flags) {
+    NOTIFYICONDATAA record{};
+    record.cbSize = kTrayRecordSize;
+    record.hWnd = tray.Handle();
+    record.uID = kIconId;
+    record.uFlags = flags;
+    std::strcpy(record.szTip, "probe");
+    return record;
+}
+
+TEST(TrayShellTest, TheShellAcceptsAddChangesAnimationAndDelete) {
+    UniqueIcon first = MakeIcon(RGB(200, 40, 40));
+    UniqueIcon second = MakeIcon(RGB(40, 60, 200));
+    CSystemTray tray;
+    ASSERT_TRUE(tray.Create(WM_TRAY_NOTIFY, "Kovarentis : test", first.Get(), kIconId,
+                            "first balloon", "Kovarentis ", NIIF_WARNING, 10));
+    EXPECT_TRUE(tray.SetTooltipText("changed tooltip"));
+    EXPECT_TRUE(tray.SetIcon(second.Get()));
+    EXPECT_TRUE(tray.SetIcon(kRedIconResource));
+    EXPECT_TRUE(tray.ShowBalloon("a balloon", "Kovarentis ", NIIF_WARNING, 10));
+
+    const HICON frames[] = {first.Get(), second.Get()};
+    ASSERT_TRUE(tray.SetIconList(frames, 2));
+    tray.Animate(500, 0xFFFFFFFF, TRUE);
+    ::Sleep(450);
+    tray.StopAnimation();
+    EXPECT_TRUE(tray.Animate(20, 0xFFFFFFFF, FALSE));
+    PumpFor(100);
+    EXPECT_TRUE(tray.StopAnimation());
+    EXPECT_NE(tray.GetIcon(), nullptr);
+
+    EXPECT_TRUE(tray.RemoveIcon());
+    NOTIFYICONDATAA probe = RecordOf(tray, NIF_TIP);
+    EXPECT_FALSE(::Shell_NotifyIconA(NIM_MODIFY, &probe)) << "the icon is gone from the shell";
+}
+
+TEST(TrayShellTest, IconComesBackWhenTheTaskbarIsCreatedAgain) {
+    UniqueIcon icon = MakeIcon(RGB(200, 40, 40));
+    CSystemTray tray;
+    ASSERT_TRUE(tray.Create(WM_TRAY_NOTIFY, "tip", icon.Get(), kIconId));
+
+    // After a shell restart the new notification area does not know the icon.
+    NOTIFYICONDATAA lost = RecordOf(tray, 0);
+    ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &lost));
+    EXPECT_FALSE(tray.SetTooltipText("lost"));
+
+    ::SendMessageA(tray.Handle(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(tray.SetTooltipText("back"));
+    EXPECT_TRUE(tray.RemoveIcon());
+}
+
+}  // namespace
+}  // namespace kov::test
