@@ -1,0 +1,75 @@
+#include "shell/agent_menus.h"
+
+#include <array>
+
+#include "shell/res/resource.h"
+
+namespace kov {
+namespace {
+
+// Separators carry the address of an empty text.
+constexpr char kSeparatorText[] = "";
+
+struct MenuItem {
+    UINT id;  // 0 for a separator
+    TextId text;
+};
+constexpr MenuItem kSeparator{0, TextId::Online};
+
+constexpr std::array<MenuItem, 8> kMainItems = {{
+    {ID_STATUS_ONLINE, TextId::Online},
+    {ID_STATUS_AWAY, TextId::Away},
+    {ID_STATUS_OFFLINE, TextId::Offline},
+    kSeparator,
+    {ID_ABOUT, TextId::About},
+    kSeparator,
+    {ID_SIGN_IN_OUT, TextId::SignOut},
+    {ID_CLOSE, TextId::Close},
+}};
+
+constexpr std::array<MenuItem, 4> kSignedOutItems = {{
+    {ID_ABOUT, TextId::About},
+    kSeparator,
+    {ID_SIGN_IN_OUT, TextId::SignIn},
+    {ID_CLOSE, TextId::Close},
+}};
+
+// Image index = command id - ID_STATUS_ONLINE.
+constexpr std::array<UINT, 6> kItemIcons = {
+    IDI_ONLINE, IDI_AWAY, IDI_OFFLINE, IDI_ABOUT, IDI_SIGN_IN_OUT, IDI_CLOSE,
+};
+
+template <std::size_t N>
+bool CreateMenu(CSideBarMenu& menu, const std::array<MenuItem, N>& items, const Texts& texts) {
+    if (!menu.CreatePopup()) return false;
+    for (const MenuItem& item : items) {
+        if (item.id == 0) {
+            menu.Append(MF_SEPARATOR | MF_OWNERDRAW, 0, kSeparatorText);
+        } else {
+            menu.Append(MF_OWNERDRAW, item.id, texts[item.text].c_str());
+        }
+    }
+    return true;
+}
+
+// Shared icons at the standard icon size; the list scales its copies to 16x16.
+void FillImages(ImageList& images) {
+    const HINSTANCE program = ::GetModuleHandleA(nullptr);
+    images.Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 1);
+    for (const UINT icon : kItemIcons) {
+        images.ReplaceIcon(-1, ::LoadIconA(program, MAKEINTRESOURCEA(icon)));
+    }
+}
+
+}  // namespace
+
+BOOL AgentMenus::BuildMenus(const Texts& texts) {
+    if (!CreateMenu(mainMenu, kMainItems, texts)) return FALSE;
+    FillImages(menuImages);
+    mainMenu.AttachImageList(&menuImages);
+    if (!CreateMenu(signedOutMenu, kSignedOutItems, texts)) return FALSE;
+    signedOutMenu.AttachImageList(&menuImages);
+    return TRUE;
+}
+
+}  // namespace kov

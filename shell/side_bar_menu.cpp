@@ -1,0 +1,242 @@
+// OBM_CHECK is declared only with OEMRESOURCE.
+#define OEMRESOURCE
+#include "shell/side_bar_menu.h"
+
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "shell/framework/handles.h"
+
+namespace kov {
+namespace {
+
+// Every drawing object is made for one step of one call and released at its
+// end, so nothing is cached between calls.
+struct GdiObjectCloser {
+    static void Close(HGDIOBJ object) { ::DeleteObject(object); }
+};
+struct MemoryDcCloser {
+    static void Close(HDC dc) { ::DeleteDC(dc); }
+};
+using UniqueBrush = Owned<HBRUSH, GdiObjectCloser>;
+using UniquePen = Owned<HPEN, GdiObjectCloser>;
+using UniqueFont = Owned<HFONT, GdiObjectCloser>;
+using UniqueBitmap = Owned<HBITMAP, GdiObjectCloser>;
+using UniqueMemoryDc = Owned<HDC, MemoryDcCloser>;
+
+// The screen's window drawing context, released at the end of the scope.
+class ScreenDc {
+public:
+    ScreenDc() : dc_(::GetDC(nullptr)) {}
+    ~ScreenDc() {
+        if (dc_) ::ReleaseDC(nullptr, dc_);
+    }
+    ScreenDc(const ScreenDc&) = delete;
+    ScreenDc& operator=(const ScreenDc&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+// Selects an object into a drawing context and puts the previous one back.
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
+    ~Selection() {
+        if (previous_) ::SelectObject(dc_, previous_);
+    }
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// Item data is the address of the item's text; null counts as a separator.
+const char* ItemText(ULONG_PTR itemData) {
+    const char* text = reinterpret_cast<const char*>(itemData);
+    return text ? text : "";
+}
+
+int Length(const char* text) { return static_cast<int>(std::strlen(text)); }
+
+void Fill(HDC dc, const RECT& rect, COLORREF colour) {
+    const UniqueBrush brush(::CreateSolidBrush(colour));
+    ::FillRect(dc, &rect, brush.Get());
+}
+
+// The menu font of the non-client metrics, asked for in the 340-byte layout
+// (without the padded-border field), which every Windows version accepts.
+LOGFONTA MenuFont() {
+    constexpr UINT kMetricsSize = 340;
+    static_assert(sizeof(NONCLIENTMETRICSA) >= kMetricsSize, "the metrics hold the 340-byte layout");
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = kMetricsSize;
+    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, kMetricsSize, &metrics, 0);
+    return metrics.lfMenuFont;
+}
+
+UniqueFont CreateMenuFont(int weight, int escapement) {
+    LOGFONTA font = MenuFont();
+    font.lfWeight = weight;
+    font.lfEscapement = escapement;
+    font.lfOrientation = escapement;
+    return UniqueFont(::CreateFontIndirectA(&font));
+}
+
+// The system check mark, ANDed onto the item at its own size. Its white
+// pixels come from the background colour, so that must be white meanwhile.
+void DrawCheckMark(HDC dc, int x, int y) {
+    const UniqueBitmap check(::LoadBitmapA(nullptr, MAKEINTRESOURCEA(OBM_CHECK)));
+    BITMAP size{};
+    ::GetObjectA(check.Get(), sizeof size, &size);
+    const COLORREF previousBack = ::SetBkColor(dc, RGB(255, 255, 255));
+    {
+        const UniqueMemoryDc source(::CreateCompatibleDC(dc));
+        const Selection selected(source.Get(), check.Get());
+        ::BitBlt(dc, x, y, size.bmWidth, size.bmHeight, source.Get(), 0, 0, SRCAND);
+    }
+    ::SetBkColor(dc, previousBack);
+}
+
+void DrawLabel(HDC dc, const char* text, RECT rect, bool bold) {
+    constexpr UINT kFormat = DT_SINGLELINE | DT_VCENTER;
+    if (!bold) {
+        ::DrawTextA(dc, text, Length(text), &rect, kFormat);
+        return;
+    }
+    const UniqueFont font = CreateMenuFont(FW_BOLD, 0);
+    const Selection selected(dc, font.Get());
+    ::DrawTextA(dc, text, Length(text), &rect, kFormat);
+}
+
+void DrawSeparatorLine(HDC dc, int left, int right, int y, COLORREF colour) {
+    const UniquePen pen(::CreatePen(PS_SOLID, 1, colour));
+    const Selection selected(dc, pen.Get());
+    POINT previousPosition{};
+    ::MoveToEx(dc, left, y, &previousPosition);
+    ::LineTo(dc, right, y);
+    ::MoveToEx(dc, previousPosition.x, previousPosition.y, nullptr);
+}
+
+// One channel of the side-bar gradient at row y of a clip box of height h.
+// Signed arithmetic, truncated towards zero, and the result taken modulo 256.
+BYTE GradientChannel(int atTop, int atBottom, int y, int h) {
+    return static_cast<BYTE>(atTop + ((atBottom - atTop) * y) / h);
+}
+
+}  // namespace
+
+CSideBarMenu::CSideBarMenu(std::string title) : sideTitle(std::move(title)) {}
+
+void CSideBarMenu::AttachImageList(const ImageList* list) {
+    sideWidth_ = 10;
+    imageList_ = list;
+}
+
+void CSideBarMenu::MeasureItem(MEASUREITEMSTRUCT& item) {
+    const char* text = ItemText(item.itemData);
+    const ScreenDc screen;
+    TEXTMETRICA metrics{};
+    ::GetTextMetricsA(screen.Get(), &metrics);
+    SIZE extent{};
+    ::GetTextExtentPoint32A(screen.Get(), text, Length(text), &extent);
+    item.itemHeight = *text ? static_cast<UINT>(metrics.tmHeight + 5) : 6;
+    item.itemWidth = static_cast<UINT>(sideWidth_ + extent.cx);
+}
+
+void CSideBarMenu::DrawItem(const DRAWITEMSTRUCT& item) {
+    const char* text = ItemText(item.itemData);
+    const bool separator = *text == '\0';
+    const HDC dc = item.hDC;
+    RECT textRect = item.rcItem;
+    textRect.left = item.rcItem.left + sideWidth_ + 15;
+    RECT highlight = item.rcItem;
+    highlight.left = item.rcItem.left + sideWidth_ + (imageList_ ? 12 : 0);
+
+    ::SetBkMode(dc, TRANSPARENT);
+    COLORREF colour = PaintFills(item, highlight);
+    if (!separator && (item.itemState & ODS_CHECKED)) {
+        if (imageList_) {
+            colour = textColor;
+            Fill(dc, highlight, accentColor);
+        } else {
+            DrawCheckMark(dc, textRect.left - 13, item.rcItem.top + 3);
+        }
+    }
+
+    const bool disabled = !separator && (item.itemState & (ODS_GRAYED | ODS_DISABLED));
+    const COLORREF previousText = ::SetTextColor(dc, disabled ? disabledTextColor : colour);
+    DrawLabel(dc, text, textRect, !separator && (item.itemState & ODS_DEFAULT));
+    if ((item.itemAction & ODA_DRAWENTIRE) && !imageList_) PaintSideBar(dc);
+    if (imageList_) DrawItemIcon(dc, item.itemID, textRect.left, item.rcItem.top);
+    ::SetTextColor(dc, previousText);
+
+    if (separator) {
+        DrawSeparatorLine(dc, highlight.left + 2, highlight.right, item.rcItem.top + 2,
+                          RGB(255, 255, 255) - backColor);
+    }
+}
+
+// Background and selection fills; returns the text colour they call for. The
+// accent fill of a checked item comes after this, so a checked item looks the
+// same selected or not.
+COLORREF CSideBarMenu::PaintFills(const DRAWITEMSTRUCT& item, const RECT& highlight) const {
+    const bool drawEntire = (item.itemAction & ODA_DRAWENTIRE) != 0;
+    const bool selectionChanged = (item.itemAction & ODA_SELECT) != 0;
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    COLORREF colour = textColor;
+    if (drawEntire) Fill(item.hDC, item.rcItem, backColor);
+    if (selected && (drawEntire || selectionChanged)) {
+        colour = selectTextColor;
+        Fill(item.hDC, highlight, selectColor);
+    } else if (!selected && selectionChanged) {
+        Fill(item.hDC, highlight, backColor);
+    }
+    return colour;
+}
+
+// The gradient runs over the whole clip box, not just the item, with rows
+// counted in the drawing context's coordinates.
+void CSideBarMenu::PaintSideBar(HDC dc) const {
+    RECT clip{};
+    ::GetClipBox(dc, &clip);
+    const int h = clip.bottom - clip.top;
+    if (h > 0) {
+        for (int y = clip.bottom; y >= clip.top; --y) {
+            const COLORREF colour =
+                RGB(GradientChannel(GetRValue(sideTopColor), GetRValue(accentColor), y, h),
+                    GradientChannel(GetGValue(sideTopColor), GetGValue(accentColor), y, h),
+                    GradientChannel(GetBValue(sideTopColor), GetBValue(accentColor), y, h));
+            for (int x = 0; x < sideWidth_; ++x) ::SetPixel(dc, x, y, colour);
+        }
+    }
+
+    const UniqueFont font = CreateMenuFont(FW_BOLD, 900);  // running upwards
+    const Selection selected(dc, font.Get());
+    const COLORREF previousText = ::SetTextColor(dc, sideTitleColor);
+    RECT titleRect = clip;
+    titleRect.left += 3;
+    titleRect.bottom += 5;
+    ::DrawTextA(dc, sideTitle.c_str(), static_cast<int>(sideTitle.size()), &titleRect,
+                DT_SINGLELINE | DT_BOTTOM);
+    ::SetTextColor(dc, previousText);
+}
+
+// The 16x16 square left of the text is cleared first, so an item without an
+// icon (a separator, or the transparent About icon) shows an empty square.
+void CSideBarMenu::DrawItemIcon(HDC dc, UINT itemId, int textLeft, int itemTop) const {
+    constexpr int kIconSize = 16;
+    const RECT square{textLeft - 22, itemTop + 2, textLeft - 6, itemTop + 18};
+    Fill(dc, square, backColor);
+    const UniqueIcon icon = imageList_->GetIcon(static_cast<int>(itemId) - 300, 0);
+    if (icon) {
+        ::DrawIconEx(dc, square.left, square.top, icon.Get(), kIconSize, kIconSize, 0, nullptr,
+                     DI_NORMAL);
+    }
+}
+
+}  // namespace kov

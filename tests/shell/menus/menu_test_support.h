@@ -1,0 +1,82 @@
+#pragma once
+// Shared pieces of the menu tests: a 32-bit memory canvas whose pixels are
+// read back exactly, draw and measure records as the system fills them,
+// synthetic icons, and a count of the drawing objects made and released.
+#include <windows.h>
+
+#include <functional>
+#include <set>
+#include <string>
+
+#include "shell/framework/handles.h"
+#include "shell/framework/image_list.h"
+
+namespace kov::test {
+
+// A top-down 32-bit DIB section selected into a memory drawing context.
+class Canvas {
+public:
+    Canvas(int width, int height, COLORREF fill);
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    HDC Dc() const { return dc_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+    COLORREF Pixel(int x, int y) const;
+    void Fill(COLORREF colour);
+    // Pixels inside the rectangle (clipped to the canvas) that have this colour.
+    int Count(const RECT& area, COLORREF colour) const;
+    // Pixels inside the rectangle that differ from this colour.
+    int CountOther(const RECT& area, COLORREF colour) const;
+
+private:
+    int width_;
+    int height_;
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ previousBitmap_;
+    DWORD* bits_ = nullptr;
+};
+
+// What the system hands to DrawItem for a menu item.
+DRAWITEMSTRUCT DrawRecord(HDC dc, const RECT& rect, UINT id, const char* text, UINT action,
+                          UINT state);
+MEASUREITEMSTRUCT MeasureRecord(UINT id, const char* text);
+
+// A 16x16 icon of one colour whose listed corner pixels are transparent.
+UniqueIcon MakeIcon(COLORREF colour, bool transparentCorners = false);
+// An image list of 16x16 32-bit masked images holding the given icons.
+void FillList(ImageList& list, std::initializer_list<COLORREF> colours);
+
+// The text height and width of a text in the screen's drawing context with
+// its own font.
+SIZE ScreenTextSize(const std::string& text);
+
+// Counts, through the program's import table, the drawing contexts, GDI
+// objects and icons created and released while it exists. Only one may exist
+// at a time, on the thread that draws.
+class GdiBalance {
+public:
+    GdiBalance();
+    ~GdiBalance();
+    GdiBalance(const GdiBalance&) = delete;
+    GdiBalance& operator=(const GdiBalance&) = delete;
+
+    // Handles created and not yet released.
+    std::size_t Live() const;
+    std::size_t Created() const;
+    // Releases of handles that were not created while counting (for instance
+    // the objects the caller had selected into its drawing context).
+    std::size_t ForeignReleases() const;
+    // Whether every counted function was found in the import table.
+    bool Hooked() const;
+};
+
+// Menu strings, as the resources give them (Windows-1251).
+extern const char kOnlineText[];   // "Онлайн"
+extern const char kAboutText[];    // "О программе..."
+
+}  // namespace kov::test
