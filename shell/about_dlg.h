@@ -1,0 +1,21 @@
+#pragma once
+// The About box: the agent's icon and three right-aligned lines (name,
+// version, notice), all from the dialog template; any ending closes it.
+#include <windows.h>
+
+#include "shell/framework/dialog.h"
+
+namespace kov {
+
+class CAbout : public ModalDialog {
+public:
+    CAbout();
+
+protected:
+    BOOL OnInitDialog() override;
+
+private:
+    const HICON icon_;
+};
+
+}  // namespace kov

@@ -1,0 +1,61 @@
+#pragma once
+// Modal dialogs with data exchange: member fields are copied into the controls
+// when the dialog starts and read back from them on request. Such a dialog
+// opens centred on the screen unless its initialisation placed it itself.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "shell/framework/window.h"
+
+namespace kov {
+
+// A control of a dialog, bound by its id during data exchange. The dialog owns
+// the window; this only names it.
+class Control {
+public:
+    HWND Handle() const { return hwnd_; }
+    void Bind(HWND dialog, int controlId) { hwnd_ = ::GetDlgItem(dialog, controlId); }
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    void Enable(bool enabled) const;
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+// One pass of data exchange, towards the controls or from them.
+class DataExchange {
+public:
+    enum class Direction { ToControls, FromControls };
+    DataExchange(HWND dialog, Direction direction) : dialog_(dialog), direction_(direction) {}
+
+    // The control's text. Towards the control it is set only when it differs,
+    // so an unchanged field sends no change notification.
+    void Text(int controlId, std::string& value) const;
+    // A check box: 1 when checked, else 0.
+    void Check(int controlId, std::int32_t& value) const;
+    void Bind(int controlId, Control& control) const;
+
+private:
+    HWND dialog_;
+    Direction direction_;
+};
+
+class ModalDialog : public Dialog {
+public:
+    using Dialog::Dialog;
+
+protected:
+    // Fills the controls from the fields; derived dialogs call it first.
+    BOOL OnInitDialog() override;
+    virtual void DoDataExchange(const DataExchange& /*exchange*/) {}
+    void UpdateData(DataExchange::Direction direction);
+
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void CentreOnScreen();
+};
+
+}  // namespace kov

@@ -1,0 +1,55 @@
+#include "shell/kovarentis_app.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "core/texts.h"
+#include "shell/kovarentis_dlg.h"
+#include "shell/registry_profile_store.h"
+#include "shell/res/resource.h"
+
+namespace kov {
+namespace {
+
+// Caption of the hidden main window, by which a second start finds the agent.
+const char* const kSiteCaption = KOV_SITE_CAPTION;
+constexpr LANGID kRussian = 1049;
+
+std::string ExecutablePath() {
+    char path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path, length < MAX_PATH ? length : 0);
+}
+
+// A running agent gets the second start's message and comes forward; true
+// when there was one.
+bool HandOverToRunningAgent() {
+    const HWND running = ::FindWindowA(nullptr, kSiteCaption);
+    if (!running) return false;
+    ::PostMessageA(running, WM_ACTIVATE_AGENT, 0, 0);
+    ::SetForegroundWindow(running);
+    return true;
+}
+
+}  // namespace
+
+bool CKovarentisApp::InitInstance() {
+    ::InitCommonControls();
+    // A second start touches neither the registry nor "Params.ini".
+    if (HandOverToRunningAgent()) return false;
+
+    const std::string executablePath = ExecutablePath();
+    // The per-user registry key is the message-box caption, trailing blank included.
+    RegistryProfileStore profile(kCaption, ApplicationNameOf(executablePath));
+    // Before the main window loads its texts and the credentials.
+    ::SetThreadLocale(MAKELCID(kRussian, SORT_DEFAULT));
+    {
+        CKovarentisDlg mainWindow(profile, executablePath);
+        mainWindow.RunModal();
+    }
+    return false;
+}
+
+}  // namespace kov

@@ -1,0 +1,60 @@
+#pragma once
+// The agent's hidden main window: a zero-size dialog without a taskbar button
+// that lives as long as the process. It owns every part of the agent, hands
+// its timers, the tray commands and the second-instance message to the agent
+// controller, and serves the controller's platform on the UI thread.
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "core/agent_controller.h"
+#include "core/settings.h"
+#include "core/texts.h"
+#include "shell/agent_menus.h"
+#include "shell/framework/window.h"
+#include "shell/service_transport.h"
+#include "shell/system_tray.h"
+#include "shell/windows_platform.h"
+
+namespace kov {
+
+class CKovarentisDlg final : public Dialog, private AgentWindow {
+public:
+    // Loads the stored credentials from `profile`, "Params.ini" from beside
+    // `executablePath`, the texts and the icons.
+    CKovarentisDlg(ProfileStore& profile, const std::string& executablePath);
+    // Returns at once even while requests hang: they are abandoned.
+    ~CKovarentisDlg() override;
+
+protected:
+    BOOL OnInitDialog() override;
+    // Enter, Escape and a close request never end the main window.
+    void OnOK() override {}
+    void OnCancel() override {}
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnTimer(UINT_PTR timerId) override;
+    bool OnCommand(UINT id, UINT notifyCode, HWND control) override;
+
+private:
+    // AgentWindow, on the UI thread.
+    CSystemTray& Tray() override { return tray_; }
+    Menu& TrayMenu(MenuKind kind) override;
+    void BuildMenus() override;
+    HICON ResourceIcon(int iconId) override;
+
+    AgentSettings settings_;
+    const std::shared_ptr<ServiceTransport> requester_;
+    CSystemTray tray_;
+    AgentMenus menus_;
+    const Texts texts_;
+    const HICON windowIcon_;
+    // 128, 135, 138, 140, 141, 142, 130, 135: the online blink, connecting and
+    // away blink frames.
+    const std::array<HICON, 8> frameIcons_;
+    const std::shared_ptr<WindowsPlatform> platform_;
+    std::unique_ptr<AgentController> controller_;
+};
+
+}  // namespace kov

@@ -1,0 +1,42 @@
+#pragma once
+// The sign-in dialog: login, password and "remember me". OK ("Войти") is
+// enabled only while both fields hold text; Enter is then ignored too.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "shell/framework/dialog.h"
+
+namespace kov {
+
+class CLoginDlg : public ModalDialog {
+public:
+    // Both edits take at most this many characters, typed or pasted.
+    static constexpr int kTextLimit = 32;
+
+    CLoginDlg();
+
+    // The new OK state, read from the controls: both texts non-empty.
+    bool UpdateOkState();
+
+    // After IDOK: both texts non-empty, rememberChecked 0 or 1. Set
+    // rememberChecked before the run to preset the check box.
+    std::string loginText;
+    std::string passwordText;
+    std::int32_t rememberChecked = 0;
+
+protected:
+    void DoDataExchange(const DataExchange& exchange) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    bool OnCommand(UINT id, UINT notifyCode, HWND control) override;
+
+private:
+    const HICON icon_;
+    Control loginEdit_;
+    Control passwordEdit_;
+    Control okButton_;
+};
+
+}  // namespace kov

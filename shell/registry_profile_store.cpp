@@ -1,0 +1,78 @@
+#include "shell/registry_profile_store.h"
+
+#include <windows.h>
+
+#include <utility>
+#include <vector>
+
+namespace kov {
+namespace {
+
+// An open registry key, closed when it goes out of scope.
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    ~RegistryKey() {
+        if (key_) ::RegCloseKey(key_);
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    bool Open(const std::string& path) {
+        return ::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key_) ==
+               ERROR_SUCCESS;
+    }
+    bool Create(const std::string& path) {
+        return ::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                 KEY_SET_VALUE, nullptr, &key_, nullptr) == ERROR_SUCCESS;
+    }
+    HKEY Get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+}  // namespace
+
+RegistryProfileStore::RegistryProfileStore(std::string registryKey, std::string applicationName)
+    : registryKey_(std::move(registryKey)), applicationName_(std::move(applicationName)) {}
+
+std::string RegistryProfileStore::SectionPath(const std::string& section) const {
+    return "Software\\" + registryKey_ + "\\" + applicationName_ + "\\" + section;
+}
+
+std::string RegistryProfileStore::ReadString(const std::string& section, const std::string& name) {
+    RegistryKey key;
+    if (!key.Open(SectionPath(section))) return {};
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_SZ || size == 0) {
+        return {};
+    }
+    std::vector<char> buffer(size + 1, '\0');  // room for a terminator the value may lack
+    if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS ||
+        type != REG_SZ) {
+        return {};
+    }
+    return std::string(buffer.data());  // up to the first NUL
+}
+
+void RegistryProfileStore::WriteString(const std::string& section, const std::string& name,
+                                       const std::string& value) {
+    RegistryKey key;
+    if (!key.Create(SectionPath(section))) return;
+    ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>(value.size() + 1));
+}
+
+std::string ApplicationNameOf(const std::string& executablePath) {
+    const std::size_t slash = executablePath.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? executablePath : executablePath.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    return name;
+}
+
+}  // namespace kov

@@ -1,0 +1,78 @@
+// The registry profile store under Wine's registry: where the values live,
+// what reads as empty, and that bytes go through unchanged.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "shell/registry_profile_store.h"
+
+namespace kov::test {
+namespace {
+
+// A key of this test's own, with the trailing blank of the agent's key.
+constexpr char kTestKey[] = "Kovarentis Tests ";
+constexpr char kApplication[] = "StoreTest";
+constexpr char kSection[] = "Software\\Kovarentis Tests \\StoreTest\\App";
+
+class RegistryProfileStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean() {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kovarentis Tests ");
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kovarentis Tests");
+    }
+    static bool KeyExists(const char* path) {
+        HKEY key = nullptr;
+        if (::RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        ::RegCloseKey(key);
+        return true;
+    }
+
+    RegistryProfileStore store{kTestKey, kApplication};
+};
+
+TEST_F(RegistryProfileStoreTest, WritesStringValuesBelowTheKeyTheApplicationAndTheSection) {
+    EXPECT_EQ(store.SectionPath("App"), kSection);
+    store.WriteString("App", "Login", "consultant");
+    char data[64] = {};
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    ASSERT_EQ(::RegGetValueA(HKEY_CURRENT_USER, kSection, "Login", RRF_RT_ANY, &type, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_STREQ(data, "consultant");
+    EXPECT_EQ(store.ReadString("App", "Login"), "consultant");
+    EXPECT_FALSE(KeyExists("Software\\Kovarentis Tests\\StoreTest\\App"))
+        << "the name without the blank is another key";
+}
+
+TEST_F(RegistryProfileStoreTest, AbsentEmptyAndNonStringValuesReadAsEmpty) {
+    EXPECT_EQ(store.ReadString("App", "Token"), "");
+    EXPECT_FALSE(KeyExists("Software\\Kovarentis Tests ")) << "reading creates no key";
+
+    store.WriteString("App", "Token", "");
+    EXPECT_EQ(store.ReadString("App", "Token"), "");
+    const DWORD number = 7;
+    ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, kSection, "Number", REG_DWORD, &number, sizeof number),
+              ERROR_SUCCESS);
+    EXPECT_EQ(store.ReadString("App", "Number"), "");
+}
+
+TEST_F(RegistryProfileStoreTest, Windows1251BytesAndOverwritesGoThroughUnchanged) {
+    const std::string login = "\xCA\xEE\xED\xF1\xF3\xEB\xFC\xF2\xE0\xED\xF2 & 1";  // Консультант & 1
+    store.WriteString("App", "Login", "an earlier, longer login");
+    store.WriteString("App", "Login", login);
+    EXPECT_EQ(store.ReadString("App", "Login"), login);
+}
+
+TEST(ApplicationNameTest, IsTheExecutablesFileNameWithoutExtension) {
+    EXPECT_EQ(ApplicationNameOf("C:\\Program Files\\Kovarentis\\Kovarentis.exe"), "Kovarentis");
+    EXPECT_EQ(ApplicationNameOf("Z:\\tmp\\agent.v2\\Kovarentis.exe"), "Kovarentis");
+    EXPECT_EQ(ApplicationNameOf("Z:/tmp/agent/Agent.Test.exe"), "Agent.Test");
+    EXPECT_EQ(ApplicationNameOf("C:\\bin\\Kovarentis"), "Kovarentis");
+}
+
+}  // namespace
+}  // namespace kov::test

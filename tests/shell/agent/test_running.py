@@ -1,0 +1,126 @@
+"""Journeys of a consultant with stored credentials: the agent starts straight
+into the tray, shows new messages, and reacts to a token the service turns
+down."""
+import os
+import time
+import unittest
+
+from harness import (BOX_CAPTION, BOX_TEXT_ID, DESKTOP_SIZE, IDC_LOGIN, IDOK, SIGN_IN_CAPTION,
+                     WM_COMMAND, WS_EX_APPWINDOW, WS_EX_TOOLWINDOW, Journey, status_path,
+                     tray_icon_box, wait_until)
+
+LOGIN = "consultant"
+TOKEN = "t0ken"
+
+
+class RunningAgentTest(Journey):
+    def setUp(self):
+        super().setUp()
+        self.env.store_credentials(LOGIN, TOKEN)
+
+    def tray_tooltip(self, expected):
+        """Points at the tray icon until its tooltip reads as expected (the
+        agent applies a reply after the request has arrived); returns the
+        expected text, or the tooltips last seen. The pointer stays there."""
+        box = wait_until(lambda: tray_icon_box(self.env), 10)
+        self.assertIsNotNone(box, "no tray icon")
+        x, y = (box[0] + box[2]) // 2, (box[1] + box[3]) // 2
+        seen = []
+
+        def hover():
+            self.env.xdotool("mousemove", x - 40, y - 40)
+            time.sleep(0.3)
+            self.env.xdotool("mousemove", x, y)
+            seen[:] = wait_until(self.env.tooltips, 5) or []
+            return expected in seen
+        return expected if wait_until(hover, 15) else seen
+
+    def move_pointer_away(self):
+        self.env.xdotool("mousemove", DESKTOP_SIZE[0] // 2, DESKTOP_SIZE[1] // 2)
+
+    def distinct_icon_frames(self, seconds):
+        box = tray_icon_box(self.env)
+        frames = set()
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            frames.add(self.env.pixels(box))
+        return len(frames)
+
+    def test_start_with_credentials_polls_at_once_and_shows_the_count_blinking(self):
+        self.standin.reply("get", "0 0003", default=True)
+        agent = self.new_agent().start()
+        requests = self.wait_for_requests(1)
+        self.assertEqual(requests[0], status_path(2, LOGIN, TOKEN), "the first poll reports Offline")
+
+        # Nothing to see but the tray: the main window has no area and no
+        # taskbar button (a tool window, not an application window).
+        for _, visible, rect, class_name, text in agent.windows():
+            if visible:
+                self.assertEqual(rect[2:], rect[:2], "%s %r is visible" % (class_name, text))
+        info = self.env.info(agent.main_window)
+        self.assertEqual(info["rect"], (0, 0, 0, 0))
+        self.assertTrue(info["exstyle"] & WS_EX_TOOLWINDOW)
+        self.assertFalse(info["exstyle"] & WS_EX_APPWINDOW)
+
+        self.assertEqual(self.tray_tooltip("Kovarentis : Новых сообщений 3"),
+                         "Kovarentis : Новых сообщений 3")
+        width, height = DESKTOP_SIZE
+        self.env.keep_screenshot("agent-tray.png", (width - 300, height - 70, width, height))
+        self.move_pointer_away()
+        self.assertGreaterEqual(self.distinct_icon_frames(2), 2, "the icon does not blink")
+
+        # The pointer moving over the blinking icon: the shell's callbacks come
+        # while the icon changes, and the agent keeps going.
+        box = tray_icon_box(self.env)
+        count = len(self.standin.requests())
+        for step in range(30):
+            self.env.xdotool("mousemove", box[0] + 2 + step % 12, box[1] + 2 + step % 12)
+            time.sleep(0.1)
+        self.move_pointer_away()
+        self.assertIsNotNone(self.env.send(agent.main_window, 0), "the agent does not answer")
+        self.assertGreater(len(self.standin.requests()), count, "the agent stopped polling")
+
+    def test_double_click_on_the_icon_opens_the_consultant_page(self):
+        # The "page" is a script that leaves a file behind when the shell opens it.
+        agent = self.new_agent()
+        page = os.path.join(agent.folder, "page.cmd")
+        opened = os.path.join(agent.folder, "opened.txt")
+        with open(page, "w") as script:
+            script.write('@echo opened>"%~dp0opened.txt"\r\n')
+        with open(os.path.join(agent.folder, "Params.ini"), "a") as params:
+            params.write("ConsultURL=Z:%s\r\n" % page.replace("/", "\\"))
+        agent.start()
+        box = wait_until(lambda: tray_icon_box(self.env), 10)
+        self.assertIsNotNone(box, "no tray icon")
+        self.env.xdotool("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+        time.sleep(0.2)
+        self.env.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+        self.assertTrue(wait_until(lambda: os.path.exists(opened), 10), "the page was not opened")
+
+    def test_rejected_token_shows_balloon_box_and_sign_in_dialog(self):
+        agent = self.new_agent().start()
+        self.wait_for_requests(1)
+        self.assertEqual(self.tray_tooltip("Kovarentis : Онлайн"), "Kovarentis : Онлайн")
+        self.move_pointer_away()
+        self.assertEqual(self.distinct_icon_frames(1), 1, "no blinking without messages")
+
+        self.standin.reply("get", "1")
+        box = agent.find_own(BOX_CAPTION, 10)
+        self.assertIsNotNone(box, "no message box for the rejected token")
+        self.assertEqual(self.env.info(self.env.item(box, BOX_TEXT_ID))["text"],
+                         "Неверный логин/пароль")
+        self.assertIsNotNone(wait_until(lambda: "Неверный логин/пароль" in self.env.tooltips(), 10),
+                             "no balloon for the rejected token")
+        self.assertIsNone(agent.find_own(SIGN_IN_CAPTION, 0), "the dialog waits for the box")
+
+        self.env.post(box, WM_COMMAND, IDOK)
+        dialog = self.sign_in_dialog(agent)
+        self.assertEqual(self.env.info(self.env.item(dialog, IDC_LOGIN))["text"], "")
+        # Stopped: no more polls while the dialog is open.
+        count = len(self.standin.requests())
+        time.sleep(3)
+        self.assertEqual(len(self.standin.requests()), count)
+
+
+if __name__ == "__main__":
+    unittest.main()

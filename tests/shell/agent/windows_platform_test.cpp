@@ -1,0 +1,332 @@
+// The agent core's platform on Windows: work asked for on any thread runs on
+// the main window's thread, in call order, without the caller waiting; once
+// the main window is gone nothing runs and the modal operations return.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/texts.h"
+#include "shell/framework/menu.h"
+#include "shell/framework/window.h"
+#include "shell/system_tray.h"
+#include "shell/windows_platform.h"
+// Last: its macros would rename the core's constants of the same names.
+#include "shell/res/resource.h"
+
+namespace kov::test {
+namespace {
+
+struct ShellCall {
+    DWORD message;
+    UINT flags;
+    std::string tip;
+    DWORD thread;
+};
+
+// Records the tray's shell calls instead of making them.
+class RecordingTrayPlatform final : public TrayPlatform {
+public:
+    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back({message, record.uFlags, record.szTip, ::GetCurrentThreadId()});
+        return TRUE;
+    }
+    std::vector<ShellCall> Calls() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return calls_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<ShellCall> calls_;
+};
+
+// The main window's parts, with plain menus holding the status items.
+class FakeParts final : public AgentWindow {
+public:
+    FakeParts() {
+        for (Menu* menu : {&mainMenu, &signedOutMenu}) menu->CreatePopup();
+        for (UINT id : {300u, 301u, 302u}) mainMenu.Append(MF_STRING, id, "status");
+    }
+    CSystemTray& Tray() override { return tray; }
+    Menu& TrayMenu(MenuKind kind) override { return kind == MenuKind::Main ? mainMenu : signedOutMenu; }
+    void BuildMenus() override { ++menuBuilds; }
+    HICON ResourceIcon(int iconId) override {
+        return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
+    }
+
+    RecordingTrayPlatform shell;
+    CSystemTray tray{shell};
+    Menu mainMenu;
+    Menu signedOutMenu;
+    int menuBuilds = 0;
+};
+
+// Stands in for the main window: runs the platform's queue and records its
+// timers.
+class HostWindow final : public Window {
+public:
+    explicit HostWindow(WindowsPlatform& platform) : platform_(platform) {
+        RegisterWindowClass("KovarentisPlatformTestHost");
+        CreateEx(0, "KovarentisPlatformTestHost", "host", WS_POPUP, RECT{0, 0, 0, 0}, nullptr, nullptr);
+    }
+    std::vector<UINT_PTR> timers;
+
+protected:
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+        if (message == WindowsPlatform::kRunQueuedMessage) {
+            platform_.RunQueued();
+            return true;
+        }
+        return Window::OnMessage(message, wParam, lParam, result);
+    }
+    bool OnTimer(UINT_PTR timerId) override {
+        timers.push_back(timerId);
+        return true;
+    }
+
+private:
+    WindowsPlatform& platform_;
+};
+
+void PumpFor(DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < milliseconds) {
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+        ::Sleep(5);
+    }
+}
+
+// Runs the calls on a new thread; true when they finished while this (the
+// UI) thread handled no messages.
+bool RunsWithoutTheUiThread(const std::function<void()>& calls) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        calls();
+        done = true;
+    });
+    const DWORD start = ::GetTickCount();
+    while (!done && ::GetTickCount() - start < 5000) ::Sleep(5);
+    const bool finished = done;
+    while (!done) PumpFor(10);  // frees a worker that waits for this thread
+    worker.join();
+    return finished;
+}
+
+class WindowsPlatformTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform->Attach(parts, host.Handle()); }
+
+    std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>();
+    FakeParts parts;
+    HostWindow host{*platform};
+};
+
+TEST_F(WindowsPlatformTest, WorkerCallsRunOnTheUiThreadInCallOrder) {
+    ASSERT_TRUE(RunsWithoutTheUiThread([&] {
+        platform->CreateTrayIcon("first tip", IDI_ONLINE);
+        platform->SetTooltipText("second tip");
+        platform->SetTooltipText("third tip");
+        platform->SetMainTimer(7, 10);
+        platform->KillMainTimer(7);
+        platform->SetMainTimer(8, 10);
+    }));
+    EXPECT_TRUE(parts.shell.Calls().empty()) << "nothing runs before the UI thread does";
+
+    PumpFor(300);
+    const std::vector<ShellCall> calls = parts.shell.Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(calls[0].tip, "first tip");
+    EXPECT_EQ(calls[1].tip, "second tip");
+    EXPECT_EQ(calls[2].tip, "third tip");
+    for (const ShellCall& call : calls) EXPECT_EQ(call.thread, ::GetCurrentThreadId());
+    ASSERT_NE(parts.tray.Handle(), nullptr);
+    EXPECT_EQ(::GetWindowThreadProcessId(parts.tray.Handle(), nullptr), ::GetCurrentThreadId())
+        << "the tray's window belongs to the UI thread";
+
+    ASSERT_FALSE(host.timers.empty());
+    for (const UINT_PTR timer : host.timers) EXPECT_EQ(timer, 8u) << "timer 7 was killed after it was set";
+}
+
+TEST_F(WindowsPlatformTest, MenusFollowTheCalls) {
+    platform->BuildMenus();
+    platform->SetPopupMenu(MenuKind::SignedOut);
+    platform->SetMenuCheck(301, true);
+    platform->SetMenuCheck(300, false);
+    PumpFor(100);
+    EXPECT_EQ(parts.menuBuilds, 1);
+    EXPECT_EQ(parts.tray.popupMenu.load(), &parts.signedOutMenu);
+    EXPECT_TRUE(::GetMenuState(parts.mainMenu.Handle(), 301, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(::GetMenuState(parts.mainMenu.Handle(), 300, MF_BYCOMMAND) & MF_CHECKED);
+
+    platform->SetPopupMenu(MenuKind::Main);
+    platform->SetMenuCheck(301, false);
+    PumpFor(100);
+    EXPECT_EQ(parts.tray.popupMenu.load(), &parts.mainMenu);
+    EXPECT_FALSE(::GetMenuState(parts.mainMenu.Handle(), 301, MF_BYCOMMAND) & MF_CHECKED);
+}
+
+TEST_F(WindowsPlatformTest, AfterDetachNothingRunsAndModalCallsReturnAtOnce) {
+    platform->CreateTrayIcon("queued before", IDI_ONLINE);
+    platform->SetMainTimer(9, 10);
+    platform->Detach();
+    platform->SetTooltipText("asked after");
+    PumpFor(200);
+    EXPECT_TRUE(parts.shell.Calls().empty());
+    EXPECT_TRUE(host.timers.empty());
+
+    EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, MB_OK), IDNO);
+    EXPECT_FALSE(platform->RunSignInDialog(true).has_value());
+    EXPECT_FALSE(platform->IsMessageBoxOpen());
+}
+
+TEST_F(WindowsPlatformTest, ModalCallsReturnAtOnceWhenTheMainWindowIsDestroyed) {
+    host.Destroy();
+    EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, MB_YESNO), IDNO);
+    EXPECT_FALSE(platform->RunSignInDialog(true).has_value());
+}
+
+TEST_F(WindowsPlatformTest, IsMessageBoxOpenLooksForTheExactCaption) {
+    EXPECT_FALSE(platform->IsMessageBoxOpen());
+    Window::RegisterWindowClass("KovarentisPlatformTestBox");
+    {
+        Window almost;
+        almost.CreateEx(0, "KovarentisPlatformTestBox", "Kovarentis", WS_POPUP, RECT{}, nullptr, nullptr);
+        EXPECT_FALSE(platform->IsMessageBoxOpen()) << "the caption has a trailing blank";
+    }
+    {
+        Window box;
+        box.CreateEx(0, "KovarentisPlatformTestBox", kCaption, WS_POPUP, RECT{}, nullptr, nullptr);
+        EXPECT_TRUE(platform->IsMessageBoxOpen());
+    }
+    EXPECT_FALSE(platform->IsMessageBoxOpen());
+}
+
+// A main window that is a modal dialog, as the agent's is.
+class HostDialog final : public Dialog {
+public:
+    HostDialog(WindowsPlatform& platform, AgentWindow& parts)
+        : Dialog(IDD_ABOUT), platform_(platform), parts_(parts) {}
+    ~HostDialog() override {
+        if (worker_.joinable()) worker_.join();
+    }
+
+protected:
+    BOOL OnInitDialog() override {
+        platform_.Attach(parts_, Handle());
+        worker_ = std::thread([this] { platform_.EndMainDialog(2); });
+        return TRUE;
+    }
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+        if (message != WindowsPlatform::kRunQueuedMessage) return Dialog::OnMessage(message, wParam, lParam, result);
+        platform_.RunQueued();
+        return true;
+    }
+
+private:
+    WindowsPlatform& platform_;
+    AgentWindow& parts_;
+    std::thread worker_;
+};
+
+TEST_F(WindowsPlatformTest, EndMainDialogFromAWorkerEndsTheModalRunWithTheResult) {
+    HostDialog dialog(*platform, parts);
+    EXPECT_EQ(dialog.RunModal(), 2);
+}
+
+TEST_F(WindowsPlatformTest, StartThreadRunsTheBodyOnANewThread) {
+    std::atomic<DWORD> thread{0};
+    const HANDLE ran = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(platform->StartThread([&] {
+        thread = ::GetCurrentThreadId();
+        ::SetEvent(ran);
+    }));
+    ASSERT_EQ(::WaitForSingleObject(ran, 5000), WAIT_OBJECT_0);
+    ::CloseHandle(ran);
+    EXPECT_NE(thread.load(), ::GetCurrentThreadId());
+}
+
+// Pumps this thread's messages until the condition holds or the time is up.
+bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    while (!condition()) {
+        if (::GetTickCount() - start >= milliseconds) return false;
+        PumpFor(10);
+    }
+    return true;
+}
+
+// The sign-in dialog of a poll's thread: a second request brings it forward,
+// and confirming it hands the typed texts back.
+TEST_F(WindowsPlatformTest, SignInDialogOnAWorkerComesForwardAndReturnsTheEntry) {
+    std::optional<SignInEntry> entry;
+    std::thread poll([&] { entry = platform->RunSignInDialog(false); });
+    HWND dialog = nullptr;
+    PumpUntil([&] { return (dialog = ::FindWindowW(L"#32770", L"Kovarentis - Авторизация")) != nullptr; },
+              10000);
+    if (dialog) {
+        Window::RegisterWindowClass("KovarentisPlatformTestOther");
+        Window other;
+        other.CreateEx(0, "KovarentisPlatformTestOther", "other", WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50},
+                       nullptr, nullptr);
+        ::SetForegroundWindow(other.Handle());
+        EXPECT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == other.Handle(); }, 3000));
+        platform->BringSignInDialogForward();
+        EXPECT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == dialog; }, 3000));
+
+        EXPECT_EQ(::IsDlgButtonChecked(dialog, IDC_REMEMBER), static_cast<UINT>(BST_UNCHECKED));
+        ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN), WM_CHAR, L'u', 1);
+        ::SendMessageW(::GetDlgItem(dialog, IDC_PASSWORD), WM_CHAR, L'p', 1);
+        ::SendMessageW(::GetDlgItem(dialog, IDC_REMEMBER), BM_CLICK, 0, 0);
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    } else {
+        ADD_FAILURE() << "no sign-in dialog";
+    }
+    poll.join();
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(entry->login, "u");
+    EXPECT_EQ(entry->password, "p");
+    EXPECT_TRUE(entry->remember);
+}
+
+// The shell hands the icon's callback to the tray's window while the tray's
+// own thread waits in Shell_NotifyIcon (a waiting thread takes in the
+// messages sent to it): the callback must not wait for that same call.
+class ReenteringShell final : public TrayPlatform {
+public:
+    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) override {
+        if (message == NIM_MODIFY) ::SendMessageA(record.hWnd, WindowsPlatform::kTrayNotifyMessage, record.uID, WM_MOUSEMOVE);
+        return TRUE;
+    }
+};
+
+TEST(TrayOnTheUiThreadTest, ACallbackDuringAShellCallDoesNotHang) {
+    std::atomic<bool> done{false};
+    std::thread ui([&] {
+        ReenteringShell shell;
+        CSystemTray tray(shell);
+        tray.Create(WindowsPlatform::kTrayNotifyMessage, "tip",
+                    ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ONLINE)),
+                    WindowsPlatform::kTrayIconId);
+        tray.SetTooltipText("changed");
+        done = true;
+    });
+    const DWORD start = ::GetTickCount();
+    while (!done && ::GetTickCount() - start < 5000) ::Sleep(10);
+    EXPECT_TRUE(done) << "the tray's thread hangs in its own callback";
+    if (done) {
+        ui.join();
+    } else {
+        ui.detach();  // stuck for good; the process ends it
+    }
+}
+
+}  // namespace
+}  // namespace kov::test

@@ -1,0 +1,163 @@
+// The sign-in dialog driven under Wine: OK enabling, Enter, Cancel, limits,
+// the remember box and what the caller gets back.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "shell/login_dlg.h"
+#include "shell/res/resource.h"
+#include "tests/shell/dialogs/dialog_driver.h"
+
+namespace kov::test {
+namespace {
+
+const std::wstring kCaption = L"Kovarentis - Авторизация";
+
+// Runs a sign-in dialog with the remember box preset, driven by the script.
+DialogRun RunLogin(CLoginDlg& dialog, const std::function<void(const Driver&)>& script) {
+    return RunDriven([&] { return dialog.RunModal(); }, kCaption, script);
+}
+
+bool OkEnabled(HWND dialog) { return IsEnabled(Item(dialog, IDOK)); }
+
+TEST(LoginDlgTest, StartsEmptyWithOkDisabledAndTheBoxAsPreset) {
+    for (const std::int32_t preset : {1, 0}) {
+        CLoginDlg dialog;
+        dialog.rememberChecked = preset;
+        UINT boxState = 99;
+        bool okEnabled = true;
+        std::wstring login = L"?", password = L"?";
+        LONG passwordStyle = 0;
+        const DialogRun run = RunLogin(dialog, [&](const Driver& d) {
+            boxState = ::IsDlgButtonChecked(d.dialog, IDC_REMEMBER);
+            okEnabled = OkEnabled(d.dialog);
+            login = Text(Item(d.dialog, IDC_LOGIN));
+            password = Text(Item(d.dialog, IDC_PASSWORD));
+            passwordStyle = ::GetWindowLongW(Item(d.dialog, IDC_PASSWORD), GWL_STYLE);
+            d.Cancel();
+        });
+        ASSERT_TRUE(run.endedByScript);
+        EXPECT_EQ(boxState, preset ? BST_CHECKED : BST_UNCHECKED) << "preset " << preset;
+        EXPECT_FALSE(okEnabled);
+        EXPECT_EQ(login, L"");
+        EXPECT_EQ(password, L"");
+        EXPECT_TRUE(passwordStyle & ES_PASSWORD) << "the password is masked";
+    }
+}
+
+TEST(LoginDlgTest, OkIsEnabledExactlyWhileBothFieldsHoldText) {
+    CLoginDlg dialog;
+    std::vector<bool> states;
+    RunLogin(dialog, [&](const Driver& d) {
+        const HWND login = Item(d.dialog, IDC_LOGIN);
+        const HWND password = Item(d.dialog, IDC_PASSWORD);
+        Type(login, L"a");
+        states.push_back(OkEnabled(d.dialog));  // password still empty
+        Type(password, L"b");
+        states.push_back(OkEnabled(d.dialog));  // the first character of the second field
+        Backspace(login);
+        states.push_back(OkEnabled(d.dialog));  // the login emptied again
+        Type(login, L"c");
+        states.push_back(OkEnabled(d.dialog));
+        Backspace(password);
+        states.push_back(OkEnabled(d.dialog));
+        d.Cancel();
+    });
+    EXPECT_EQ(states, (std::vector<bool>{false, true, false, true, false}));
+}
+
+TEST(LoginDlgTest, EnterIsIgnoredUntilBothFieldsAreFilledAndThenConfirms) {
+    CLoginDlg dialog;
+    dialog.rememberChecked = 1;
+    bool openAfterEnter = false;
+    bool openAfterOkCommand = false;
+    const DialogRun run = RunLogin(dialog, [&](const Driver& d) {
+        const HWND login = Item(d.dialog, IDC_LOGIN);
+        Type(login, L"consultant");
+        d.PressKey(login, VK_RETURN);
+        openAfterEnter = ::IsWindow(d.dialog) != FALSE;
+        // The OK request itself, as a disabled default button could still send it.
+        ::SendMessageW(d.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(Item(d.dialog, IDOK)));
+        openAfterOkCommand = ::IsWindow(d.dialog) != FALSE;
+        const HWND password = Item(d.dialog, IDC_PASSWORD);
+        Type(password, L"secret");
+        d.PressKey(password, VK_RETURN);
+    });
+    EXPECT_TRUE(openAfterEnter);
+    EXPECT_TRUE(openAfterOkCommand);
+    ASSERT_TRUE(run.endedByScript);
+    EXPECT_EQ(run.result, IDOK);
+    EXPECT_EQ(dialog.loginText, "consultant");
+    EXPECT_EQ(dialog.passwordText, "secret");
+    EXPECT_EQ(dialog.rememberChecked, 1);
+}
+
+TEST(LoginDlgTest, TheCallerGetsTheTypedTextsAsWindows1251AndTheBoxState) {
+    CLoginDlg dialog;
+    dialog.rememberChecked = 1;
+    const DialogRun run = RunLogin(dialog, [&](const Driver& d) {
+        Type(Item(d.dialog, IDC_LOGIN), L"Иван & Co");
+        Type(Item(d.dialog, IDC_PASSWORD), L"пароль 1");
+        ::SendMessageW(Item(d.dialog, IDC_REMEMBER), BM_CLICK, 0, 0);
+        ::SendMessageW(Item(d.dialog, IDOK), BM_CLICK, 0, 0);
+    });
+    ASSERT_TRUE(run.endedByScript);
+    EXPECT_EQ(run.result, IDOK);
+    EXPECT_EQ(dialog.loginText, "\xC8\xE2\xE0\xED & Co");               // Иван & Co
+    EXPECT_EQ(dialog.passwordText, "\xEF\xE0\xF0\xEE\xEB\xFC 1");       // пароль 1
+    EXPECT_EQ(dialog.rememberChecked, 0);
+}
+
+TEST(LoginDlgTest, BothFieldsTakeAtMost32CharactersTypedOrPasted) {
+    CLoginDlg dialog;
+    const std::wstring forty(40, L'x');
+    const DialogRun run = RunLogin(dialog, [&](const Driver& d) {
+        Type(Item(d.dialog, IDC_LOGIN), forty);
+        Paste(Item(d.dialog, IDC_PASSWORD), forty);
+        ::SendMessageW(Item(d.dialog, IDOK), BM_CLICK, 0, 0);
+    });
+    ASSERT_TRUE(run.endedByScript);
+    EXPECT_EQ(dialog.loginText, std::string(32, 'x'));
+    EXPECT_EQ(dialog.passwordText, std::string(32, 'x'));
+}
+
+TEST(LoginDlgTest, CancelEscapeAndTheCloseBoxGiveCancelEvenWhenFilled) {
+    const std::vector<std::pair<const char*, std::function<void(const Driver&)>>> endings = {
+        {"Cancel button", [](const Driver& d) { ::SendMessageW(Item(d.dialog, IDCANCEL), BM_CLICK, 0, 0); }},
+        {"Escape", [](const Driver& d) { d.PressKey(Item(d.dialog, IDC_PASSWORD), VK_ESCAPE); }},
+        {"close box", [](const Driver& d) { ::PostMessageW(d.dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const auto& [name, end] : endings) {
+        CLoginDlg dialog;
+        const DialogRun run = RunLogin(dialog, [&](const Driver& d) {
+            Type(Item(d.dialog, IDC_LOGIN), L"consultant");
+            Type(Item(d.dialog, IDC_PASSWORD), L"secret");
+            end(d);
+        });
+        EXPECT_TRUE(run.endedByScript) << name;
+        EXPECT_EQ(run.result, IDCANCEL) << name;
+    }
+}
+
+TEST(LoginDlgTest, OpensCentredOnTheScreenWithTheAgentIcon) {
+    CLoginDlg dialog;
+    RECT window{}, area{};
+    HICON big = nullptr, small = nullptr;
+    RunLogin(dialog, [&](const Driver& d) {
+        ::GetWindowRect(d.dialog, &window);
+        area = WorkAreaOf(d.dialog);
+        big = reinterpret_cast<HICON>(::SendMessageW(d.dialog, WM_GETICON, ICON_BIG, 0));
+        small = reinterpret_cast<HICON>(::SendMessageW(d.dialog, WM_GETICON, ICON_SMALL, 0));
+        d.Cancel();
+    });
+    EXPECT_LE(std::abs((window.left + window.right) - (area.left + area.right)), 2);
+    EXPECT_LE(std::abs((window.top + window.bottom) - (area.top + area.bottom)), 2);
+    const HICON agentIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_ONLINE));
+    ASSERT_NE(agentIcon, nullptr);
+    EXPECT_EQ(big, agentIcon);
+    EXPECT_EQ(small, agentIcon);
+}
+
+}  // namespace
+}  // namespace kov::test
