@@ -1,0 +1,312 @@
+#!/usr/bin/env python3
+"""Measuring side of resource_bench.sh: finds a program's Wine process from
+Linux, samples it over a window, signs in to the stand-in service, and prints
+the side-by-side report.
+
+    resource_bench.py find PREFIX EXE WAIT
+        pid of the Wine process of prefix PREFIX running EXE (file name),
+        waiting up to WAIT seconds for it to appear
+    resource_bench.py measure PREFIX PID STATE PROGRAM SECONDS INTERVAL OUT
+        sample PID for SECONDS and append one JSON record to OUT
+    resource_bench.py sign-in SERVER LOGIN PASSWORD
+        print the token the service issues (reply "0 TOKEN")
+    resource_bench.py report OUT NAME=PATH...
+        print the table, the executable sizes and the goals
+
+A process is sampled through /proc: VmRSS and Threads from status, utime +
+stime from stat (whole clock ticks, 10 ms here), and the process CPU clock,
+which counts nanoseconds over all its threads, dead ones included: a tray
+program at rest uses less than a tick a minute, so only the exact clock can
+tell 2x the baseline from noise. The Wine services that do work on a tray
+program's behalf (wineserver, and explorer.exe, which draws the tray icons)
+are charged to the state in which they ran; the bench runs one program at a
+time so that this is fair.
+"""
+import hashlib
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.parse
+import urllib.request
+
+CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+WINE_SERVICES = ("wineserver", "wineserver64", "explorer.exe")
+WINE_THREAD_PREFIX = "wine_"  # Wine names the helper threads it starts itself
+GOAL_RSS_OVER_BASELINE = 0.15
+GOAL_IDLE_CPU_RATIO = 2.0
+GOAL_MAX_THREADS = 4
+GOAL_EXE_KIB = 400
+
+
+def _read(path, mode="r"):
+    try:
+        with open(path, mode) as f:
+            return f.read()
+    except OSError:
+        return None
+
+
+def _program_name(argv0):
+    """File name of a Wine command line's first word, Unix or Windows path."""
+    return argv0.replace("\\", "/").rsplit("/", 1)[-1].lower()
+
+
+def _wine_processes(prefix):
+    """(pid, argv) of every process whose environment names PREFIX."""
+    wanted = b"WINEPREFIX=" + os.fsencode(prefix)
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        environ = _read(f"/proc/{entry}/environ", "rb")
+        if not environ or wanted not in environ.split(b"\0"):
+            continue
+        cmdline = _read(f"/proc/{entry}/cmdline", "rb") or b""
+        argv = [os.fsdecode(a) for a in cmdline.split(b"\0") if a]
+        if argv:
+            yield int(entry), argv
+
+
+def find_process(prefix, exe):
+    for pid, argv in _wine_processes(prefix):
+        if _program_name(argv[0]) == exe.lower():
+            return pid
+    return None
+
+
+def cpu_clock_ns(pid):
+    """Exact CPU time of the whole process (Linux's process CPU clock id)."""
+    try:
+        return time.clock_gettime_ns(((~pid) << 3) | 2)
+    except OSError:
+        return None
+
+
+def _status_fields(pid):
+    """(VmRSS KiB, RssAnon KiB, Threads) or None when the process is gone."""
+    text = _read(f"/proc/{pid}/status")
+    if text is None:
+        return None
+    fields = dict(line.split(":", 1) for line in text.splitlines() if ":" in line)
+    return (int(fields["VmRSS"].split()[0]), int(fields["RssAnon"].split()[0]),
+            int(fields["Threads"]))
+
+
+def _thread_names(pid):
+    """Linux names of the threads (Wine names its own helper threads)."""
+    try:
+        tids = sorted(os.listdir(f"/proc/{pid}/task"), key=lambda t: (int(t) != pid, int(t)))
+    except OSError:
+        return []
+    names = []
+    for tid in tids:
+        name = _read(f"/proc/{pid}/task/{tid}/comm")
+        if name is not None:
+            names.append(name.strip())
+    return names
+
+
+def _stat_ticks(pid):
+    text = _read(f"/proc/{pid}/stat")
+    if text is None:
+        return None
+    after_name = text.rsplit(")", 1)[1].split()
+    return int(after_name[11]) + int(after_name[12])  # utime + stime
+
+
+def _services_cpu_ns(prefix):
+    total = 0
+    for pid, argv in _wine_processes(prefix):
+        if _program_name(argv[0]) in WINE_SERVICES:
+            total += cpu_clock_ns(pid) or 0
+    return total
+
+
+def measure(prefix, pid, seconds, interval):
+    """Samples PID for SECONDS; None when it is gone before the end."""
+    start_ns, start_ticks = cpu_clock_ns(pid), _stat_ticks(pid)
+    start_services = _services_cpu_ns(prefix)
+    if start_ns is None or start_ticks is None:
+        return None
+    rss, anon, threads, own, names_at_peak = [], [], [], [], []
+    began = time.monotonic()
+    while time.monotonic() - began < seconds:
+        fields = _status_fields(pid)
+        if fields is None:
+            return None
+        names = _thread_names(pid)
+        if not threads or fields[2] > max(threads):
+            names_at_peak = names
+        rss.append(fields[0])
+        anon.append(fields[1])
+        threads.append(fields[2])
+        own.append(sum(1 for n in names if not n.startswith(WINE_THREAD_PREFIX)))
+        time.sleep(interval)
+    end_ns, end_ticks = cpu_clock_ns(pid), _stat_ticks(pid)
+    if end_ns is None or end_ticks is None:
+        return None
+    minutes = (time.monotonic() - began) / 60
+    return {
+        "seconds": round(minutes * 60, 1),
+        "samples": len(rss),
+        "rss_kib_mean": round(sum(rss) / len(rss)),
+        "rss_kib_max": max(rss),
+        "anon_kib_max": max(anon),
+        "threads_min": min(threads),
+        "threads_max": max(threads),
+        "own_threads_max": max(own),
+        "thread_names_at_peak": names_at_peak,
+        "cpu_ms_per_min": (end_ns - start_ns) / 1e6 / minutes,
+        "cpu_stat_ms_per_min": (end_ticks - start_ticks) * 1000 / CLOCK_TICKS / minutes,
+        "wine_services_ms_per_min": (_services_cpu_ns(prefix) - start_services) / 1e6 / minutes,
+    }
+
+
+def sign_in(server, login, password):
+    digest = hashlib.md5(password.encode("cp1251")).hexdigest()
+    query = urllib.parse.urlencode({"do": "login", "login": login, "password": digest})
+    with urllib.request.urlopen(f"{server}/newmessages?{query}", timeout=10) as reply:
+        body = reply.read().decode("cp1251")
+    if not body.startswith("0") or len(body) < 3:
+        raise SystemExit(f"sign-in refused: {body!r}")
+    return body[2:]
+
+
+# --- report ------------------------------------------------------------------
+
+STATE_TITLES = {"baseline": "at rest", "connecting": "connecting (dead service)",
+                "online": "online idle (0 messages)", "blinking": "blinking (3 messages)"}
+
+
+def _load_records(path):
+    records = {}
+    if os.path.exists(path):
+        with open(path) as f:
+            for line in f:
+                record = json.loads(line)
+                records[record["state"]] = record
+    return records
+
+
+def _row(record):
+    title = STATE_TITLES.get(record["state"], record["state"])
+    head = f"{record['program']:<16} {title:<26}"
+    if record.get("error"):
+        return f"{head} {record['error']}"
+    return (f"{head} {record['rss_kib_mean']:>7} {record['rss_kib_max']:>7}"
+            f" {record['anon_kib_max']:>7} {record['threads_max']:>7} {record['own_threads_max']:>5}"
+            f" {record['cpu_ms_per_min']:>9.1f}"
+            f" {record['cpu_stat_ms_per_min']:>8.0f} {record['wine_services_ms_per_min']:>9.1f}")
+
+
+def _strip_size(path):
+    """Size of a stripped copy, or None without a strip tool for the file."""
+    with tempfile.TemporaryDirectory() as scratch:
+        copy = os.path.join(scratch, "stripped.exe")
+        for strip in ("x86_64-w64-mingw32-strip", "i686-w64-mingw32-strip"):
+            if subprocess.run([strip, "-o", copy, path], capture_output=True).returncode == 0:
+                return os.path.getsize(copy)
+    return None
+
+
+def _verdict(ok):
+    return "meets" if ok else "MISSES"
+
+
+def _goal_lines(records, sizes):
+    base = records.get("baseline")
+    agent = [r for s, r in records.items() if s != "baseline" and not r.get("error")]
+    lines = []
+    if base and not base.get("error") and agent:
+        worst = max(agent, key=lambda r: r["rss_kib_max"])
+        over = worst["rss_kib_max"] / base["rss_kib_max"] - 1
+        lines.append(f"resident memory, peak of all states: {worst['rss_kib_max']} KiB"
+                     f" ({STATE_TITLES[worst['state']]}) vs baseline {base['rss_kib_max']} KiB:"
+                     f" {over:+.1%} (goal within +15%): {_verdict(over <= GOAL_RSS_OVER_BASELINE)};"
+                     f" of it private (anon) {worst['anon_kib_max']} KiB vs {base['anon_kib_max']} KiB")
+        online = records.get("online")
+        if online and not online.get("error"):
+            ratio = online["cpu_ms_per_min"] / max(base["cpu_ms_per_min"], 1e-3)
+            lines.append(f"CPU per idle minute, online with no messages: {online['cpu_ms_per_min']:.1f}"
+                         f" ms vs baseline {base['cpu_ms_per_min']:.1f} ms: {ratio:.1f}x"
+                         f" (goal within 2x): {_verdict(ratio <= GOAL_IDLE_CPU_RATIO)}")
+        most = max(r["threads_max"] for r in agent)
+        own = max(r["own_threads_max"] for r in agent)
+        lines.append(f"threads, most seen: agent {most}, baseline {base['threads_max']}, the agent's"
+                     f" beyond the baseline's {most - base['threads_max']}; without Wine's own"
+                     f" (wine_*) threads the agent ran {own} at most (goal never more than 4):"
+                     f" {_verdict(own <= GOAL_MAX_THREADS)}")
+    product = sizes.get("Kovarentis.exe i686")
+    if product and os.path.exists(product):
+        kib = os.path.getsize(product) / 1024
+        lines.append(f"Kovarentis.exe i686: {kib:.0f} KiB (goal under 400 KiB): {_verdict(kib < GOAL_EXE_KIB)}")
+    return lines
+
+
+def report(path, sizes):
+    records = _load_records(path)
+    shown = [records[s] for s in STATE_TITLES if s in records]
+    print(f"{'program':<16} {'state':<26} {'resident KiB':>23} {'threads':>13} {'CPU ms/min':>18} {'Wine svc':>9}")
+    print(f"{'':<16} {'':<26} {'mean':>7} {'peak':>7} {'anon':>7} {'peak':>7} {'own':>5}"
+          f" {'exact':>9} {'stat':>8} {'ms/min':>9}")
+    for record in shown:
+        print(_row(record))
+    print("resident: VmRSS; anon: RssAnon at its peak (heap, stacks: what the program itself holds).")
+    print("threads: most in one sample; own: without the helper threads Wine names wine_*.")
+    print("CPU exact: the process CPU clock; stat: utime+stime in whole ticks. Wine svc: wineserver")
+    print("and explorer.exe (which draws the tray) during the same window; the bench runs one program")
+    print("at a time, so this is the Wine-side work of that program plus Wine's own idle floor.")
+    print()
+    for record in shown:
+        if record.get("thread_names_at_peak"):
+            print(f"threads at the peak, {STATE_TITLES[record['state']]}:"
+                  f" {', '.join(record['thread_names_at_peak'])}")
+    print()
+    print(f"{'executable':<28} {'KiB':>7} {'stripped KiB':>13}")
+    for name, exe in sizes.items():
+        if not os.path.exists(exe):
+            print(f"{name:<28} {'missing':>7}")
+            continue
+        stripped = _strip_size(exe)
+        shown = f"{stripped / 1024:.0f}" if stripped is not None else "-"
+        print(f"{name:<28} {os.path.getsize(exe) / 1024:>7.0f} {shown:>13}")
+    print()
+    for line in _goal_lines(records, sizes):
+        print(line)
+
+
+def main(argv):
+    command, args = argv[1], argv[2:]
+    if command == "find":
+        prefix, exe, wait = args
+        deadline = time.monotonic() + float(wait)
+        while True:
+            pid = find_process(prefix, exe)
+            if pid or time.monotonic() >= deadline:
+                break
+            time.sleep(0.2)
+        if not pid:
+            return 1
+        print(pid)
+    elif command == "measure":
+        prefix, pid, state, program, seconds, interval, out = args
+        result = measure(prefix, int(pid), float(seconds), float(interval))
+        record = {"state": state, "program": program}
+        record.update(result or {"error": f"{program} ended during the window"})
+        with open(out, "a") as f:
+            f.write(json.dumps(record) + "\n")
+        return 0 if result else 1
+    elif command == "sign-in":
+        print(sign_in(*args))
+    elif command == "report":
+        report(args[0], dict(a.split("=", 1) for a in args[1:]))
+    else:
+        print(__doc__, file=sys.stderr)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,263 @@
+#!/usr/bin/env bash
+# Resource benchmark of the agent under Wine, beside a bare tray program (one
+# icon, one timer) as the baseline. Runs one program at a time for a fixed
+# window in each state and prints, side by side, resident memory, threads, CPU
+# time per minute, the Wine services' CPU and the executables' sizes, then the
+# goals. States: the baseline at rest; the agent connecting to a dead service;
+# online and idle with no messages; blinking with 3 messages waiting.
+#   resource_bench.sh [seconds per state, default 60]
+# Environment (all optional):
+#   KOV_BENCH_SETTLE    seconds a program runs before its window (default 10)
+#   KOV_BENCH_POLL      the agent's RequestTimeout, s (15)
+#   KOV_BENCH_BASELINE_MS  the baseline's timer period, ms (the poll period)
+#   KOV_BENCH_INTERVAL  sampling interval, s (0.2)
+#   KOV_BENCH_STATES    subset of "baseline connecting online blinking"
+#   KOV_BENCH_AGENT, KOV_BENCH_AGENT_I686
+#                       Kovarentis.exe builds to measure and size instead of
+#                       the ones built here (x86_64, i686)
+#   KOV_BENCH_SERVICE_HOST  loopback address of the bench's stand-in service (127.0.0.213)
+# This machine runs only 64-bit Wine, so the x86_64 builds are measured; the
+# i686 build (the product) is built for its size.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+seconds=${1:-60}
+settle=${KOV_BENCH_SETTLE:-10}
+poll=${KOV_BENCH_POLL:-15}
+interval=${KOV_BENCH_INTERVAL:-0.2}
+baseline_ms=${KOV_BENCH_BASELINE_MS:-$((poll * 1000))}
+states=${KOV_BENCH_STATES:-baseline connecting online blinking}
+win64=${KOV_BENCH_WIN64_DIR:-$root/build/resbench-win64}
+win32=${KOV_BENCH_WIN32_DIR:-$root/build/resbench-win32}
+work=$win64/resource-bench
+wine_state=$work/wine
+results=$work/results.jsonl
+# A loopback address of our own (the agent always talks to port 80), so that
+# stand-ins of tests on 127.0.0.1 do not collide with this one; nothing
+# listens on the dead one.
+service_host=${KOV_BENCH_SERVICE_HOST:-127.0.0.213}
+control=$service_host:8765
+dead_server=http://127.0.0.9
+registry_key='HKCU\Software\Kovarentis \Kovarentis\App'  # key name with a trailing blank
+helper=(python3 "$root/tools/bench/resource_bench.py")
+client=(python3 "$root/tools/standin/client.py" --control "$control")
+
+program_pid=""
+service_pid=""
+
+# One run at a time per build dir: a second one would stop the first's Wine.
+mkdir -p "$work"
+exec 9>"$work.lock"
+if ! flock -n 9; then
+  echo "resource_bench: another run is using $work" >&2
+  exit 1
+fi
+
+cleanup() {
+  stop_program
+  if [ -n "$service_pid" ]; then
+    kill "$service_pid" 2>/dev/null || true
+    wait "$service_pid" 2>/dev/null || true
+  fi
+  "$root/tools/wine/env.sh" stop "$wine_state" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+note() { echo "resource_bench: $*" >&2; }
+
+build() {  # build dir, toolchain architecture
+  local log=$work/build-$2.log
+  if ! { cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$2.cmake" \
+           -DCMAKE_BUILD_TYPE=MinSizeRel &&
+         cmake --build "$1" -j 2 --target Kovarentis baseline_tray; } >"$log" 2>&1; then
+    tail -n 20 "$log" >&2
+    note "the $2 build failed (whole log: $log)"
+    return 1
+  fi
+}
+
+wine_run() {  # a short Windows command in the bench's prefix
+  KOV_RUN_TIMEOUT=60 "$root/tools/wine/run.sh" "$wine_state" "$@" >/dev/null 2>&1
+}
+
+start_program() {  # exe, args...
+  KOV_RUN_TIMEOUT=$((4 * seconds + 4 * settle + 300)) \
+    "$root/tools/wine/run.sh" "$wine_state" "$@" >>"$work/programs.log" 2>&1 &
+  program_pid=$!
+}
+
+# Stops the program started last: `timeout` hands the TERM on to Wine.
+stop_program() {
+  [ -n "$program_pid" ] || return 0
+  kill "$program_pid" 2>/dev/null || true
+  wait "$program_pid" 2>/dev/null || true
+  program_pid=""
+}
+
+# Waits for the program's Wine process and lets it settle; fails if it is gone.
+program_process() {  # exe file name
+  local pid
+  if ! pid=$("${helper[@]}" find "$WINEPREFIX" "$1" 20); then
+    note "$1 did not start or ended at once (see $work/programs.log)"
+    return 1
+  fi
+  echo "$pid"
+}
+
+measure() {  # state, program label, pid
+  note "measuring $2 ($1) for $seconds s"
+  "${helper[@]}" measure "$WINEPREFIX" "$3" "$1" "$2" "$seconds" "$interval" "$results"
+}
+
+record_failure() {  # state, program label, reason
+  printf '{"state": "%s", "program": "%s", "error": "%s"}\n' "$1" "$2" "$3" >>"$results"
+}
+
+write_params() {  # server
+  printf 'Server=%s\r\nRequestTimeout=%s\r\nAwayTimeout=60\r\n' "$1" "$poll" >"$work/agent/Params.ini"
+}
+
+store_credentials() {  # login, token
+  wine_run reg add "$registry_key" /v Login /t REG_SZ /d "$1" /f
+  wine_run reg add "$registry_key" /v Token /t REG_SZ /d "$2" /f
+}
+
+presence() {  # field of the demo account's presence
+  "${client[@]}" presence demo | sed -n "s/^$1: //p"
+}
+
+# Waits until the service has answered more than N status requests.
+wait_for_polls_beyond() {  # N, seconds
+  local deadline=$((SECONDS + $2))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    [ "$(presence status_requests)" -gt "$1" ] && return 0
+    sleep 0.5
+  done
+  return 1
+}
+
+start_service() {
+  local ready=$work/service.ready
+  rm -f "$ready"
+  python3 "$root/tools/standin/service.py" --demo --listen "http://$service_host:80" \
+    --control "$control" --ready-file "$ready" >>"$work/service.log" 2>&1 &
+  service_pid=$!
+  for _ in $(seq 100); do [ -s "$ready" ] && return 0; sleep 0.1; done
+  note "the stand-in service did not start (see $work/service.log)"
+  return 1
+}
+
+run_baseline() {
+  start_program "$work/baseline/baseline_tray.exe" "$baseline_ms"
+  local pid
+  if pid=$(program_process baseline_tray.exe); then
+    sleep "$settle"
+    measure baseline baseline_tray "$pid" || true
+  else
+    record_failure baseline baseline_tray "did not start"
+  fi
+  stop_program
+}
+
+run_connecting() {
+  write_params "$dead_server"
+  store_credentials demo stale-token
+  start_program "$work/agent/Kovarentis.exe"
+  local pid
+  if pid=$(program_process Kovarentis.exe); then
+    sleep "$settle"
+    measure connecting Kovarentis "$pid" || true
+  else
+    record_failure connecting Kovarentis "did not start or ended at once"
+  fi
+  stop_program
+}
+
+# Starts the agent signed in to the live service; leaves it running.
+start_online_agent() {
+  "${client[@]}" reset >/dev/null
+  write_params "http://$service_host"
+  store_credentials demo "$("${helper[@]}" sign-in "http://$service_host" demo demo)"
+  start_program "$work/agent/Kovarentis.exe"
+  online_pid=$(program_process Kovarentis.exe) || return 1
+  if ! wait_for_polls_beyond 0 $((poll + 20)); then
+    note "the agent sent no status request to the service"
+    return 1
+  fi
+}
+
+# Measures a state of the running online agent and checks that it kept polling.
+measure_online() {  # state
+  local before
+  sleep "$settle"
+  before=$(presence status_requests)
+  measure "$1" Kovarentis "$online_pid" || return 0
+  local polls=$(( $(presence status_requests) - before ))
+  note "$1: $polls status requests during the window, presence $(presence presence)"
+  if [ "$polls" -lt $((seconds / poll - 1)) ]; then
+    note "$1: fewer polls than the period allows: the agent was not online throughout"
+  fi
+}
+
+run_online_states() {  # whether to measure online idle, whether to measure blinking
+  online_pid=""
+  if ! start_online_agent; then
+    [ "$1" = yes ] && record_failure online Kovarentis "never came online"
+    [ "$2" = yes ] && record_failure blinking Kovarentis "never came online"
+    stop_program
+    return 0
+  fi
+  [ "$1" = yes ] && measure_online online
+  if [ "$2" = yes ]; then
+    local before
+    before=$(presence status_requests)
+    "${client[@]}" send-messages demo 3 >/dev/null
+    if wait_for_polls_beyond "$before" $((poll + 20)); then
+      measure_online blinking
+    else
+      record_failure blinking Kovarentis "no poll after the messages arrived"
+    fi
+  fi
+  stop_program
+}
+
+wants() { [[ " $states " == *" $1 "* ]]; }
+
+main() {
+  note "building x86_64 ($win64) and i686 ($win32)"
+  build "$win64" x86_64
+  build "$win32" i686
+  local agent=${KOV_BENCH_AGENT:-$win64/bin/Kovarentis.exe}
+  local agent_i686=${KOV_BENCH_AGENT_I686:-$win32/bin/Kovarentis.exe}
+
+  rm -rf "$work/agent" "$work/baseline" "$results" "$work/programs.log" "$work/service.log"
+  mkdir -p "$work/agent" "$work/baseline"
+  cp "$agent" "$work/agent/Kovarentis.exe"
+  cp "$win64/bin/baseline_tray.exe" "$work/baseline/"
+
+  start_service
+  note "starting the Wine environment"
+  "$root/tools/wine/env.sh" start "$wine_state" x86_64 >/dev/null
+  # shellcheck disable=SC1091
+  source "$wine_state/env"
+
+  if wants baseline; then run_baseline; fi
+  if wants connecting; then run_connecting; fi
+  if wants online || wants blinking; then
+    run_online_states "$(wants online && echo yes || echo no)" "$(wants blinking && echo yes || echo no)"
+  fi
+
+  {
+    echo "Resource benchmark: $("$KOV_WINE" --version 2>/dev/null || echo Wine), 64-bit prefix, x86_64 builds;"
+    echo "$seconds s per state after $settle s of settling, RequestTimeout $poll s, baseline timer $baseline_ms ms,"
+    echo "sampled every $interval s (threads: most seen in one sample)."
+    echo
+    "${helper[@]}" report "$results" \
+      "Kovarentis.exe i686=$agent_i686" \
+      "Kovarentis.exe x86_64=$agent" \
+      "baseline_tray.exe i686=$win32/bin/baseline_tray.exe" \
+      "baseline_tray.exe x86_64=$win64/bin/baseline_tray.exe"
+  } | tee "$work/report.txt"
+}
+
+main
