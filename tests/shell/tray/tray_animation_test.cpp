@@ -211,6 +211,8 @@ TEST_F(TrayAnimationTest, ConcurrentAnimateNeverLeavesTwoAnimations) {
         byTimer.join();
 
         platform.TakeCalls();
+        // Long enough for two animations to show themselves, even on a busy machine.
+        PumpUntil([&] { return platform.CallCount() >= 3; }, 5000);
         PumpFor(450);
         std::set<DWORD> workerThreads;
         std::size_t timerSteps = 0;
