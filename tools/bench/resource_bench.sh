@@ -16,6 +16,7 @@
 #                       Kovarentis.exe builds to measure and size instead of
 #                       the ones built here (x86_64, i686)
 #   KOV_BENCH_SERVICE_HOST  loopback address of the bench's stand-in service (127.0.0.213)
+#   KOV_BENCH_WIN64_DIR, KOV_BENCH_WIN32_DIR  build dirs (build/resbench-win64, -win32)
 # This machine runs only 64-bit Wine, so the x86_64 builds are measured; the
 # i686 build (the product) is built for its size.
 set -euo pipefail
@@ -59,6 +60,7 @@ cleanup() {
     wait "$service_pid" 2>/dev/null || true
   fi
   "$root/tools/wine/env.sh" stop "$wine_state" >/dev/null 2>&1 || true
+  rm -rf "$wine_state/prefix"  # 600 MB that the next run makes afresh anyway
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
