@@ -146,6 +146,27 @@ class Environment:
             pass
         for program in DESKTOP_PROGRAMS:
             self.reg_delete("Software\\Wine\\AppDefaults\\%s" % program)
+        self._end_desktop_explorer()
+
+    def _end_desktop_explorer(self):
+        """The virtual desktop's explorer.exe outlives its last program, keeps
+        later tests' windows on that desktop and holds their output pipes: end
+        the one of this prefix."""
+        prefix = self.wine_env.get("WINEPREFIX", "")
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    command = f.read()
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    environ = f.read().split(b"\0")
+            except OSError:
+                continue
+            if (b"explorer.exe" in command and b"/desktop" in command
+                    and ("WINEPREFIX=" + prefix).encode() in environ):
+                try:
+                    os.kill(int(pid), signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
 
     def _keeper_file(self):
         return os.path.join(self.work, "desktop-keeper.pid")
@@ -159,7 +180,7 @@ class Environment:
 
     def reg_set(self, key, value, data):
         raw = data if isinstance(data, bytes) else cp1251(data)
-        code, _ = self.probe("regset", key, value, raw.hex() or "")
+        code, _ = self.probe("regset", key, value, raw.hex())
         assert code == 0, "cannot write %s\\%s" % (key, value)
 
     def reg_delete(self, key):
@@ -401,9 +422,15 @@ class Agent:
         assert self.environment.post(self.main_window, WM_COMMAND, command_id, 0)
 
     def stop(self):
-        """Ends the agent: Close first, the hard way when that does not work."""
+        """Ends the agent: Close first (after cancelling a sign-in dialog,
+        which may hold the main window's thread), the hard way when that does
+        not work."""
         if not self.running():
             return
+        if self.windows_pid:
+            for handle, visible, _, _, text in self.windows():
+                if visible and text == SIGN_IN_CAPTION:
+                    self.environment.post(handle, WM_COMMAND, IDCANCEL, 0)
         if self.main_window:
             self.environment.post(self.main_window, WM_COMMAND, ID_CLOSE, 0)
             if self.ended(10):
@@ -411,7 +438,9 @@ class Agent:
         if self.windows_pid:
             self.environment.probe("kill", self.windows_pid)
         if not self.ended(10):
-            self.process.kill()
+            self.process.terminate()  # timeout hands the signal on to Wine
+            if not self.ended(10):
+                self.process.kill()
             self.process.wait(10)
 
 
