@@ -1,0 +1,9 @@
+; The agent's main-window caption and its Close command, read from the agent's
+; own resource header so that installer and agent cannot drift apart.
+!define /redef KOV_RESOURCE_H "${__FILEDIR__}/../shell/res/resource.h"
+!searchparse /file "${KOV_RESOURCE_H}" "#define KOV_SITE_CAPTION" KOV_SITE_CAPTION_LINE
+!searchparse `${KOV_SITE_CAPTION_LINE}` '"' KOV_SITE_CAPTION '"'
+!searchparse /file "${KOV_RESOURCE_H}" "#define ID_CLOSE " KOV_ID_CLOSE_TEXT
+!define /math KOV_ID_CLOSE ${KOV_ID_CLOSE_TEXT} + 0
+; Every agent window is a standard dialog.
+!define KOV_DIALOG_CLASS "#32770"
