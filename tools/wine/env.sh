@@ -51,7 +51,7 @@ start() {
 export WINEPREFIX="$state/prefix"
 export WINEARCH=$winearch
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=,winedbg.exe=d"
 export DISPLAY=:$(cat "$dispfile")
 export LOCPATH="$locdir"
 export KOV_LANG=ru_RU.UTF-8
