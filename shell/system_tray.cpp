@@ -242,6 +242,11 @@ bool CSystemTray::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     const UINT callback = callbackMessage_.load();
     const bool isCallback = callback != 0 && message == callback;
     const bool isTaskbarCreated = kTaskbarCreatedMessage != 0 && message == kTaskbarCreatedMessage;
+    if (message == WM_ARM_ANIMATION_TIMER) {
+        ArmAnimationTimer();
+        result = 0;
+        return true;
+    }
     if (!isCallback && !isTaskbarCreated) return Window::OnMessage(message, wParam, lParam, result);
 
     if (notifyingThread_.load() == ::GetCurrentThreadId()) {

@@ -24,6 +24,8 @@ class Menu;
 
 // Timer id of a timer-mode animation on the tray's window.
 constexpr UINT ANIMATION_TIMER = 4567;
+// Posted to the tray's window by Animate on another thread: arm the timer.
+constexpr UINT WM_ARM_ANIMATION_TIMER = WM_APP + 0x210;
 
 // The record is handed to the shell in the layout that ends with guidItem
 // (no balloon-icon handle): 504 bytes on 32-bit Windows.
@@ -128,6 +130,10 @@ private:
     BOOL Notify(DWORD message);
     BOOL SetIconHeld(HICON icon);
     void ReleaseUnusedIcons();
+    void ArmAnimationTimerHeld();
+
+    void ArmAnimationTimer();
+    bool OnWindowThread() const;
 
     // These expect animationControl_ to be held.
     BOOL StopAnimationHeld();
@@ -159,7 +165,10 @@ private:
     bool wanted_ = false;
     const BOOL win2k_;
     std::vector<HICON> frameList_;
+    // ANIMATION_TIMER while a timer animation runs (armed, or about to be by
+    // the tray's thread), else 0.
     UINT_PTR animationTimerId_ = 0;
+    UINT animationPeriodMs_ = 0;
     int frameIndex_ = 0;
     long long animationStart_ = 0;
     DWORD animationDuration_ = 0;

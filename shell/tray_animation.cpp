@@ -55,8 +55,33 @@ BOOL CSystemTray::Animate(UINT periodMs, DWORD durationSeconds, BOOL useWorker) 
         return FALSE;
     }
     // Without its window the tray would get a thread timer that nobody handles.
-    animationTimerId_ = Handle() ? ::SetTimer(Handle(), ANIMATION_TIMER, periodMs, nullptr) : 0;
+    if (!Handle()) return FALSE;
+    animationTimerId_ = ANIMATION_TIMER;
+    animationPeriodMs_ = periodMs;
+    if (!OnWindowThread()) {
+        // A window's timers are set by its own thread: the tray's thread arms it.
+        if (::PostMessageA(Handle(), WM_ARM_ANIMATION_TIMER, 0, 0)) return TRUE;
+        animationTimerId_ = 0;
+        return FALSE;
+    }
+    ArmAnimationTimerHeld();
     return animationTimerId_ != 0 ? TRUE : FALSE;
+}
+
+void CSystemTray::ArmAnimationTimer() {
+    std::lock_guard<std::mutex> control(animationControl_);
+    std::lock_guard<std::mutex> lock(recordLock_);
+    ArmAnimationTimerHeld();
+}
+
+// Stopped or replaced meanwhile: animationTimerId_ tells, nothing is armed.
+void CSystemTray::ArmAnimationTimerHeld() {
+    if (animationTimerId_ == 0) return;
+    animationTimerId_ = ::SetTimer(Handle(), ANIMATION_TIMER, animationPeriodMs_, nullptr);
+}
+
+bool CSystemTray::OnWindowThread() const {
+    return ::GetWindowThreadProcessId(Handle(), nullptr) == ::GetCurrentThreadId();
 }
 
 // Frame 0 is shown last in each cycle: the index moves before the frame shows.
@@ -79,7 +104,9 @@ BOOL CSystemTray::StopAnimationHeld() {
     {
         std::lock_guard<std::mutex> lock(recordLock_);
         if (animationTimerId_ != 0) {
-            killed = ::KillTimer(Handle(), animationTimerId_);
+            // Another thread only marks it stopped; the tray's thread kills the
+            // timer at its next tick.
+            killed = OnWindowThread() ? ::KillTimer(Handle(), animationTimerId_) : TRUE;
             animationTimerId_ = 0;
         }
     }
@@ -103,7 +130,11 @@ void CSystemTray::OnAnimationTimer(UINT_PTR timerId) {
     bool expired = false;
     {
         std::lock_guard<std::mutex> lock(recordLock_);
-        if (animationTimerId_ == 0 || timerId != animationTimerId_) return;
+        if (timerId != ANIMATION_TIMER) return;
+        if (animationTimerId_ == 0) {
+            ::KillTimer(Handle(), timerId);  // stopped from another thread
+            return;
+        }
         const long long elapsed = platform_.LocalSeconds() - animationStart_;
         // Compared as unsigned: 0xFFFFFFFF seconds never pass, and a clock put
         // back before the start ends the animation.

@@ -112,17 +112,36 @@ TEST_F(TrayAnimationTest, OtherTimersDoNotStep) {
     EXPECT_EQ(platform.CallCount(), 0u);
 }
 
-TEST_F(TrayAnimationTest, RealTimerStepsOnTheTraysThreadWhoeverStartedIt) {
+TEST_F(TrayAnimationTest, RealTimerStepsOnTheTraysThreadWhoeverStartedAndStoppedIt) {
     ASSERT_TRUE(tray.SetIconList(frames.data(), 4));
     BOOL started = FALSE;
     std::thread([&] { started = tray.Animate(10, 0, FALSE); }).join();
     ASSERT_TRUE(started);
     ASSERT_TRUE(PumpUntil([&] { return IconCalls() >= 5; }, 3000));
-    EXPECT_TRUE(tray.StopAnimation());
     const auto calls = platform.TakeCalls();
     for (const ShellCall& call : calls) EXPECT_EQ(call.thread, ::GetCurrentThreadId());
     const auto shown = FramesShown(calls);
     EXPECT_EQ(std::vector<int>(shown.begin(), shown.begin() + 4), (std::vector<int>{1, 2, 3, 0}));
+
+    BOOL stopped = FALSE;
+    std::thread([&] { stopped = tray.StopAnimation(); }).join();
+    EXPECT_TRUE(stopped);
+    const auto restore = platform.TakeCalls();
+    ASSERT_EQ(restore.size(), 1u);
+    EXPECT_EQ(restore[0].record.hIcon, steady.Get());
+    PumpFor(100);
+    EXPECT_EQ(platform.CallCount(), 0u) << "no step after a stop from another thread";
+}
+
+TEST_F(TrayAnimationTest, TimerStartedAndStoppedElsewhereBeforeTheTraysThreadRunsNeverSteps) {
+    ASSERT_TRUE(tray.SetIconList(frames.data(), 2));
+    std::thread([&] {
+        EXPECT_TRUE(tray.Animate(10, 0, FALSE));
+        tray.StopAnimation();
+    }).join();
+    platform.TakeCalls();
+    PumpFor(100);
+    EXPECT_EQ(platform.CallCount(), 0u);
 }
 
 TEST_F(TrayAnimationTest, WorkerStepsEvery200MsAndChangesNothingAfterTheStop) {

@@ -38,6 +38,8 @@ protected:
         menu.Append(MF_SEPARATOR | MF_OWNERDRAW, 0, kEmpty);
         menu.Append(MF_OWNERDRAW, ID_CLOSE, kClose);
     }
+    // A test's hook may capture its locals; the tray's destructor still calls the shell.
+    void TearDown() override { platform.inspect = nullptr; }
     void CreateTray(UINT iconId = kIconId) {
         ASSERT_TRUE(tray.Create(WM_TRAY_NOTIFY, "tip", icon.Get(), iconId));
         tray.SetTargetWindow(target.Handle());
