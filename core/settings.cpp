@@ -1,9 +1,9 @@
 #include "settings.h"
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -64,10 +64,16 @@ std::string SettingsFilePath(const std::string& executablePath) {
 
 // The whole file as bytes; "" when it cannot be read, which like an empty file
 // leaves every setting to its default.
+// C streams rather than iostreams: the stream library alone would weigh more
+// than the rest of the agent.
 std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) return {};
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    std::string content;
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.append(chunk, got);
+    return content;
 }
 
 // One line of the settings file, its line end already removed.

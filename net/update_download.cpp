@@ -7,12 +7,19 @@
 
 #include <cstdio>
 #include <memory>
+#include <type_traits>
+
+#include "core/texts.h"
 
 namespace kov {
-
 namespace {
-constexpr char kInstallerFileName[] = "KovarentisSetup.exe";
-}
+
+struct ModuleFreer {
+    void operator()(HMODULE module) const { ::FreeLibrary(module); }
+};
+using LoadedModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
+
+}  // namespace
 
 std::optional<std::string> InstallerPath() {
     char buffer[MAX_PATH] = {};
@@ -22,8 +29,14 @@ std::optional<std::string> InstallerPath() {
     return std::string(buffer);
 }
 
+// The URL library (with the COM runtime it brings) is loaded only for the
+// download: an agent that is never outdated should not carry it all day.
 bool DownloadToFile(const std::string& url, const std::string& path) {
-    return URLDownloadToFileA(nullptr, url.c_str(), path.c_str(), 0, nullptr) == S_OK;
+    const LoadedModule urlmon(::LoadLibraryA("urlmon.dll"));
+    if (!urlmon) return false;
+    const auto download = reinterpret_cast<decltype(&URLDownloadToFileA)>(
+        reinterpret_cast<void*>(::GetProcAddress(urlmon.get(), "URLDownloadToFileA")));
+    return download && download(nullptr, url.c_str(), path.c_str(), 0, nullptr) == S_OK;
 }
 
 bool StartsWithMz(const std::string& path) {
