@@ -41,7 +41,12 @@
 // The new-message sound, resource type "WAVE".
 #define IDR_NEW_MESSAGE_SOUND   145
 
-// Tray menu commands and the main window's own messages.
+// Tray menu commands and the main window's own messages. The agent's logic
+// declares the same numbers as typed constants: it is read first, so that
+// these macros can never rewrite its declarations, whatever the include order.
+#if defined(__cplusplus) && !defined(RC_INVOKED)
+#include "core/platform.h"
+#endif
 #define ID_STATUS_ONLINE        300
 #define ID_STATUS_AWAY          301
 #define ID_STATUS_OFFLINE       302
