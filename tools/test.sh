@@ -29,6 +29,9 @@ echo "== core, ThreadSanitizer"
 configure_build build/tsan -DCMAKE_BUILD_TYPE=Debug -DKOV_SANITIZE=thread
 TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan
 
+echo "== demo tour helpers"
+python3 -B -m unittest discover -s tools/demo -p 'test_*.py'
+
 echo "== Windows, i686 (the agent)"
 configure_build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
 file build/win32/bin/Kovarentis.exe

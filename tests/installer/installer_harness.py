@@ -84,6 +84,21 @@ class Wine:
             [self.wine, program, *args], env=self.env, stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
 
+    def processes(self):
+        """Command lines of the programs running in this prefix, for failure reports."""
+        marker = ("WINEPREFIX=" + self.env.get("WINEPREFIX", "")).encode()
+        found = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as environ:
+                    if marker not in environ.read().split(b"\0"):
+                        continue
+                with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
+                    found.append(cmdline.read().replace(b"\0", b" ").decode("utf-8", "replace").strip())
+            except OSError:
+                continue
+        return found
+
     def probe(self, *args, timeout=60):
         """(exit status, output lines) of one probe command."""
         result = subprocess.run(
@@ -314,7 +329,7 @@ class InstallerTestCase(unittest.TestCase):
             agent = self.wine.agent()
             return agent if agent and agent[0] != other_than else None
         agent = wait_until(found, timeout, step=0.5)
-        self.assertIsNotNone(agent, "no agent runs")
+        self.assertIsNotNone(agent, "no agent runs; running: %s" % "; ".join(self.wine.processes()))
         return agent
 
 

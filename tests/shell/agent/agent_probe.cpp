@@ -16,6 +16,14 @@
 //   regget KEY VALUE               a REG_SZ below HKCU as hex bytes (ANSI)
 //   regset KEY VALUE HEX           store one, creating the key
 //   regdel KEY                     delete a key and everything below it
+//   trayforget HWND ID             delete a program's notification-area icon,
+//                                  as a restarted shell has forgotten it
+//   broadcast NAME                 post the registered message NAME to every
+//                                  top-level window
+//
+// Started without arguments under the name KovarentisSetup.exe (as the agent
+// starts a downloaded installer), it stands in for the installer: it leaves
+// the file KovarentisSetup.ran beside itself and ends.
 //
 // Numbers are decimal or 0x-hex; texts are UTF-8 on the command line and on
 // the output. The exit status is 0 on success, 1 when the thing asked for is
@@ -327,11 +335,54 @@ int RegDel(const std::vector<std::string>& a) {
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? kFound : kMissing;
 }
 
+int TrayForget(const std::vector<std::string>& a) {
+    if (a.size() < 3) return kUsage;
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = Window(a[1]);
+    icon.uID = static_cast<UINT>(Number(a[2]));
+    return ::Shell_NotifyIconW(NIM_DELETE, &icon) ? kFound : kMissing;
+}
+
+int Broadcast(const std::vector<std::string>& a) {
+    if (a.size() < 2) return kUsage;
+    const UINT message = ::RegisterWindowMessageW(Wide(a[1]).c_str());
+    return message != 0 && ::PostMessageW(HWND_BROADCAST, message, 0, 0) ? kFound : kMissing;
+}
+
+std::wstring OwnPath() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? path : L"";
+}
+
+bool StartedAsInstaller(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::wstring name = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
+    return ::lstrcmpiW(name.c_str(), L"KovarentisSetup.exe") == 0;
+}
+
+// What the journeys look for once the agent has started its update.
+int LeaveInstallerMarker(const std::wstring& path) {
+    const std::wstring marker = path.substr(0, path.size() - 4) + L".ran";
+    const HANDLE file = ::CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return kMissing;
+    const char text[] = "installer started\r\n";
+    DWORD written = 0;
+    const BOOL ok = ::WriteFile(file, text, sizeof text - 1, &written, nullptr);
+    ::CloseHandle(file);
+    return ok ? kFound : kMissing;
+}
+
 }  // namespace
 
 int main() {
     const std::vector<std::string> a = Arguments();
-    if (a.empty()) return kUsage;
+    if (a.empty()) {
+        const std::wstring path = OwnPath();
+        return StartedAsInstaller(path) ? LeaveInstallerMarker(path) : kUsage;
+    }
     const std::string& command = a[0];
     if (command == "find") return Find(a);
     if (command == "gone") return Gone(a);
@@ -346,5 +397,7 @@ int main() {
     if (command == "regget") return RegGet(a);
     if (command == "regset") return RegSet(a);
     if (command == "regdel") return RegDel(a);
+    if (command == "trayforget") return TrayForget(a);
+    if (command == "broadcast") return Broadcast(a);
     return kUsage;
 }

@@ -22,6 +22,7 @@ closes would wait two seconds for a window manager that never answers.
 """
 import hashlib
 import os
+import re
 import signal
 import sys
 import shutil
@@ -29,6 +30,7 @@ import subprocess
 import time
 import unittest
 import urllib.request
+from urllib.parse import quote_from_bytes
 
 SITE_CAPTION = "Kovarentis Online Consultant Agent"
 SIGN_IN_CAPTION = "Kovarentis - Авторизация"
@@ -50,10 +52,14 @@ VK_ESCAPE = 0x1B
 IDOK, IDCANCEL = 1, 2
 IDC_LOGIN, IDC_PASSWORD, IDC_REMEMBER = 1000, 1001, 1002
 BM_GETCHECK = 0x00F0
+IDYES, IDNO = 6, 7
+ID_STATUS_ONLINE, ID_STATUS_AWAY, ID_STATUS_OFFLINE = 300, 301, 302
 ID_SIGN_IN_OUT, ID_CLOSE = 304, 305
 WS_EX_TOOLWINDOW = 0x80
 WS_EX_APPWINDOW = 0x40000
 TRAY_WINDOW_CLASS = "KovarentisTrayWindow"
+TRAY_ICON_ID = 101
+MENU_CLASS = "#32768"
 # The message box's text control.
 BOX_TEXT_ID = 0xFFFF
 
@@ -79,6 +85,12 @@ def status_path(status, login, token):
 
 def sign_in_path(login, password):
     return "/newmessages?do=login&login=%s&password=%s" % (percent(cp1251(login)), digest(password))
+
+
+def reported_status(path):
+    """The status a status request reports, None for other requests."""
+    match = re.search(r"[?&]do=get&status=(\d+)&", path)
+    return int(match.group(1)) if match else None
 
 
 def wait_until(predicate, timeout, step=0.1):
@@ -342,6 +354,14 @@ class Standin:
         self._call("POST", "/%s?%s" % ("default" if default else "reply", query),
                    body if isinstance(body, bytes) else cp1251(body))
 
+    def control(self, route, **params):
+        """POST /control/ROUTE: text values go as Windows-1251, bytes (file
+        paths) as they are."""
+        query = "&".join("%s=%s" % (name, quote_from_bytes(
+            value if isinstance(value, bytes) else cp1251(str(value)), safe=""))
+            for name, value in params.items())
+        self._call("POST", "/%s%s" % (route, "?" + query if query else ""))
+
     def requests(self):
         """The request targets received so far, in order."""
         count = int(self._call("GET", "/log"))
@@ -358,8 +378,10 @@ class Standin:
 class Agent:
     """One Kovarentis.exe in a folder of its own, with its Params.ini."""
 
-    def __init__(self, environment, name, params):
+    def __init__(self, environment, name, params, unix_env=None):
         self.environment = environment
+        # Linux environment variables for this agent's Wine process only.
+        self.unix_env = dict(unix_env or {})
         self.folder = os.path.join(environment.work, name)
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
@@ -376,7 +398,7 @@ class Agent:
         self.process = subprocess.Popen(
             ["timeout", "--kill-after=5", "300", self.environment.wine,
              os.path.join(self.folder, "Kovarentis.exe")],
-            cwd=self.folder, env=self.environment.wine_env,
+            cwd=self.folder, env=dict(self.environment.wine_env, **self.unix_env),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if wait:
             self.wait_for_main_window()
@@ -465,11 +487,11 @@ class Journey(unittest.TestCase):
             agent.stop()
         self.env.reg_delete(AGENT_KEY)
 
-    def new_agent(self, name=None, **params):
+    def new_agent(self, name=None, unix_env=None, **params):
         """An agent (not started) whose Params.ini names the stand-in and a
         one-second poll period, plus the given settings."""
         agent = Agent(self.env, name or self.id().rsplit(".", 1)[-1],
-                      dict({"Server": self.server, "RequestTimeout": 1}, **params))
+                      dict({"Server": self.server, "RequestTimeout": 1}, **params), unix_env)
         self.agents.append(agent)
         return agent
 
@@ -496,12 +518,90 @@ class Journey(unittest.TestCase):
         self.env.key("Return")
         self.assertTrue(self.env.gone(dialog, 10), "the sign-in dialog stayed open")
 
+    # --- the tray
+
+    def tray_icon(self):
+        box = wait_until(lambda: tray_icon_box(self.env), 10)
+        self.assertIsNotNone(box, "no tray icon")
+        return box
+
+    def tray_tooltip(self, expected):
+        """Points at the tray icon until its tooltip reads as expected (the
+        agent applies a reply after the request has arrived); returns the
+        expected text, or the tooltips last seen. The pointer stays there."""
+        box = self.tray_icon()
+        x, y = (box[0] + box[2]) // 2, (box[1] + box[3]) // 2
+        seen = []
+
+        def hover():
+            self.env.xdotool("mousemove", x - 40, y - 40)
+            time.sleep(0.3)
+            self.env.xdotool("mousemove", x, y)
+            seen[:] = wait_until(self.env.tooltips, 5) or []
+            return expected in seen
+        return expected if wait_until(hover, 15) else seen
+
+    def move_pointer_away(self):
+        """Moves the pointer off the tray and waits for the tooltip to go."""
+        self.env.xdotool("mousemove", DESKTOP_SIZE[0] // 2, DESKTOP_SIZE[1] // 2)
+        wait_until(lambda: not any(text.startswith(BOX_CAPTION + ":")
+                                   for text in self.env.tooltips()), 5)
+
+    def icon_frames(self, seconds):
+        """The distinct images of the tray icon seen within the time."""
+        box = self.tray_icon()
+        frames = set()
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            frames.add(self.env.pixels(box))
+        return frames
+
+    def open_tray_menu(self):
+        """Right-clicks the tray icon; returns the menu's screen rectangle."""
+        box = self.tray_icon()
+        self.env.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2, button=3)
+        menu = self.env.find("", MENU_CLASS, wait=5)
+        self.assertIsNotNone(menu, "no tray menu")
+        return self.env.info(menu)["rect"]
+
+    # --- message boxes
+
+    def box_text(self, box):
+        return self.env.info(self.env.item(box, BOX_TEXT_ID))["text"]
+
+    def own_boxes(self, agent):
+        return [w[0] for w in agent.windows() if w[4] == BOX_CAPTION and w[1]]
+
     # --- the service
 
     def wait_for_requests(self, count, timeout=15):
         self.assertIsNotNone(self.standin.wait_for_requests(count, timeout),
                              "fewer than %d requests: %s" % (count, self.standin.requests()))
         return self.standin.requests()
+
+    def wait_for_request(self, predicate, start=0, timeout=15):
+        """The index of the first request from `start` on that satisfies the
+        predicate, waiting for it to arrive."""
+        def look():
+            for index, path in enumerate(self.standin.requests()[start:], start):
+                if predicate(path):
+                    return index + 1  # true even for index 0
+            return None
+        found = wait_until(look, timeout, step=0.2)
+        self.assertIsNotNone(found, "no such request after #%d: %s"
+                             % (start, self.standin.requests()[start:]))
+        return found - 1
+
+    def quiet_requests(self, seconds, timeout=20):
+        """The number of requests once none has arrived for the time."""
+        counts = [len(self.standin.requests())]
+
+        def quiet():
+            time.sleep(seconds)
+            counts.append(len(self.standin.requests()))
+            return counts[-1] == counts[-2]
+        self.assertTrue(wait_until(quiet, timeout, step=0), "the requests do not stop")
+        return counts[-1]
 
 
 if __name__ == "__main__":

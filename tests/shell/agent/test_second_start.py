@@ -46,6 +46,7 @@ class SecondStartTest(Journey):
         self.wait_for_requests(1)
         first.command(ID_SIGN_IN_OUT)  # sign out: the registry forgets, the service hears nothing
         self.assertEqual(wait_until(lambda: self.env.stored_credentials() == (b"", b""), 5), True)
+        time.sleep(1.5)  # a poll that was on its way when the command came
         count = len(self.standin.requests())
 
         self.start_again("second")
