@@ -5,26 +5,16 @@ import time
 import unittest
 
 from harness import (ABOUT_CAPTION, DESKTOP_SIZE, IDCANCEL, IDOK, VK_ESCAPE, VK_RETURN, WM_CLOSE,
-                     WM_COMMAND, WM_KEYDOWN, Journey, tray_icon_box, wait_until)
+                     WM_COMMAND, WM_KEYDOWN, Journey)
 
 LOGIN = "consultant"
 TOKEN = "t0ken"
-MENU_CLASS = "#32768"
 
 
 class CloseTest(Journey):
     def setUp(self):
         super().setUp()
         self.env.store_credentials(LOGIN, TOKEN)
-
-    def open_tray_menu(self):
-        """Right-clicks the tray icon; returns the menu's screen rectangle."""
-        box = wait_until(lambda: tray_icon_box(self.env), 10)
-        self.assertIsNotNone(box, "no tray icon")
-        self.env.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2, button=3)
-        menu = self.env.find("", MENU_CLASS, wait=5)
-        self.assertIsNotNone(menu, "no tray menu")
-        return self.env.info(menu)["rect"]
 
     def test_enter_escape_and_close_requests_leave_the_main_window_running(self):
         agent = self.new_agent().start()
