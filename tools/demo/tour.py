@@ -80,16 +80,7 @@ class Tour:
         """Points at the tray icon (from a little way off, as a hand would)
         until its tooltip reads as expected; the pointer stays on the icon.
         Returns (shown, the text to report)."""
-        x, y = self.icon
-        seen = []
-
-        def hover():
-            self.env.xdotool("mousemove", x - 40, y - 40)
-            time.sleep(0.3)
-            self.env.xdotool("mousemove", x, y)
-            seen[:] = wait_until(self.env.tooltips, 5) or []
-            return expected in seen
-        shown = bool(wait_until(hover, SETTLE_SECONDS))
+        shown, seen = self.env.hover_for_tooltip(*self.icon, expected, SETTLE_SECONDS)
         return shown, tooltip_text(expected if shown else None, seen)
 
     def resting_tooltip(self, expected):

@@ -258,6 +258,20 @@ class Environment:
         code, lines = self.probe("tooltips")
         return lines if code == 0 else []
 
+    def hover_for_tooltip(self, x, y, expected, timeout):
+        """Points at (x, y), coming from a little way off as a hand would,
+        until a tooltip reads as expected; the pointer stays there. Returns
+        whether it did, and the tooltips last seen."""
+        seen = []
+
+        def hover():
+            self.xdotool("mousemove", x - 40, y - 40)
+            time.sleep(0.3)
+            self.xdotool("mousemove", x, y)
+            seen[:] = wait_until(self.tooltips, 5) or []
+            return expected in seen
+        return bool(wait_until(hover, timeout)), seen
+
     # --- screen
 
     def xdotool(self, *args):
@@ -530,16 +544,9 @@ class Journey(unittest.TestCase):
         agent applies a reply after the request has arrived); returns the
         expected text, or the tooltips last seen. The pointer stays there."""
         box = self.tray_icon()
-        x, y = (box[0] + box[2]) // 2, (box[1] + box[3]) // 2
-        seen = []
-
-        def hover():
-            self.env.xdotool("mousemove", x - 40, y - 40)
-            time.sleep(0.3)
-            self.env.xdotool("mousemove", x, y)
-            seen[:] = wait_until(self.env.tooltips, 5) or []
-            return expected in seen
-        return expected if wait_until(hover, 15) else seen
+        shown, seen = self.env.hover_for_tooltip((box[0] + box[2]) // 2, (box[1] + box[3]) // 2,
+                                                 expected, 15)
+        return expected if shown else seen
 
     def move_pointer_away(self):
         """Moves the pointer off the tray and waits for the tooltip to go."""
