@@ -16,9 +16,13 @@ import hashlib
 import http.client
 import os
 import subprocess
+import sys
 import time
 import unittest
 import urllib.parse
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "wine"))
+from prefix_processes import prefix_processes  # noqa: E402
 
 AGENT_FILE = "Kovarentis.exe"
 UNINSTALLER_FILE = "Uninstall.exe"
@@ -86,18 +90,7 @@ class Wine:
 
     def processes(self):
         """Command lines of the programs running in this prefix, for failure reports."""
-        marker = ("WINEPREFIX=" + self.env.get("WINEPREFIX", "")).encode()
-        found = []
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                with open(f"/proc/{pid}/environ", "rb") as environ:
-                    if marker not in environ.read().split(b"\0"):
-                        continue
-                with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
-                    found.append(cmdline.read().replace(b"\0", b" ").decode("utf-8", "replace").strip())
-            except OSError:
-                continue
-        return found
+        return [" ".join(argv) for _, argv in prefix_processes(self.env.get("WINEPREFIX", ""))]
 
     def probe(self, *args, timeout=60):
         """(exit status, output lines) of one probe command."""

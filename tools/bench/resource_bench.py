@@ -32,6 +32,9 @@ import time
 import urllib.parse
 import urllib.request
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
+from prefix_processes import prefix_processes  # noqa: E402
+
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 WINE_SERVICES = ("wineserver", "wineserver64", "explorer.exe")
 WINE_THREAD_PREFIX = "wine_"  # Wine names the helper threads it starts itself
@@ -54,23 +57,8 @@ def _program_name(argv0):
     return argv0.replace("\\", "/").rsplit("/", 1)[-1].lower()
 
 
-def _wine_processes(prefix):
-    """(pid, argv) of every process whose environment names PREFIX."""
-    wanted = b"WINEPREFIX=" + os.fsencode(prefix)
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        environ = _read(f"/proc/{entry}/environ", "rb")
-        if not environ or wanted not in environ.split(b"\0"):
-            continue
-        cmdline = _read(f"/proc/{entry}/cmdline", "rb") or b""
-        argv = [os.fsdecode(a) for a in cmdline.split(b"\0") if a]
-        if argv:
-            yield int(entry), argv
-
-
 def find_process(prefix, exe):
-    for pid, argv in _wine_processes(prefix):
+    for pid, argv in prefix_processes(prefix):
         if _program_name(argv[0]) == exe.lower():
             return pid
     return None
@@ -118,7 +106,7 @@ def _stat_ticks(pid):
 
 def _services_cpu_ns(prefix):
     total = 0
-    for pid, argv in _wine_processes(prefix):
+    for pid, argv in prefix_processes(prefix):
         if _program_name(argv[0]) in WINE_SERVICES:
             total += cpu_clock_ns(pid) or 0
     return total

@@ -32,6 +32,9 @@ import unittest
 import urllib.request
 from urllib.parse import quote_from_bytes
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "tools", "wine"))
+from prefix_processes import prefix_processes  # noqa: E402
+
 SITE_CAPTION = "Kovarentis Online Consultant Agent"
 SIGN_IN_CAPTION = "Kovarentis - Авторизация"
 ABOUT_CAPTION = "Kovarentis - О программе"
@@ -164,19 +167,11 @@ class Environment:
         """The virtual desktop's explorer.exe outlives its last program, keeps
         later tests' windows on that desktop and holds their output pipes: end
         the one of this prefix."""
-        prefix = self.wine_env.get("WINEPREFIX", "")
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                with open("/proc/%s/cmdline" % pid, "rb") as f:
-                    command = f.read()
-                with open("/proc/%s/environ" % pid, "rb") as f:
-                    environ = f.read().split(b"\0")
-            except OSError:
-                continue
-            if (b"explorer.exe" in command and b"/desktop" in command
-                    and ("WINEPREFIX=" + prefix).encode() in environ):
+        for pid, argv in prefix_processes(self.wine_env.get("WINEPREFIX", "")):
+            command = " ".join(argv)
+            if "explorer.exe" in command and "/desktop" in command:
                 try:
-                    os.kill(int(pid), signal.SIGTERM)
+                    os.kill(pid, signal.SIGTERM)
                 except ProcessLookupError:
                     pass
 
