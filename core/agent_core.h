@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "agent_controller.h"
@@ -106,8 +107,9 @@ private:
     void ReleaseSignIn();
 
     // update_download.cpp
-    bool DownloadUpdate(std::string installerUrl);
-    bool OfferUpdate(std::string installerUrl);
+    bool DownloadUpdate(std::string installerPayload);
+    bool OfferUpdate(const std::string& url);
+    bool RefuseUpdate(const std::string& offer);
 
     const std::shared_ptr<AgentPlatform> platform_;
     const std::shared_ptr<AgentTransport> transport_;
@@ -138,6 +140,8 @@ private:
 
     bool signInOpen_ = false;
     bool updateOfferOpen_ = false;
+    // Offers refused for their URL or their file, by URL.
+    std::set<std::string> refusedUpdates_;
     int openBoxes_ = 0;
 
     // One thread at a time shows tray views; others queue theirs for it.

@@ -60,11 +60,13 @@ constexpr auto kSignIn = ToCp1251(u8"Вход");
 constexpr auto kUnexpectedError = ToCp1251(u8"Непредвиденная ошибка");
 constexpr auto kConnectFailed = ToCp1251(u8"Не удалось установить соединение с сервером");
 constexpr auto kNotSignedIn = ToCp1251(u8"Вы не вошли");
+constexpr auto kUpdateNotAuthentic =
+    ToCp1251(u8"Обновление не прошло проверку подлинности и не будет установлено");
 constexpr auto kUpdateQuestionText = ToCp1251(u8"Ваша версия агента устарела, установить новый агент?");
 
 static_assert(kOnline.ok && kOffline.ok && kAway.ok && kNewMessages.ok && kClose.ok &&
                   kSignOut.ok && kAbout.ok && kBadLogin.ok && kAuthorization.ok && kSignIn.ok &&
-                  kUnexpectedError.ok && kConnectFailed.ok && kNotSignedIn.ok &&
+                  kUnexpectedError.ok && kConnectFailed.ok && kNotSignedIn.ok && kUpdateNotAuthentic.ok &&
                   kUpdateQuestionText.ok,
               "a text has a character outside Windows-1251's Russian letters");
 
@@ -76,7 +78,7 @@ constexpr std::array<const char*, kTextCount> kDefaults = {
     kNewMessages.c_str(),   kClose.c_str(),            kSignOut.c_str(),
     kAbout.c_str(),         kBadLogin.c_str(),         kAuthorization.c_str(),
     kSignIn.c_str(),        kUnexpectedError.c_str(),  kConnectFailed.c_str(),
-    kNotSignedIn.c_str(),
+    kNotSignedIn.c_str(),   kUpdateNotAuthentic.c_str(),
 };
 
 std::size_t IndexOf(TextId id) { return static_cast<std::size_t>(static_cast<int>(id) - kFirstTextId); }

@@ -46,6 +46,7 @@ const Expected kTable[] = {
     {TextId::UnexpectedError, "Непредвиденная ошибка"},
     {TextId::ConnectFailed, "Не удалось установить соединение с сервером"},
     {TextId::NotSignedIn, "Вы не вошли"},
+    {TextId::UpdateNotAuthentic, "Обновление не прошло проверку подлинности и не будет установлено"},
 };
 
 TEST(DefaultText, EveryTextIsItsWindows1251Bytes) {
@@ -57,7 +58,7 @@ TEST(DefaultText, EveryTextIsItsWindows1251Bytes) {
 
 TEST(DefaultText, IdsOutsideTheTableGiveNothing) {
     EXPECT_STREQ(DefaultText(static_cast<TextId>(128)), "");
-    EXPECT_STREQ(DefaultText(static_cast<TextId>(142)), "");
+    EXPECT_STREQ(DefaultText(static_cast<TextId>(1000)), "");
     EXPECT_STREQ(DefaultText(static_cast<TextId>(-1)), "");
 }
 

@@ -33,6 +33,8 @@ const ExpectedText kExpected[] = {
     {TextId::UnexpectedError, IDS_UNEXPECTED_ERROR, L"Непредвиденная ошибка"},
     {TextId::ConnectFailed, IDS_CONNECT_FAILED, L"Не удалось установить соединение с сервером"},
     {TextId::NotSignedIn, IDS_NOT_SIGNED_IN, L"Вы не вошли"},
+    {TextId::UpdateNotAuthentic, IDS_UPDATE_NOT_AUTHENTIC,
+     L"Обновление не прошло проверку подлинности и не будет установлено"},
 };
 
 std::wstring TableEntry(HMODULE module, UINT id) {

@@ -1,0 +1,28 @@
+#pragma once
+// Text and paths between the agent's byte strings and Windows' UTF-16. Paths
+// cross the core as UTF-8, so any folder name survives; the service's texts
+// (the installer URL among them) are Windows-1251.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace kov {
+
+std::wstring WideFromUtf8(const std::string& text);
+std::string Utf8FromWide(const std::wstring& text);
+std::wstring WideFromCp1251(const std::string& text);
+
+// The form that file functions take at any length: an absolute path of
+// MAX_PATH characters or more gets the "\\?\" (or "\\?\UNC\") prefix; shorter
+// and relative paths stay as they are.
+std::wstring ExtendedLengthPath(const std::wstring& path);
+
+// The full path of a loaded module (nullptr: the running program), at any
+// length; none when Windows cannot give it.
+std::optional<std::wstring> ModuleFilePath(HMODULE module);
+
+// The whole file named by a UTF-8 path, at any length; "" when it cannot be read.
+std::string ReadWholeFileByUtf8Path(const std::string& path);
+
+}  // namespace kov
