@@ -90,6 +90,7 @@ private:
     bool ProbeForUpdate();
     PollFollowUp ApplyReplyLocked(const std::string& reply);
     void FollowUp(const PollFollowUp& followUp);
+    void KeepPolling();
     void ReportFailure(TextId text);
     void ReportRejected(bool ownsSignIn);
     Request StatusRequestLocked() const;
@@ -107,9 +108,11 @@ private:
     void ReleaseSignIn();
 
     // update_download.cpp
-    bool DownloadUpdate(std::string installerPayload);
-    bool OfferUpdate(const std::string& url);
-    bool RefuseUpdate(const std::string& offer);
+    // Declined also covers an offer not made (one is open, or the agent closes).
+    enum class UpdateOutcome { Started, Declined, Failed };
+    UpdateOutcome DownloadUpdate(std::string installerPayload);
+    UpdateOutcome OfferUpdate(const std::string& url);
+    UpdateOutcome RefuseUpdate(const std::string& offer);
 
     const std::shared_ptr<AgentPlatform> platform_;
     const std::shared_ptr<AgentTransport> transport_;

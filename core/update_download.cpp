@@ -8,55 +8,56 @@
 
 namespace kov {
 
-bool AgentCore::DownloadUpdate(std::string installerPayload) {
+AgentCore::UpdateOutcome AgentCore::DownloadUpdate(std::string installerPayload) {
     const std::optional<std::string> url = InstallerUrlToFetch(installerPayload);
     const std::string& offer = url ? *url : installerPayload;
     {
         Lock lock(mutex_);
-        if (closing_ || updateOfferOpen_ || refusedUpdates_.count(offer) != 0) return false;
+        if (closing_ || updateOfferOpen_) return UpdateOutcome::Declined;
+        if (refusedUpdates_.count(offer) != 0) return UpdateOutcome::Failed;
         updateOfferOpen_ = true;
     }
-    const bool started = url ? OfferUpdate(*url) : RefuseUpdate(offer);
+    const UpdateOutcome outcome = url ? OfferUpdate(*url) : RefuseUpdate(offer);
     {
         Lock lock(mutex_);
         updateOfferOpen_ = false;
     }
-    if (started) BeginClosing();
-    return started;
+    if (outcome == UpdateOutcome::Started) BeginClosing();
+    return outcome;
 }
 
 // Refused without asking: there is nothing the consultant could agree to.
-bool AgentCore::RefuseUpdate(const std::string& offer) {
+AgentCore::UpdateOutcome AgentCore::RefuseUpdate(const std::string& offer) {
     {
         Lock lock(mutex_);
         refusedUpdates_.insert(offer);
     }
     ShowBox(texts_[TextId::UpdateNotAuthentic], kWarningBox);
-    return false;
+    return UpdateOutcome::Failed;
 }
 
-bool AgentCore::OfferUpdate(const std::string& url) {
+AgentCore::UpdateOutcome AgentCore::OfferUpdate(const std::string& url) {
     const std::optional<int> answer = ShowBox(kUpdateQuestion, kQuestionBox);
-    if (!answer || *answer == kAnswerNo) return false;
+    if (!answer || *answer == kAnswerNo) return UpdateOutcome::Declined;
 
     std::optional<std::string> path;
-    if (!Gated([&] { path = platform_->InstallerPath(); }) || !path) return false;
-    if (IsClosing()) return false;
+    if (!Gated([&] { path = platform_->InstallerPath(); }) || !path) return UpdateOutcome::Failed;
+    if (IsClosing()) return UpdateOutcome::Declined;
     if (!platform_->DownloadToFile(url, *path)) {
         ShowBox(texts_[TextId::ConnectFailed], kWarningBox);
-        return false;
+        return UpdateOutcome::Failed;
     }
     if (platform_->CheckInstaller(*path) != InstallerCheck::Authentic) {
         platform_->RemoveFile(*path);
         return RefuseUpdate(url);
     }
-    if (IsClosing()) return false;
+    if (IsClosing()) return UpdateOutcome::Declined;
     if (!platform_->ShellOpenFile(*path)) {
         ShowBox(texts_[TextId::UnexpectedError], kWarningBox);
-        return false;
+        return UpdateOutcome::Failed;
     }
     Gated([&] { platform_->EndMainDialog(kEndedByAgent); });
-    return true;
+    return UpdateOutcome::Started;
 }
 
 }  // namespace kov

@@ -113,6 +113,42 @@ INSTANTIATE_TEST_SUITE_P(EveryRefusal, RefusedFileTest,
                          ::testing::Values(InstallerCheck::Unsigned, InstallerCheck::AlteredAfterSigning,
                                            InstallerCheck::OtherPublisher, InstallerCheck::AgentUnsigned));
 
+// The first poll of the run arms no poll timer before its reply is handled;
+// declined there, polling stays off as it always has (see ReplyTest).
+struct FailedUpdate {
+    const char* name;
+    const char* payload;
+    bool downloadSucceeds;
+    InstallerCheck check;
+    bool shellStarts;
+};
+
+class FirstPollUpdateTest : public UpdateTest, public ::testing::WithParamInterface<FailedUpdate> {};
+
+TEST_P(FirstPollUpdateTest, AnUpdateThatFailsLeavesTheAgentPolling) {
+    platform->script.downloadSucceeds = GetParam().downloadSucceeds;
+    platform->script.installerCheck = GetParam().check;
+    platform->script.shellStarts = GetParam().shellStarts;
+    StartWithReply(std::string("2 ") + GetParam().payload);
+    ASSERT_EQ(StatusRequests().size(), 1u);
+    EXPECT_EQ(Record().boxes.size(), std::string(GetParam().payload).rfind("http", 0) == 0 ? 2u : 1u);
+    EXPECT_TRUE(platform->TimerRunning(POLL_TIMER));
+    EXPECT_EQ(platform->TimerPeriod(POLL_TIMER), kRequestTimeout);
+
+    transport->QueueReply("0 0000");
+    Tick(kRequestTimeout);
+    EXPECT_EQ(StatusRequests().size(), 2u);
+    EXPECT_FALSE(agent->State().signedOut);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFailure, FirstPollUpdateTest,
+    ::testing::Values(FailedUpdate{"UrlRefused", "file:///C:/x.exe", true, InstallerCheck::Authentic, true},
+                      FailedUpdate{"DownloadFailed", "http://dl.test/s.exe", false, InstallerCheck::Authentic, true},
+                      FailedUpdate{"FileRefused", "http://dl.test/s.exe", true, InstallerCheck::Unsigned, true},
+                      FailedUpdate{"StartFailed", "http://dl.test/s.exe", true, InstallerCheck::Authentic, false}),
+    [](const ::testing::TestParamInfo<FailedUpdate>& info) { return std::string(info.param.name); });
+
 TEST_F(UpdateTest, ARefusedUrlDoesNotStopAnotherUrlFromBeingOffered) {
     platform->script.installerCheck = InstallerCheck::OtherPublisher;
     OfferUpdate("http://evil.test/setup.exe");
