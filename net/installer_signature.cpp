@@ -25,7 +25,7 @@ struct Signer {
     CertStore carried;
 };
 
-std::optional<Signer> ReadSigner(const std::wstring& path) {
+std::optional<Signer> ReadSigner(const WideString& path) {
     HCERTSTORE rawStore = nullptr;
     HCRYPTMSG rawMessage = nullptr;
     if (!::CryptQueryObject(CERT_QUERY_OBJECT_FILE, path.c_str(), CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
@@ -51,7 +51,7 @@ std::optional<Signer> ReadSigner(const std::wstring& path) {
 // (a self-signed publisher gives CERT_E_UNTRUSTEDROOT on Windows, 0 under
 // Wine), so chain errors do not count here; a changed file gives
 // TRUST_E_BAD_DIGEST before any chain is looked at.
-bool DigestMatches(const std::wstring& path) {
+bool DigestMatches(const WideString& path) {
     WINTRUST_FILE_INFO file = {};
     file.cbStruct = sizeof file;
     file.pcwszFilePath = path.c_str();
@@ -99,7 +99,7 @@ bool SameSubject(PCCERT_CONTEXT a, PCCERT_CONTEXT b) {
 }  // namespace
 
 InstallerCheck CheckSignedLike(const std::string& file, const std::string& reference) {
-    const std::wstring filePath = ExtendedLengthPath(WideFromUtf8(file));
+    const WideString filePath = ExtendedLengthPath(WideFromUtf8(file));
     const std::optional<Signer> publisher = ReadSigner(ExtendedLengthPath(WideFromUtf8(reference)));
     const std::optional<Signer> signer = ReadSigner(filePath);
     SignatureFacts facts;

@@ -4,7 +4,6 @@
 #include <shellapi.h>
 #include <wininet.h>
 
-#include <cwchar>
 #include <optional>
 #include <vector>
 
@@ -29,12 +28,12 @@ constexpr DWORD kHttpOk = 200;
 constexpr DWORD kTimeoutMs = 60000;
 constexpr DWORD kChunkSize = 64 * 1024;
 
-std::optional<std::wstring> TemporaryDirectory() {
+std::optional<WideString> TemporaryDirectory() {
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     for (;;) {
         const DWORD length = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
         if (length == 0) return std::nullopt;
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        if (length < buffer.size()) return WideString(buffer.data(), length);
         buffer.resize(length + 1);
     }
 }
@@ -52,9 +51,11 @@ std::optional<unsigned long long> AnnouncedLength(HINTERNET request) {
     wchar_t text[32] = {};
     DWORD size = sizeof text;
     if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return std::nullopt;
-    wchar_t* end = nullptr;
-    const unsigned long long length = std::wcstoull(text, &end, 10);
-    if (end == text || *end != L'\0') return std::nullopt;
+    unsigned long long length = 0;
+    const wchar_t* digit = text;
+    for (; *digit >= L'0' && *digit <= L'9' && length <= kInstallerSizeCap; ++digit)
+        length = length * 10 + static_cast<unsigned>(*digit - L'0');
+    if (digit == text || *digit != L'\0') return std::nullopt;
     return length;
 }
 
@@ -85,7 +86,7 @@ bool CopyBody(HINTERNET request, HANDLE file) {
     }
 }
 
-bool Fetch(const std::wstring& url, const std::wstring& path) {
+bool Fetch(const WideString& url, const WideString& path) {
     const WinInetHandle session(::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
     SetTimeouts(session.Get());
@@ -101,20 +102,20 @@ bool Fetch(const std::wstring& url, const std::wstring& path) {
 }  // namespace
 
 std::optional<std::string> InstallerPath() {
-    const std::optional<std::wstring> directory = TemporaryDirectory();
+    const std::optional<WideString> directory = TemporaryDirectory();
     if (!directory) return std::nullopt;
     return Utf8FromWide(*directory + WideFromUtf8(kInstallerFileName));
 }
 
 bool DownloadToFile(const std::string& url, const std::string& path) {
-    const std::wstring widePath = ExtendedLengthPath(WideFromUtf8(path));
+    const WideString widePath = ExtendedLengthPath(WideFromUtf8(path));
     if (Fetch(WideFromCp1251(url), widePath)) return true;
     ::DeleteFileW(widePath.c_str());
     return false;
 }
 
 InstallerCheck CheckAgainstRunningAgent(const std::string& path) {
-    const std::optional<std::wstring> agent = ModuleFilePath(nullptr);
+    const std::optional<WideString> agent = ModuleFilePath(nullptr);
     if (!agent) return InstallerCheck::AgentUnsigned;
     return CheckSignedLike(path, Utf8FromWide(*agent));
 }

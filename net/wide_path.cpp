@@ -11,22 +11,22 @@ constexpr UINT kCp1251 = 1251;
 // GetModuleFileNameW's limit for the "\\?\" form of a path.
 constexpr DWORD kLongestPath = 32768;
 
-std::wstring Widen(UINT codePage, const std::string& text) {
+WideString Widen(UINT codePage, const std::string& text) {
     if (text.empty()) return {};
     const int length = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (length <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    WideString wide(static_cast<std::size_t>(length), L'\0');
     ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
 }
 
 }  // namespace
 
-std::wstring WideFromUtf8(const std::string& text) { return Widen(CP_UTF8, text); }
+WideString WideFromUtf8(const std::string& text) { return Widen(CP_UTF8, text); }
 
-std::wstring WideFromCp1251(const std::string& text) { return Widen(kCp1251, text); }
+WideString WideFromCp1251(const std::string& text) { return Widen(kCp1251, text); }
 
-std::string Utf8FromWide(const std::wstring& text) {
+std::string Utf8FromWide(const WideString& text) {
     if (text.empty()) return {};
     const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
                                            nullptr, nullptr);
@@ -37,21 +37,21 @@ std::string Utf8FromWide(const std::wstring& text) {
     return narrow;
 }
 
-std::wstring ExtendedLengthPath(const std::wstring& path) {
+WideString ExtendedLengthPath(const WideString& path) {
     if (path.size() < MAX_PATH || path.compare(0, 4, L"\\\\?\\") == 0) return path;
     if (path.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + path.substr(2);
     const bool driveAbsolute = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
     return driveAbsolute ? L"\\\\?\\" + path : path;
 }
 
-std::optional<std::wstring> ModuleFilePath(HMODULE module) {
+std::optional<WideString> ModuleFilePath(HMODULE module) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD size = static_cast<DWORD>(buffer.size());
         const DWORD length = ::GetModuleFileNameW(module, buffer.data(), size);
         if (length == 0) return std::nullopt;
         // A full buffer may hold a cut path (and no terminator on older systems).
-        if (length < size - 1) return std::wstring(buffer.data(), length);
+        if (length < size - 1) return WideString(buffer.data(), length);
         if (size >= kLongestPath) return std::nullopt;
         buffer.resize(size * 2);
     }

@@ -26,7 +26,7 @@ const char* const kDefaultApplicationName = "Kovarentis";
 // UTF-8, at any length and with any characters in its folders; "" when
 // Windows cannot give it.
 std::string ExecutablePath() {
-    const std::optional<std::wstring> path = ModuleFilePath(nullptr);
+    const std::optional<WideString> path = ModuleFilePath(nullptr);
     return path ? Utf8FromWide(*path) : std::string();
 }
 

@@ -60,10 +60,10 @@ TEST_F(InstallerSignature, AnUnsignedReferenceTrustsNothing) {
 TEST_F(InstallerSignature, WorksInAFolderOfAnyName) {
     char temp[MAX_PATH] = {};
     ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
-    const std::wstring folder = WideFromUtf8(temp) + L"\u03b1\u03b2\u03b3-\u6f22\u5b57-" +
-                                std::to_wstring(GetCurrentProcessId());
+    const WideString folder = WideFromUtf8(temp) + L"\u03b1\u03b2\u03b3-\u6f22\u5b57-" +
+                                std::to_wstring(GetCurrentProcessId()).c_str();
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    const std::wstring copy = folder + L"\\KovarentisSetup.exe";
+    const WideString copy = folder + L"\\KovarentisSetup.exe";
     ASSERT_TRUE(CopyFileW(WideFromUtf8(Program("publisher")).c_str(), copy.c_str(), FALSE));
 
     EXPECT_EQ(CheckSignedLike(Utf8FromWide(copy), Program("publisher")), InstallerCheck::Authentic);

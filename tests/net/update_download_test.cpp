@@ -74,7 +74,7 @@ TEST(InstallerPath, IsTheSetupFileInTheUsersTemporaryDirectoryInUtf8) {
     const auto path = InstallerPath();
 
     ASSERT_TRUE(path.has_value());
-    EXPECT_EQ(*path, Utf8FromWide(std::wstring(temp) + L"KovarentisSetup.exe"));
+    EXPECT_EQ(*path, Utf8FromWide(WideString(temp) + L"KovarentisSetup.exe"));
 }
 
 TEST_F(UpdateDownloadTest, DownloadsTheInstallerAndTheShellStartsIt) {
