@@ -22,7 +22,11 @@ BALLOON_PREFIX = "Новых сообщений: "
 FAILURE_TEXT = "Непредвиденная ошибка"
 TRAY_NOTIFY = 0x8001
 NIN_BALLOONUSERCLICK = 0x0405
-# Long enough for a balloon asked for at the start to show (Wine: 2-3 s).
+# Wine shows a balloon 2-3 s after it is asked for, and starts that wait
+# again for each newer balloon: polls come further apart than that, so that a
+# balloon asked for at every poll would show.
+POLL_SECONDS = 4
+# Long enough for a balloon asked for at the start to show.
 BALLOON_DELAY_SECONDS = 6
 # A balloon stays for its 10 s, or somewhat longer.
 BALLOON_GONE_SECONDS = 40
@@ -62,7 +66,8 @@ class BalloonTest(Journey):
         self.wait_for_requests(len(self.standin.requests()) + 1)
 
     def test_each_rise_shows_one_balloon_with_the_count(self):
-        self.new_agent(RequestTimeout=2).start()
+        # Polls far enough apart for a balloon asked for at each to show.
+        self.new_agent(RequestTimeout=POLL_SECONDS).start()
         self.wait_for_requests(1)
         self.assert_no_balloon_for(BALLOON_DELAY_SECONDS, "a balloon without messages")
 
@@ -71,10 +76,11 @@ class BalloonTest(Journey):
         width, height = DESKTOP_SIZE
         self.env.keep_screenshot("agent-balloon.png", (width - 220, height - 110, width, height))
         self.wait_for_no_balloon()
-        self.assert_no_balloon_for(3 * 2 + BALLOON_DELAY_SECONDS, "the same count showed a balloon again")
+        self.assert_no_balloon_for(3 * POLL_SECONDS + BALLOON_DELAY_SECONDS,
+                                   "the same count showed a balloon again")
 
         self.answer(2)
-        self.assert_no_balloon_for(2 * 2 + BALLOON_DELAY_SECONDS, "a falling count showed a balloon")
+        self.assert_no_balloon_for(2 * POLL_SECONDS + BALLOON_DELAY_SECONDS, "a falling count showed a balloon")
 
         self.answer(3)
         self.wait_for_balloon(3)
@@ -115,9 +121,7 @@ class BalloonTest(Journey):
 
     def test_a_click_on_the_balloon_opens_the_consultant_page_and_a_failure_balloon_does_not(self):
         page = self.server + "/profile/expertconsult?from=balloon"
-        # Wine starts its 2 s wait again for each newer balloon: polls, each
-        # with a failure balloon, come further apart than that.
-        agent = self.new_agent(RequestTimeout=3, ConsultURL=page)
+        agent = self.new_agent(RequestTimeout=POLL_SECONDS, ConsultURL=page)
         record = self.stand_in_browser(agent)
         agent.start()
         self.wait_for_requests(1)
