@@ -1,6 +1,18 @@
 #include "shell/notification_style.h"
 
 namespace kov {
+namespace {
+
+using QueryNotificationState = HRESULT(WINAPI*)(QUERY_USER_NOTIFICATION_STATE*);
+
+// Looked up at run time: Windows before Vista has no such call, and the agent
+// must still start there.
+QueryNotificationState ShellQuery() {
+    const FARPROC found = ::GetProcAddress(::GetModuleHandleW(L"shell32.dll"), "SHQueryUserNotificationState");
+    return reinterpret_cast<QueryNotificationState>(reinterpret_cast<void*>(found));
+}
+
+}  // namespace
 
 BalloonStyle StyleOf(BalloonKind kind) {
     switch (kind) {
@@ -28,8 +40,9 @@ bool IsBusyState(QUERY_USER_NOTIFICATION_STATE state) {
 }
 
 bool ShellReportsBusy() {
+    static const QueryNotificationState query = ShellQuery();
     QUERY_USER_NOTIFICATION_STATE state = QUNS_ACCEPTS_NOTIFICATIONS;
-    return SUCCEEDED(::SHQueryUserNotificationState(&state)) && IsBusyState(state);
+    return query && SUCCEEDED(query(&state)) && IsBusyState(state);
 }
 
 }  // namespace kov
