@@ -17,18 +17,6 @@
 namespace kov::test {
 namespace {
 
-TEST(NotificationStyle, NewMessageBalloonsAreInformationRespectQuietTimeAndOpenThePage) {
-    const BalloonStyle style = StyleOf(BalloonKind::NewMessages);
-    EXPECT_EQ(style.infoFlags, static_cast<DWORD>(NIIF_INFO | NIIF_RESPECT_QUIET_TIME));
-    EXPECT_EQ(style.clickCommand, 1024u);
-}
-
-TEST(NotificationStyle, WarningBalloonsHaveTheWarningIconAndNoClick) {
-    const BalloonStyle style = StyleOf(BalloonKind::Warning);
-    EXPECT_EQ(style.infoFlags, static_cast<DWORD>(NIIF_WARNING));
-    EXPECT_EQ(style.clickCommand, 0u);
-}
-
 TEST(NotificationStyle, FullScreenPresentationAndQuietTimeAreBusy) {
     for (const auto busy : {QUNS_BUSY, QUNS_RUNNING_D3D_FULL_SCREEN, QUNS_PRESENTATION_MODE, QUNS_QUIET_TIME,
                             QUNS_APP}) {
