@@ -84,6 +84,10 @@ void ApplyLine(AgentSettings& settings, std::string_view line) {
         settings.awayTimeout = ToMilliseconds(value, kMsPerMinute);
     } else if (EqualsIgnoringCase(key, "test_update_request")) {
         settings.testUpdateRequest = LeadingDecimal(value);
+    } else if (EqualsIgnoringCase(key, "NewMessageBalloon")) {
+        settings.newMessageBalloon = LeadingDecimal(value);
+    } else if (EqualsIgnoringCase(key, "SoundWhileBusy")) {
+        settings.soundWhileBusy = LeadingDecimal(value);
     }
 }
 
@@ -146,6 +150,8 @@ void AgentSettings::Load() {
     requestTimeout = 0;
     awayTimeout = 0;
     testUpdateRequest = 0;
+    newMessageBalloon = 1;
+    soundWhileBusy = 0;
     if (!executablePath_.empty()) ApplyLines(*this, readFile_(SettingsFilePath(executablePath_)));
     ApplyDefaults(*this);
 }

@@ -29,11 +29,14 @@ constexpr DWORD kTimeoutMs = 60000;
 constexpr DWORD kChunkSize = 64 * 1024;
 
 std::optional<WideString> TemporaryDirectory() {
-    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    WideString buffer(MAX_PATH + 1, L'\0');
     for (;;) {
         const DWORD length = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
         if (length == 0) return std::nullopt;
-        if (length < buffer.size()) return WideString(buffer.data(), length);
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
         buffer.resize(length + 1);
     }
 }

@@ -1,7 +1,5 @@
 #include "net/wide_path.h"
 
-#include <vector>
-
 #include "net/win_handle.h"
 
 namespace kov {
@@ -45,13 +43,16 @@ WideString ExtendedLengthPath(const WideString& path) {
 }
 
 std::optional<WideString> ModuleFilePath(HMODULE module) {
-    std::vector<wchar_t> buffer(MAX_PATH);
+    WideString buffer(MAX_PATH, L'\0');
     for (;;) {
         const DWORD size = static_cast<DWORD>(buffer.size());
         const DWORD length = ::GetModuleFileNameW(module, buffer.data(), size);
         if (length == 0) return std::nullopt;
         // A full buffer may hold a cut path (and no terminator on older systems).
-        if (length < size - 1) return WideString(buffer.data(), length);
+        if (length < size - 1) {
+            buffer.resize(length);
+            return buffer;
+        }
         if (size >= kLongestPath) return std::nullopt;
         buffer.resize(size * 2);
     }

@@ -47,6 +47,7 @@ const Expected kTable[] = {
     {TextId::ConnectFailed, "Не удалось установить соединение с сервером"},
     {TextId::NotSignedIn, "Вы не вошли"},
     {TextId::UpdateNotAuthentic, "Обновление не прошло проверку подлинности и не будет установлено"},
+    {TextId::NewMessagesBalloon, "Новых сообщений: "},
 };
 
 TEST(DefaultText, EveryTextIsItsWindows1251Bytes) {
@@ -58,7 +59,8 @@ TEST(DefaultText, EveryTextIsItsWindows1251Bytes) {
 
 TEST(DefaultText, IdsOutsideTheTableGiveNothing) {
     EXPECT_STREQ(DefaultText(static_cast<TextId>(128)), "");
-    EXPECT_STREQ(DefaultText(static_cast<TextId>(1000)), "");
+    // Ids in the gaps between the table's entries and beyond its end.
+    for (int gap : {143, 145}) EXPECT_STREQ(DefaultText(static_cast<TextId>(gap)), "") << gap;
     EXPECT_STREQ(DefaultText(static_cast<TextId>(-1)), "");
 }
 
@@ -69,6 +71,9 @@ TEST(Texts, StartAsTheDefaultsAndChangeOneAtATime) {
     EXPECT_EQ(texts[TextId::Away], "x");
     EXPECT_EQ(texts[TextId::Online], DefaultText(TextId::Online));
     EXPECT_EQ(texts[TextId::NewMessages], DefaultText(TextId::NewMessages));
+    texts[TextId::NewMessagesBalloon] = "y";
+    EXPECT_EQ(texts[TextId::NewMessagesBalloon], "y");
+    EXPECT_EQ(texts[TextId::NotSignedIn], DefaultText(TextId::NotSignedIn)) << "the entry before the gap";
 }
 
 TEST(Texts, LoadOrderNamesEveryTextOnce) {
