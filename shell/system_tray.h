@@ -26,6 +26,12 @@ class Menu;
 constexpr UINT ANIMATION_TIMER = 4567;
 // Posted to the tray's window by Animate on another thread: arm the timer.
 constexpr UINT WM_ARM_ANIMATION_TIMER = WM_APP + 0x210;
+// Timer id of the retries of an add that the shell refused.
+constexpr UINT ADD_RETRY_TIMER = 4568;
+// How often and for how long a refused add is tried again: the shell may not
+// be ready yet when the agent starts at logon.
+constexpr UINT kAddRetryPeriodMs = 2000;
+constexpr long long kAddRetrySeconds = 5 * 60;
 
 // The record is handed to the shell in the layout that ends with guidItem
 // (no balloon-icon handle): 504 bytes on 32-bit Windows.
@@ -64,6 +70,8 @@ public:
 
     // Creates the hidden window on the calling thread and adds the icon. The
     // balloon text and title may be null (no first balloon, empty title).
+    // When the shell refuses the add, the tray's thread tries again every
+    // kAddRetryPeriodMs for kAddRetrySeconds, with the record as it is then.
     BOOL Create(UINT callbackMessage, const char* tooltip, HICON icon, UINT iconId,
                 const char* balloonText = nullptr, const char* balloonTitle = nullptr,
                 DWORD balloonIconKind = NIIF_NONE, UINT balloonTimeoutSeconds = 10);
@@ -123,12 +131,15 @@ private:
     };
 
     LRESULT OnTaskbarCreated();
+    void OnAddRetryTimer();
     LRESULT ShowPopupMenu(HWND target, UINT iconId, MenuDefault menuDefault);
     void PostDefaultCommand(HWND target, UINT iconId, MenuDefault menuDefault);
 
     // These expect recordLock_ to be held.
     BOOL Notify(DWORD message);
     BOOL SetIconHeld(HICON icon);
+    BOOL ShowWholeRecordHeld();
+    void StartAddRetriesHeld();
     void ReleaseUnusedIcons();
     void ArmAnimationTimerHeld();
 
@@ -163,6 +174,8 @@ private:
     // The icon belongs in the notification area (Create without RemoveIcon):
     // a new taskbar gets it again.
     bool wanted_ = false;
+    // When the add retries began (platform clock); they run while hidden_.
+    long long addRetryStart_ = 0;
     const BOOL win2k_;
     std::vector<HICON> frameList_;
     // ANIMATION_TIMER while a timer animation runs (armed, or about to be by

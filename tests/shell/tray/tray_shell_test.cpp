@@ -60,5 +60,21 @@ TEST(TrayShellTest, IconComesBackWhenTheTaskbarIsCreatedAgain) {
     EXPECT_TRUE(tray.RemoveIcon());
 }
 
+// The shell broadcasts the message on a DPI change too, with the icon still
+// there: the tray goes on treating it as shown.
+TEST(TrayShellTest, BroadcastWhileTheIconIsShownLeavesItUnderTheTraysControl) {
+    UniqueIcon icon = MakeIcon(RGB(200, 40, 40));
+    CSystemTray tray;
+    ASSERT_TRUE(tray.Create(WM_TRAY_NOTIFY, "tip", icon.Get(), kIconId));
+    NOTIFYICONDATAA again = RecordOf(tray, NIF_TIP);
+    ASSERT_FALSE(::Shell_NotifyIconA(NIM_ADD, &again)) << "the shell takes a second add";
+
+    ::SendMessageA(tray.Handle(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(tray.SetIcon(kBlueIconResource));
+    EXPECT_TRUE(tray.RemoveIcon());
+    NOTIFYICONDATAA probe = RecordOf(tray, NIF_TIP);
+    EXPECT_FALSE(::Shell_NotifyIconA(NIM_MODIFY, &probe)) << "the tray lost track of its icon";
+}
+
 }  // namespace
 }  // namespace kov::test
