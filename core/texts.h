@@ -1,5 +1,5 @@
 #pragma once
-// The agent's user-interface texts as Windows-1251 bytes. The thirteen texts of
+// The agent's user-interface texts as Windows-1251 bytes. The texts of
 // the string table have compiled-in copies here, used when an entry cannot be
 // loaded; the other texts exist only here.
 #include <array>
@@ -23,22 +23,25 @@ enum class TextId : int {
     UnexpectedError = 139,
     ConnectFailed = 140,
     NotSignedIn = 141,
+    // The sign-in dialog's answer to a login or password with a character
+    // that Windows-1251 cannot carry.
+    LoginNotRepresentable = 143,
 };
 
-constexpr std::size_t kTextCount = 13;
+constexpr std::size_t kTextCount = 14;
 
 // The order in which the main window loads its texts.
 constexpr std::array<TextId, kTextCount> kTextLoadOrder = {
     TextId::Online,   TextId::Offline,       TextId::Away,          TextId::NewMessages,
     TextId::Close,    TextId::SignOut,       TextId::SignIn,        TextId::About,
     TextId::BadLogin, TextId::Authorization, TextId::UnexpectedError, TextId::ConnectFailed,
-    TextId::NotSignedIn,
+    TextId::NotSignedIn, TextId::LoginNotRepresentable,
 };
 
 // The compiled-in copy of a string-table text; "" for an id outside the table.
 const char* DefaultText(TextId id);
 
-// The thirteen texts, one per TextId, owned together. Indexing takes only the
+// The texts, one per TextId, owned together. Indexing takes only the
 // enumerators above.
 class Texts {
 public:

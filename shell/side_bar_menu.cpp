@@ -3,10 +3,11 @@
 #include "shell/side_bar_menu.h"
 
 #include <cstddef>
-#include <cstring>
+#include <string>
 #include <utility>
 
 #include "shell/framework/handles.h"
+#include "shell/wide_text.h"
 
 namespace kov {
 namespace {
@@ -55,36 +56,38 @@ private:
     HGDIOBJ previous_;
 };
 
-// Item data is the address of the item's text; null counts as a separator.
-const char* ItemText(ULONG_PTR itemData) {
+// Item data is the address of the item's Windows-1251 text; null counts as a
+// separator. Drawn and measured as Unicode, so the letters do not depend on
+// the system's ANSI code page.
+std::wstring ItemText(ULONG_PTR itemData) {
     const char* text = reinterpret_cast<const char*>(itemData);
-    return text ? text : "";
+    return WideFrom1251(text ? text : "");
 }
 
-int Length(const char* text) { return static_cast<int>(std::strlen(text)); }
+int Length(const std::wstring& text) { return static_cast<int>(text.size()); }
 
 void Fill(HDC dc, const RECT& rect, COLORREF colour) {
     const UniqueBrush brush(::CreateSolidBrush(colour));
     ::FillRect(dc, &rect, brush.Get());
 }
 
-// The menu font of the non-client metrics, asked for in the 340-byte layout
+// The menu font of the non-client metrics, asked for in the 500-byte layout
 // (without the padded-border field), which every Windows version accepts.
-LOGFONTA MenuFont() {
-    constexpr UINT kMetricsSize = 340;
-    static_assert(sizeof(NONCLIENTMETRICSA) >= kMetricsSize, "the metrics hold the 340-byte layout");
-    NONCLIENTMETRICSA metrics{};
+LOGFONTW MenuFont() {
+    constexpr UINT kMetricsSize = 500;
+    static_assert(sizeof(NONCLIENTMETRICSW) >= kMetricsSize, "the metrics hold the 500-byte layout");
+    NONCLIENTMETRICSW metrics{};
     metrics.cbSize = kMetricsSize;
-    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, kMetricsSize, &metrics, 0);
+    ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, kMetricsSize, &metrics, 0);
     return metrics.lfMenuFont;
 }
 
 UniqueFont CreateMenuFont(int weight, int escapement) {
-    LOGFONTA font = MenuFont();
+    LOGFONTW font = MenuFont();
     font.lfWeight = weight;
     font.lfEscapement = escapement;
     font.lfOrientation = escapement;
-    return UniqueFont(::CreateFontIndirectA(&font));
+    return UniqueFont(::CreateFontIndirectW(&font));
 }
 
 // The system check mark, ANDed onto the item at its own size. Its white
@@ -102,15 +105,15 @@ void DrawCheckMark(HDC dc, int x, int y) {
     ::SetBkColor(dc, previousBack);
 }
 
-void DrawLabel(HDC dc, const char* text, RECT rect, bool bold) {
+void DrawLabel(HDC dc, const std::wstring& text, RECT rect, bool bold) {
     constexpr UINT kFormat = DT_SINGLELINE | DT_VCENTER;
     if (!bold) {
-        ::DrawTextA(dc, text, Length(text), &rect, kFormat);
+        ::DrawTextW(dc, text.c_str(), Length(text), &rect, kFormat);
         return;
     }
     const UniqueFont font = CreateMenuFont(FW_BOLD, 0);
     const Selection selected(dc, font.Get());
-    ::DrawTextA(dc, text, Length(text), &rect, kFormat);
+    ::DrawTextW(dc, text.c_str(), Length(text), &rect, kFormat);
 }
 
 void DrawSeparatorLine(HDC dc, int left, int right, int y, COLORREF colour) {
@@ -138,19 +141,19 @@ void CSideBarMenu::AttachImageList(const ImageList* list) {
 }
 
 void CSideBarMenu::MeasureItem(MEASUREITEMSTRUCT& item) {
-    const char* text = ItemText(item.itemData);
+    const std::wstring text = ItemText(item.itemData);
     const ScreenDc screen;
-    TEXTMETRICA metrics{};
-    ::GetTextMetricsA(screen.Get(), &metrics);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(screen.Get(), &metrics);
     SIZE extent{};
-    ::GetTextExtentPoint32A(screen.Get(), text, Length(text), &extent);
-    item.itemHeight = *text ? static_cast<UINT>(metrics.tmHeight + 5) : 6;
+    ::GetTextExtentPoint32W(screen.Get(), text.c_str(), Length(text), &extent);
+    item.itemHeight = !text.empty() ? static_cast<UINT>(metrics.tmHeight + 5) : 6;
     item.itemWidth = static_cast<UINT>(sideWidth_ + extent.cx);
 }
 
 void CSideBarMenu::DrawItem(const DRAWITEMSTRUCT& item) {
-    const char* text = ItemText(item.itemData);
-    const bool separator = *text == '\0';
+    const std::wstring text = ItemText(item.itemData);
+    const bool separator = text.empty();
     const HDC dc = item.hDC;
     RECT textRect = item.rcItem;
     textRect.left = item.rcItem.left + sideWidth_ + 15;
@@ -221,8 +224,8 @@ void CSideBarMenu::PaintSideBar(HDC dc) const {
     RECT titleRect = clip;
     titleRect.left += 3;
     titleRect.bottom += 5;
-    ::DrawTextA(dc, sideTitle.c_str(), static_cast<int>(sideTitle.size()), &titleRect,
-                DT_SINGLELINE | DT_BOTTOM);
+    const std::wstring title = WideFrom1251(sideTitle);
+    ::DrawTextW(dc, title.c_str(), Length(title), &titleRect, DT_SINGLELINE | DT_BOTTOM);
     ::SetTextColor(dc, previousText);
 }
 

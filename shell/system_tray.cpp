@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "shell/framework/menu.h"
+#include "shell/wide_text.h"
 
 namespace kov {
 namespace {
@@ -19,12 +20,15 @@ constexpr std::size_t kBalloonTitleLimit = 63;
 // broadcasts it when the notification area has been created anew.
 const UINT kTaskbarCreatedMessage = ::RegisterWindowMessageA("TaskbarCreated");
 
-// Copies at most limit bytes of text (null counts as empty) and zeroes the
-// rest of the buffer, so nothing of a longer previous text survives.
+// Copies at most limit characters of the Windows-1251 text (null counts as
+// empty) and zeroes the rest of the buffer, so nothing of a longer previous
+// text survives. One byte is one character in 1251.
 template <std::size_t N>
-void CopyCut(char (&buffer)[N], const char* text, std::size_t limit) {
-    std::memset(buffer, 0, N);
-    if (text) std::memcpy(buffer, text, ::strnlen(text, std::min(limit, N - 1)));
+void CopyCut(wchar_t (&buffer)[N], const char* text, std::size_t limit) {
+    std::memset(buffer, 0, sizeof buffer);
+    if (!text) return;
+    const std::wstring wide = WideFrom1251({text, ::strnlen(text, std::min(limit, N - 1))});
+    std::memcpy(buffer, wide.data(), std::min(wide.size(), N - 1) * sizeof(wchar_t));
 }
 
 // The first sub-menu of the program's menu resource with the icon's id: the
@@ -39,9 +43,9 @@ struct ResourceMenu {
 
 }  // namespace
 
-BOOL TrayPlatform::NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) {
+BOOL TrayPlatform::NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) {
     // The shell only reads the record.
-    return ::Shell_NotifyIconA(message, const_cast<NOTIFYICONDATAA*>(&record));
+    return ::Shell_NotifyIconW(message, const_cast<NOTIFYICONDATAW*>(&record));
 }
 
 DWORD TrayPlatform::MajorVersion() { return LOBYTE(LOWORD(::GetVersion())); }

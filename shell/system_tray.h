@@ -3,6 +3,9 @@
 // the right-click menu and the double-click command, and the frame animation
 // of the icon (a timer on the tray's own window, or a worker thread).
 //
+// Texts arrive as Windows-1251 bytes and reach the shell as UTF-16, so they read
+// the same whatever the system's ANSI code page.
+//
 // The object is used from the UI thread, from poll worker threads and from its
 // own animation worker. Every operation that writes the notification record
 // holds recordLock_ while it writes and while the shell reads the record, so
@@ -34,10 +37,10 @@ constexpr UINT kAddRetryPeriodMs = 2000;
 constexpr long long kAddRetrySeconds = 5 * 60;
 
 // The record is handed to the shell in the layout that ends with guidItem
-// (no balloon-icon handle): 504 bytes on 32-bit Windows.
-constexpr DWORD kTrayRecordSize = offsetof(NOTIFYICONDATAA, guidItem) + sizeof(GUID);
+// (no balloon-icon handle): 952 bytes on 32-bit Windows.
+constexpr DWORD kTrayRecordSize = offsetof(NOTIFYICONDATAW, guidItem) + sizeof(GUID);
 #ifndef _WIN64
-static_assert(kTrayRecordSize == 504, "the 32-bit notification record is 504 bytes");
+static_assert(kTrayRecordSize == 952, "the 32-bit notification record is 952 bytes");
 #endif
 
 // What the tray needs from the system. Each default calls the system; tests
@@ -45,8 +48,8 @@ static_assert(kTrayRecordSize == 504, "the 32-bit notification record is 504 byt
 class TrayPlatform {
 public:
     virtual ~TrayPlatform() = default;
-    // Shell_NotifyIconA.
-    virtual BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAA& record);
+    // Shell_NotifyIconW.
+    virtual BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record);
     // The low byte of GetVersion.
     virtual DWORD MajorVersion();
     // Windows NT of major version 5 or later: balloon tips exist.
@@ -82,9 +85,9 @@ public:
     // it is the current or the saved icon.
     BOOL SetIcon(UINT resourceId);
     HICON GetIcon();
-    // Cut to 127 bytes.
+    // Cut to 127 characters.
     BOOL SetTooltipText(const char* text);
-    // Text cut to 255 bytes, title (may be null) to 63; timeout in seconds.
+    // Text cut to 255 characters, title (may be null) to 63; timeout in seconds.
     BOOL ShowBalloon(const char* text, const char* title, DWORD iconKind, UINT timeoutSeconds);
     BOOL RemoveIcon();
     // The default item of the popup menu and of a double click: a command id,
@@ -167,7 +170,7 @@ private:
 
     // Guards the record and every field below it up to the animation control.
     std::mutex recordLock_;
-    NOTIFYICONDATAA record_;
+    NOTIFYICONDATAW record_;
     BOOL enabled_ = FALSE;
     BOOL hidden_ = TRUE;
     BOOL removed_ = TRUE;

@@ -46,6 +46,8 @@ const Expected kTable[] = {
     {TextId::UnexpectedError, "Непредвиденная ошибка"},
     {TextId::ConnectFailed, "Не удалось установить соединение с сервером"},
     {TextId::NotSignedIn, "Вы не вошли"},
+    {TextId::LoginNotRepresentable,
+     "Логин и пароль могут содержать только русские и латинские буквы, цифры и знаки препинания"},
 };
 
 TEST(DefaultText, EveryTextIsItsWindows1251Bytes) {
@@ -58,6 +60,7 @@ TEST(DefaultText, EveryTextIsItsWindows1251Bytes) {
 TEST(DefaultText, IdsOutsideTheTableGiveNothing) {
     EXPECT_STREQ(DefaultText(static_cast<TextId>(128)), "");
     EXPECT_STREQ(DefaultText(static_cast<TextId>(142)), "");
+    EXPECT_STREQ(DefaultText(static_cast<TextId>(144)), "");
     EXPECT_STREQ(DefaultText(static_cast<TextId>(-1)), "");
 }
 
@@ -65,7 +68,10 @@ TEST(Texts, StartAsTheDefaultsAndChangeOneAtATime) {
     Texts texts;
     for (const auto& expected : kTable) EXPECT_EQ(texts[expected.id], DefaultText(expected.id));
     texts[TextId::Away] = "x";
+    texts[TextId::LoginNotRepresentable] = "y";
     EXPECT_EQ(texts[TextId::Away], "x");
+    EXPECT_EQ(texts[TextId::LoginNotRepresentable], "y");
+    EXPECT_EQ(texts[TextId::NotSignedIn], DefaultText(TextId::NotSignedIn));
     EXPECT_EQ(texts[TextId::Online], DefaultText(TextId::Online));
     EXPECT_EQ(texts[TextId::NewMessages], DefaultText(TextId::NewMessages));
 }

@@ -33,6 +33,8 @@ const ExpectedText kExpected[] = {
     {TextId::UnexpectedError, IDS_UNEXPECTED_ERROR, L"Непредвиденная ошибка"},
     {TextId::ConnectFailed, IDS_CONNECT_FAILED, L"Не удалось установить соединение с сервером"},
     {TextId::NotSignedIn, IDS_NOT_SIGNED_IN, L"Вы не вошли"},
+    {TextId::LoginNotRepresentable, IDS_LOGIN_NOT_REPRESENTABLE,
+     L"Логин и пароль могут содержать только русские и латинские буквы, цифры и знаки препинания"},
 };
 
 std::wstring TableEntry(HMODULE module, UINT id) {
@@ -52,8 +54,8 @@ TEST_F(AgentStrings, TableHoldsEachTextInRussianAndNothingElse) {
         EXPECT_EQ(TableEntry(agent_.Get(), expected.resourceId), expected.text)
             << "string " << expected.resourceId;
     }
-    // Strings 128..143 share one block of the table; 128, 142 and 143 are unused.
-    for (UINT unused : {128u, 142u, 143u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
+    // Strings 128..143 share one block of the table; 128 and 142 are unused.
+    for (UINT unused : {128u, 142u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
     const auto block = MAKEINTRESOURCEW(IDS_ONLINE / 16 + 1);
     EXPECT_EQ(ResourceLanguages(agent_.Get(), RT_STRING, block),
               std::vector<WORD>{kRussian});

@@ -41,7 +41,7 @@ TEST_F(TrayReAddTest, BroadcastWhileTheIconIsShownModifiesItAndLaterChangesStill
     const auto calls = platform.TakeCalls();
     ASSERT_EQ(Messages(calls), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}));
     EXPECT_EQ(calls[1].record.uFlags, kWholeRecord);
-    EXPECT_STREQ(calls[1].record.szTip, "count 1");
+    EXPECT_EQ(Text(calls[1].record.szTip), "count 1");
     EXPECT_EQ(calls[1].record.hIcon, red.Get());
     EXPECT_EQ(calls[1].record.uCallbackMessage, WM_TRAY_NOTIFY);
 
@@ -49,7 +49,7 @@ TEST_F(TrayReAddTest, BroadcastWhileTheIconIsShownModifiesItAndLaterChangesStill
     ASSERT_TRUE(tray.SetIcon(blue.Get()));
     const auto changes = platform.TakeCalls();
     ASSERT_EQ(Messages(changes), (std::vector<DWORD>{NIM_MODIFY, NIM_MODIFY}));
-    EXPECT_STREQ(changes[0].record.szTip, "count 2");
+    EXPECT_EQ(Text(changes[0].record.szTip), "count 2");
     EXPECT_EQ(changes[1].record.hIcon, blue.Get());
     EXPECT_FALSE(RetriesRunning());
 }
@@ -61,7 +61,7 @@ TEST_F(TrayReAddTest, WhenAddAndModifyAreRefusedTheIconIsDeletedAndAddedAfresh) 
 
     platform.addResult = FALSE;
     platform.modifyResult = FALSE;
-    platform.inspect = [this](DWORD message, const NOTIFYICONDATAA&) {
+    platform.inspect = [this](DWORD message, const NOTIFYICONDATAW&) {
         if (message == NIM_DELETE) platform.addResult = TRUE;
     };
     BroadcastTaskbarCreated();
@@ -91,7 +91,7 @@ TEST_F(TrayReAddTest, RefusedFirstAddIsRetriedWithTheChangesMadeMeanwhile) {
     const auto calls = platform.TakeCalls();
     ASSERT_EQ(Messages(calls), (std::vector<DWORD>{NIM_ADD}));
     EXPECT_EQ(calls[0].record.uFlags, kWholeRecord);
-    EXPECT_STREQ(calls[0].record.szTip, "count 3");
+    EXPECT_EQ(Text(calls[0].record.szTip), "count 3");
     EXPECT_EQ(calls[0].record.hIcon, blue.Get());
     EXPECT_FALSE(RetriesRunning()) << "the retries go on after the icon was shown";
 
