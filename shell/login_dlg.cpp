@@ -53,11 +53,11 @@ void CLoginDlg::OnOK() {
 }
 
 // The box carries the dialog's caption and never the typed text.
-std::optional<std::string> CLoginDlg::Accept(const std::wstring& typed, const Control& field) {
-    std::optional<std::string> narrow = NarrowTo1251(typed);
+std::optional<std::string> CLoginDlg::Accept(const WideText& typed, const Control& field) {
+    std::optional<std::string> narrow = NarrowTo1251(typed.view());
     if (narrow) return narrow;
     const HMODULE program = ::GetModuleHandleW(nullptr);
-    const std::wstring message = WideFrom1251(LoadText(program, TextId::LoginNotRepresentable));
+    const WideText message = WideFrom1251(LoadText(program, TextId::LoginNotRepresentable));
     wchar_t caption[128] = {};
     ::GetWindowTextW(Handle(), caption, static_cast<int>(std::size(caption)));
     ::MessageBoxW(Handle(), message.c_str(), caption, MB_OK | MB_ICONEXCLAMATION);

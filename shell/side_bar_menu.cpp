@@ -59,12 +59,11 @@ private:
 // Item data is the address of the item's Windows-1251 text; null counts as a
 // separator. Drawn and measured as Unicode, so the letters do not depend on
 // the system's ANSI code page.
-std::wstring ItemText(ULONG_PTR itemData) {
+WideText ItemText(ULONG_PTR itemData) {
     const char* text = reinterpret_cast<const char*>(itemData);
     return WideFrom1251(text ? text : "");
 }
 
-int Length(const std::wstring& text) { return static_cast<int>(text.size()); }
 
 void Fill(HDC dc, const RECT& rect, COLORREF colour) {
     const UniqueBrush brush(::CreateSolidBrush(colour));
@@ -105,15 +104,15 @@ void DrawCheckMark(HDC dc, int x, int y) {
     ::SetBkColor(dc, previousBack);
 }
 
-void DrawLabel(HDC dc, const std::wstring& text, RECT rect, bool bold) {
+void DrawLabel(HDC dc, const WideText& text, RECT rect, bool bold) {
     constexpr UINT kFormat = DT_SINGLELINE | DT_VCENTER;
     if (!bold) {
-        ::DrawTextW(dc, text.c_str(), Length(text), &rect, kFormat);
+        ::DrawTextW(dc, text.c_str(), text.length(), &rect, kFormat);
         return;
     }
     const UniqueFont font = CreateMenuFont(FW_BOLD, 0);
     const Selection selected(dc, font.Get());
-    ::DrawTextW(dc, text.c_str(), Length(text), &rect, kFormat);
+    ::DrawTextW(dc, text.c_str(), text.length(), &rect, kFormat);
 }
 
 void DrawSeparatorLine(HDC dc, int left, int right, int y, COLORREF colour) {
@@ -141,18 +140,18 @@ void CSideBarMenu::AttachImageList(const ImageList* list) {
 }
 
 void CSideBarMenu::MeasureItem(MEASUREITEMSTRUCT& item) {
-    const std::wstring text = ItemText(item.itemData);
+    const WideText text = ItemText(item.itemData);
     const ScreenDc screen;
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(screen.Get(), &metrics);
     SIZE extent{};
-    ::GetTextExtentPoint32W(screen.Get(), text.c_str(), Length(text), &extent);
+    ::GetTextExtentPoint32W(screen.Get(), text.c_str(), text.length(), &extent);
     item.itemHeight = !text.empty() ? static_cast<UINT>(metrics.tmHeight + 5) : 6;
     item.itemWidth = static_cast<UINT>(sideWidth_ + extent.cx);
 }
 
 void CSideBarMenu::DrawItem(const DRAWITEMSTRUCT& item) {
-    const std::wstring text = ItemText(item.itemData);
+    const WideText text = ItemText(item.itemData);
     const bool separator = text.empty();
     const HDC dc = item.hDC;
     RECT textRect = item.rcItem;
@@ -224,8 +223,8 @@ void CSideBarMenu::PaintSideBar(HDC dc) const {
     RECT titleRect = clip;
     titleRect.left += 3;
     titleRect.bottom += 5;
-    const std::wstring title = WideFrom1251(sideTitle);
-    ::DrawTextW(dc, title.c_str(), Length(title), &titleRect, DT_SINGLELINE | DT_BOTTOM);
+    const WideText title = WideFrom1251(sideTitle);
+    ::DrawTextW(dc, title.c_str(), title.length(), &titleRect, DT_SINGLELINE | DT_BOTTOM);
     ::SetTextColor(dc, previousText);
 }
 

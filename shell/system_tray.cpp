@@ -27,8 +27,8 @@ template <std::size_t N>
 void CopyCut(wchar_t (&buffer)[N], const char* text, std::size_t limit) {
     std::memset(buffer, 0, sizeof buffer);
     if (!text) return;
-    const std::wstring wide = WideFrom1251({text, ::strnlen(text, std::min(limit, N - 1))});
-    std::memcpy(buffer, wide.data(), std::min(wide.size(), N - 1) * sizeof(wchar_t));
+    const WideText wide = WideFrom1251({text, ::strnlen(text, std::min(limit, N - 1))});
+    std::memcpy(buffer, wide.c_str(), std::min(wide.size(), N - 1) * sizeof(wchar_t));
 }
 
 // The first sub-menu of the program's menu resource with the icon's id: the

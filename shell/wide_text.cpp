@@ -4,14 +4,18 @@
 
 namespace kov {
 
-std::wstring WideFrom1251(std::string_view text) {
+WideText::WideText(std::wstring_view text) : chars_(text.begin(), text.end()) {
+    chars_.push_back(L'\0');
+}
+
+WideText WideFrom1251(std::string_view text) {
     if (text.empty()) return {};
     const int length = static_cast<int>(text.size());
     const int size = ::MultiByteToWideChar(kAgentCodePage, 0, text.data(), length, nullptr, 0);
     if (size <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    std::vector<wchar_t> wide(static_cast<std::size_t>(size));
     ::MultiByteToWideChar(kAgentCodePage, 0, text.data(), length, wide.data(), size);
-    return wide;
+    return WideText({wide.data(), wide.size()});
 }
 
 std::optional<std::string> NarrowTo1251(std::wstring_view text) {
