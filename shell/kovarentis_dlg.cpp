@@ -6,18 +6,13 @@
 namespace kov {
 namespace {
 
-constexpr std::array<int, 8> kFrameIconIds = {IDI_ONLINE,       IDI_NEW_MESSAGE,  IDI_CONNECTING_1,
-                                              IDI_CONNECTING_2, IDI_CONNECTING_3, IDI_CONNECTING_4,
-                                              IDI_AWAY,         IDI_NEW_MESSAGE};
+// The online blink, connecting and away blink frames, loaded with the main
+// window so that no animation waits for a resource.
+constexpr int kFrameIconIds[] = {IDI_ONLINE,       IDI_NEW_MESSAGE,  IDI_CONNECTING_1, IDI_CONNECTING_2,
+                                 IDI_CONNECTING_3, IDI_CONNECTING_4, IDI_AWAY};
 
 HICON LoadSharedIcon(int iconId) {
     return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
-}
-
-std::array<HICON, 8> LoadFrameIcons() {
-    std::array<HICON, 8> icons{};
-    for (std::size_t i = 0; i < icons.size(); ++i) icons[i] = LoadSharedIcon(kFrameIconIds[i]);
-    return icons;
 }
 
 bool IsAgentCommand(UINT id) {
@@ -32,9 +27,10 @@ CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executa
       requester_(std::make_shared<ServiceTransport>()),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
-      frameIcons_(LoadFrameIcons()),
       platform_(std::make_shared<WindowsPlatform>()),
-      controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_)) {}
+      controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_)) {
+    for (const int iconId : kFrameIconIds) trayIcons_.Get(iconId);
+}
 
 // The controller goes first: once it is gone no worker makes a short platform
 // call, so the queued work can be dropped before the tray and the menus go.
@@ -84,11 +80,6 @@ Menu& CKovarentisDlg::TrayMenu(MenuKind kind) {
 
 void CKovarentisDlg::BuildMenus() { menus_.BuildMenus(texts_); }
 
-HICON CKovarentisDlg::ResourceIcon(int iconId) {
-    for (std::size_t i = 0; i < kFrameIconIds.size(); ++i) {
-        if (kFrameIconIds[i] == iconId) return frameIcons_[i];
-    }
-    return LoadSharedIcon(iconId);  // shared too: asking again costs nothing
-}
+HICON CKovarentisDlg::ResourceIcon(int iconId) { return trayIcons_.Get(iconId); }
 
 }  // namespace kov
