@@ -264,7 +264,8 @@ def dib(pixels, depth, palette):
         mask = 0
         for c in row:
             mask = (mask << 1) | (c is None)
-        mask_rows.append(mask.to_bytes(size // 8, 'big').ljust(row_bytes(size), b'\0'))
+        mask <<= -size % 8  # a row that is not whole bytes ends in padding bits
+        mask_rows.append(mask.to_bytes((size + 7) // 8, 'big').ljust(row_bytes(size), b'\0'))
     header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, depth, 0,
                          0, 0, 0, 0, 0)
     table = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in palette)
@@ -350,7 +351,8 @@ def icons():
     result['online.ico'] = ([(emblem(16, olive(16)), 8),
                              (paint(olive(32), LETTER_32, {'#': WHITE}), 8)] +
                             [(emblem(n, olive(n)), 32) for n in (20, 24)])
-    result['about.ico'] = [(transparent(32), 4), (transparent(20), 32), (transparent(24), 32)]
+    # Palette bitmaps, whose mask keeps them empty where an alpha channel may be dropped.
+    result['about.ico'] = [(transparent(32), 4), (transparent(20), 4), (transparent(24), 4)]
     return result
 
 

@@ -135,9 +135,10 @@ TEST_F(AgentIcons, SizesAndColourDepths) {
     const IconGroup about(agent_.Get(), IDI_ABOUT);
     ASSERT_TRUE(about.complete());
     ASSERT_EQ(about.images().size(), 3u);
-    ASSERT_TRUE(about.Image(32));
-    ExpectImageLayout(*about.Image(32), 32, 4);
-    for (int size : {20, 24}) ExpectPngImage(about.Image(size), size);
+    for (int size : {20, 24, 32}) {
+        ASSERT_TRUE(about.Image(size)) << size;
+        ExpectImageLayout(*about.Image(size), size, 4);
+    }
 }
 
 TEST_F(AgentIcons, OnlyTheCataloguedIconsExistAndAllAreRussian) {
@@ -150,14 +151,18 @@ TEST_F(AgentIcons, OnlyTheCataloguedIconsExistAndAllAreRussian) {
 
 TEST_F(AgentIcons, AboutIconIsFullyTransparent) {
     const IconGroup about(agent_.Get(), IDI_ABOUT);
-    ASSERT_TRUE(about.complete() && about.Image(32));
-    const IconImage& image = *about.Image(32);
-    ASSERT_EQ(image.bytes.size(), image.MaskOffset() + image.MaskStride() * 32);
-    for (size_t i = image.ColourOffset(); i < image.MaskOffset(); ++i) {
-        ASSERT_EQ(image.bytes[i], 0) << "colour byte " << i;
-    }
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 32; ++x) ASSERT_TRUE(image.Transparent(x, y)) << x << "," << y;
+    ASSERT_TRUE(about.complete());
+    for (int size : {20, 24, 32}) {
+        SCOPED_TRACE(size);
+        ASSERT_TRUE(about.Image(size));
+        const IconImage& image = *about.Image(size);
+        ASSERT_EQ(image.bytes.size(), image.MaskOffset() + image.MaskStride() * size);
+        for (size_t i = image.ColourOffset(); i < image.MaskOffset(); ++i) {
+            ASSERT_EQ(image.bytes[i], 0) << "colour byte " << i;
+        }
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) ASSERT_TRUE(image.Transparent(x, y)) << x << "," << y;
+        }
     }
 }
 
