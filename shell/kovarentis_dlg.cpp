@@ -1,5 +1,6 @@
 #include "shell/kovarentis_dlg.h"
 
+#include "shell/dpi.h"
 #include "shell/res/resource.h"
 #include "shell/texts_loader.h"
 
@@ -25,11 +26,12 @@ CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executa
     : Dialog(IDD_MAIN),
       settings_(profile, executablePath),
       requester_(std::make_shared<ServiceTransport>()),
+      trayIcons_(std::make_unique<TrayIconSet>()),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
       platform_(std::make_shared<WindowsPlatform>()),
       controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_)) {
-    for (const int iconId : kFrameIconIds) trayIcons_.Get(iconId);
+    for (const int iconId : kFrameIconIds) trayIcons_->Get(iconId);
 }
 
 // The controller goes first: once it is gone no worker makes a short platform
@@ -57,6 +59,10 @@ bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WindowsPlatform::kRunQueuedMessage:
         platform_->RunQueued();
         return true;
+    case kDpiChangedMessage:
+        OnDpiChanged(LOWORD(wParam));
+        result = 0;
+        return true;
     default:
         return Dialog::OnMessage(message, wParam, lParam, result);
     }
@@ -80,6 +86,17 @@ Menu& CKovarentisDlg::TrayMenu(MenuKind kind) {
 
 void CKovarentisDlg::BuildMenus() { menus_.BuildMenus(texts_); }
 
-HICON CKovarentisDlg::ResourceIcon(int iconId) { return trayIcons_.Get(iconId); }
+HICON CKovarentisDlg::ResourceIcon(int iconId) { return trayIcons_->Get(iconId); }
+
+// The old set goes only after the tray shows the new icons.
+void CKovarentisDlg::OnDpiChanged(UINT dpi) {
+    auto icons = std::make_unique<TrayIconSet>(SmallIconSizeForDpi(dpi));
+    for (const int iconId : kFrameIconIds) icons->Get(iconId);
+    tray_.ReplaceIcons([&](HICON old) {
+        const int iconId = trayIcons_->IdOf(old);
+        return iconId != 0 ? icons->Get(iconId) : old;
+    });
+    trayIcons_ = std::move(icons);
+}
 
 }  // namespace kov

@@ -43,11 +43,13 @@ private:
     Menu& TrayMenu(MenuKind kind) override;
     void BuildMenus() override;
     HICON ResourceIcon(int iconId) override;
+    // The tray's icons again, at the small-icon size of the new DPI.
+    void OnDpiChanged(UINT dpi);
 
     AgentSettings settings_;
     const std::shared_ptr<ServiceTransport> requester_;
     // Before the tray, so that the icons outlive it.
-    TrayIconSet trayIcons_;
+    std::unique_ptr<TrayIconSet> trayIcons_;
     CSystemTray tray_;
     AgentMenus menus_;
     const Texts texts_;

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -100,6 +101,12 @@ public:
 
     // The menu shown on a right click; not owned, set by the agent from any thread.
     std::atomic<Menu*> popupMenu{nullptr};
+
+    // Puts replace(old) wherever an icon of the caller's was (the current
+    // icon, the one an animation restores, the frames) and shows the current
+    // one at once: the same pictures at another size after a DPI change.
+    // The old handles may be destroyed once this returns.
+    void ReplaceIcons(const std::function<HICON(HICON)>& replace);
 
     // Frames for Animate: handles the caller keeps owning, in display order.
     BOOL SetIconList(const HICON* icons, UINT count);

@@ -4,7 +4,16 @@ namespace kov {
 
 // The shell would scale a larger icon down, and the program's icons carry a
 // frame drawn for each size the notification area uses.
-TrayIconSet::TrayIconSet() : size_(::GetSystemMetrics(SM_CXSMICON)) {}
+TrayIconSet::TrayIconSet() : TrayIconSet(::GetSystemMetrics(SM_CXSMICON)) {}
+
+TrayIconSet::TrayIconSet(int size) : size_(size) {}
+
+int TrayIconSet::IdOf(HICON icon) const {
+    for (const auto& [id, loaded] : loaded_) {
+        if (loaded.Get() == icon) return id;
+    }
+    return 0;
+}
 
 HICON TrayIconSet::Get(int iconId) {
     for (const auto& [id, icon] : loaded_) {

@@ -21,6 +21,7 @@ ID_ABOUT = 303
 SCALED_ICON = 24
 # The menus' item background, which shows through an icon's corners.
 MENU_BACK = bytes((255, 255, 250))
+WM_DPICHANGED = 0x02E0
 
 
 def icon_frame(file_name, size):
@@ -55,6 +56,13 @@ class HighDpiTest(Journey):
         expected = b"".join(bytes(pixel[:3]) if pixel[3] else background
                             for row in decode_png(frame) for pixel in row)
         self.assertEqual(screen, expected, "the tray does not show the 24-pixel frame as drawn")
+        # A DPI change while the agent runs: the icons are loaded again for it.
+        self.env.send(agent.main_window, WM_DPICHANGED, 96 | 96 << 16, 0)
+        self.assertTrue(wait_until(lambda: self.env.pixels(box) != screen, 5),
+                        "the icon did not change with the DPI")
+        self.env.send(agent.main_window, WM_DPICHANGED, 144 | 144 << 16, 0)
+        self.assertTrue(wait_until(lambda: self.env.pixels(box) == screen, 5),
+                        "back at 144 DPI the tray does not show the 24-pixel frame")
         self.env.keep_screenshot("agent-tray-150.png",
                                  (DESKTOP_SIZE[0] - 300, DESKTOP_SIZE[1] - 70) + DESKTOP_SIZE)
 

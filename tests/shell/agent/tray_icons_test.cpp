@@ -2,6 +2,7 @@
 // frame drawn for it, so the shell never scales them.
 #include <gtest/gtest.h>
 
+#include "shell/dpi.h"
 #include "shell/res/resource.h"
 #include "shell/tray_icons.h"
 
@@ -29,6 +30,23 @@ TEST(TrayIconSetTest, IconsComeAtTheSmallIconSizeOnceEach) {
     }
     EXPECT_NE(icons.Get(IDI_ONLINE), icons.Get(IDI_AWAY));
     EXPECT_EQ(icons.Get(129), nullptr) << "there is no icon 129";
+}
+
+// At 150 % the set is made for 24 pixels and takes the 24-pixel frames; the
+// size for a DPI comes from the system where it has the per-DPI call.
+TEST(TrayIconSetTest, ASetForAnotherDpiHasItsOwnIconsOfThatSize) {
+    EXPECT_EQ(SmallIconSizeForDpi(96), 16);
+    EXPECT_EQ(SmallIconSizeForDpi(144), 24);
+    TrayIconSet normal(16);
+    TrayIconSet scaled(SmallIconSizeForDpi(144));
+    const HICON small = normal.Get(IDI_AWAY);
+    const HICON large = scaled.Get(IDI_AWAY);
+    ASSERT_TRUE(small && large);
+    EXPECT_EQ(WidthOf(small), 16);
+    EXPECT_EQ(WidthOf(large), 24);
+    EXPECT_EQ(normal.IdOf(small), IDI_AWAY);
+    EXPECT_EQ(normal.IdOf(large), 0) << "another set's icon";
+    EXPECT_EQ(scaled.IdOf(large), IDI_AWAY);
 }
 
 }  // namespace
