@@ -1,7 +1,8 @@
 #pragma once
 // The agent's icon in the notification area: icon, tooltip and balloon tips,
-// the right-click menu and the double-click command, and the frame animation
-// of the icon (a timer on the tray's own window, or a worker thread).
+// the right-click menu and the double-click command, the frame animation of
+// the icon (a timer on the tray's own window, or a worker thread), and the
+// retries of an add that the shell refused (a timer on the tray's window).
 //
 // Texts arrive as Windows-1251 bytes and reach the shell as UTF-16, so they read
 // the same whatever the system's ANSI code page.
