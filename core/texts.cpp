@@ -62,12 +62,13 @@ constexpr auto kConnectFailed = ToCp1251(u8"Не удалось установи
 constexpr auto kNotSignedIn = ToCp1251(u8"Вы не вошли");
 constexpr auto kLoginNotRepresentable = ToCp1251(
     u8"Логин и пароль могут содержать только русские и латинские буквы, цифры и знаки препинания");
+constexpr auto kNewMessagesBalloon = ToCp1251(u8"Новых сообщений: ");  // the count follows the blank
 constexpr auto kUpdateQuestionText = ToCp1251(u8"Ваша версия агента устарела, установить новый агент?");
 
 static_assert(kOnline.ok && kOffline.ok && kAway.ok && kNewMessages.ok && kClose.ok &&
                   kSignOut.ok && kAbout.ok && kBadLogin.ok && kAuthorization.ok && kSignIn.ok &&
                   kUnexpectedError.ok && kConnectFailed.ok && kNotSignedIn.ok &&
-                  kLoginNotRepresentable.ok && kUpdateQuestionText.ok,
+                  kLoginNotRepresentable.ok && kNewMessagesBalloon.ok && kUpdateQuestionText.ok,
               "a text has a character outside Windows-1251's Russian letters");
 
 struct DefaultEntry {
@@ -75,8 +76,7 @@ struct DefaultEntry {
     const char* text;
 };
 
-// The ids are not contiguous (some are taken by other string-table entries),
-// so a text's slot is its position here.
+// In the order of the ids, which leave gaps.
 constexpr std::array<DefaultEntry, kTextCount> kDefaults = {{
     {TextId::Online, kOnline.c_str()},
     {TextId::Offline, kOffline.c_str()},
@@ -92,9 +92,10 @@ constexpr std::array<DefaultEntry, kTextCount> kDefaults = {{
     {TextId::ConnectFailed, kConnectFailed.c_str()},
     {TextId::NotSignedIn, kNotSignedIn.c_str()},
     {TextId::LoginNotRepresentable, kLoginNotRepresentable.c_str()},
+    {TextId::NewMessagesBalloon, kNewMessagesBalloon.c_str()},
 }};
 
-// kDefaults.size() for an id outside the table.
+// The position of the id's entry; kTextCount for an id outside the table.
 std::size_t IndexOf(TextId id) {
     std::size_t index = 0;
     while (index < kDefaults.size() && kDefaults[index].id != id) ++index;
@@ -120,6 +121,7 @@ const char* const kCaption = "Kovarentis ";
 const char* const kUpdateQuestion = kUpdateQuestionText.c_str();
 const char* const kTooltipFormat = "%s: %s";
 const char* const kTooltipCountFormat = "%s: %s%d";
+const char* const kBalloonCountFormat = "%s%d";
 const char* const kInstallerFileName = "KovarentisSetup.exe";
 
 }  // namespace kov

@@ -1,6 +1,6 @@
 #pragma once
-// The agent's user-interface texts as Windows-1251 bytes. The texts of
-// the string table have compiled-in copies here, used when an entry cannot be
+// The agent's user-interface texts as Windows-1251 bytes. The texts of the
+// string table have compiled-in copies here, used when an entry cannot be
 // loaded; the other texts exist only here.
 #include <array>
 #include <cstddef>
@@ -26,16 +26,17 @@ enum class TextId : int {
     // The sign-in dialog's answer to a login or password with a character
     // that Windows-1251 cannot carry.
     LoginNotRepresentable = 143,
+    NewMessagesBalloon = 144,
 };
 
-constexpr std::size_t kTextCount = 14;
+constexpr std::size_t kTextCount = 15;
 
 // The order in which the main window loads its texts.
 constexpr std::array<TextId, kTextCount> kTextLoadOrder = {
     TextId::Online,   TextId::Offline,       TextId::Away,          TextId::NewMessages,
     TextId::Close,    TextId::SignOut,       TextId::SignIn,        TextId::About,
     TextId::BadLogin, TextId::Authorization, TextId::UnexpectedError, TextId::ConnectFailed,
-    TextId::NotSignedIn, TextId::LoginNotRepresentable,
+    TextId::NotSignedIn, TextId::LoginNotRepresentable, TextId::NewMessagesBalloon,
 };
 
 // The compiled-in copy of a string-table text; "" for an id outside the table.
@@ -62,6 +63,8 @@ extern const char* const kUpdateQuestion;
 // Tooltip formats: caption, state text; caption, text, new-message count.
 extern const char* const kTooltipFormat;
 extern const char* const kTooltipCountFormat;
+// The new-message balloon: its text, then the count.
+extern const char* const kBalloonCountFormat;
 // File name of the downloaded update installer.
 extern const char* const kInstallerFileName;
 

@@ -48,6 +48,7 @@ const Expected kTable[] = {
     {TextId::NotSignedIn, "Вы не вошли"},
     {TextId::LoginNotRepresentable,
      "Логин и пароль могут содержать только русские и латинские буквы, цифры и знаки препинания"},
+    {TextId::NewMessagesBalloon, "Новых сообщений: "},
 };
 
 TEST(DefaultText, EveryTextIsItsWindows1251Bytes) {
@@ -59,8 +60,8 @@ TEST(DefaultText, EveryTextIsItsWindows1251Bytes) {
 
 TEST(DefaultText, IdsOutsideTheTableGiveNothing) {
     EXPECT_STREQ(DefaultText(static_cast<TextId>(128)), "");
-    EXPECT_STREQ(DefaultText(static_cast<TextId>(142)), "");
-    EXPECT_STREQ(DefaultText(static_cast<TextId>(144)), "");
+    // Ids in the gaps between the table's entries and beyond its end.
+    for (int gap : {142, 145}) EXPECT_STREQ(DefaultText(static_cast<TextId>(gap)), "") << gap;
     EXPECT_STREQ(DefaultText(static_cast<TextId>(-1)), "");
 }
 
@@ -74,6 +75,9 @@ TEST(Texts, StartAsTheDefaultsAndChangeOneAtATime) {
     EXPECT_EQ(texts[TextId::NotSignedIn], DefaultText(TextId::NotSignedIn));
     EXPECT_EQ(texts[TextId::Online], DefaultText(TextId::Online));
     EXPECT_EQ(texts[TextId::NewMessages], DefaultText(TextId::NewMessages));
+    texts[TextId::NewMessagesBalloon] = "y";
+    EXPECT_EQ(texts[TextId::NewMessagesBalloon], "y");
+    EXPECT_EQ(texts[TextId::NotSignedIn], DefaultText(TextId::NotSignedIn)) << "the entry before the gap";
 }
 
 TEST(Texts, LoadOrderNamesEveryTextOnce) {
