@@ -3,7 +3,8 @@
 
 Every 16x16 picture is an olive square with transparent corner pixels, a
 one-pixel dark olive border and a white emblem letter or a symbol; images are
-8-bit palette bitmaps with a 1-bit mask. The About icon is a 32x32 16-colour
+8-bit palette bitmaps, whose palette holds only the colours used, with a 1-bit
+mask. The About icon is a 32x32 16-colour
 image that is entirely transparent, so its menu square stays empty.
 
 For scaled displays every icon also has 20, 24 and 32 pixel frames (for 125,
@@ -242,6 +243,8 @@ def palette_of(images, depth):
                     colours.append(c)
     if len(colours) > 1 << depth:
         raise ValueError('too many colours for %d bits' % depth)
+    if depth == 8:
+        return colours  # only the colours used (biClrUsed): a full table is 1 KiB
     return colours + [BLACK] * ((1 << depth) - len(colours))
 
 
@@ -266,8 +269,9 @@ def dib(pixels, depth, palette):
             mask = (mask << 1) | (c is None)
         mask <<= -size % 8  # a row that is not whole bytes ends in padding bits
         mask_rows.append(mask.to_bytes((size + 7) // 8, 'big').ljust(row_bytes(size), b'\0'))
+    used = len(palette) if len(palette) < 1 << depth else 0
     header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, depth, 0,
-                         0, 0, 0, 0, 0)
+                         0, 0, 0, used, 0)
     table = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in palette)
     return header + table + b''.join(colour_rows) + b''.join(mask_rows)
 
