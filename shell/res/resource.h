@@ -17,6 +17,7 @@
 #define IDS_CONNECT_FAILED      140
 #define IDS_NOT_SIGNED_IN       141
 #define IDS_UPDATE_NOT_AUTHENTIC 142
+#define IDS_LOGIN_NOT_REPRESENTABLE 143
 #define IDS_NEW_MESSAGES_BALLOON 144
 
 // Icons. There are no icons 129, 134, 136 or 139.
