@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "agent_controller.h"
@@ -98,6 +99,7 @@ private:
     bool ProbeForUpdate();
     PollFollowUp ApplyReplyLocked(const std::string& reply);
     void FollowUp(const PollFollowUp& followUp);
+    void KeepPolling();
     void ReportFailure(TextId text);
     void ReportRejected(bool ownsSignIn);
     Request StatusRequestLocked() const;
@@ -115,8 +117,11 @@ private:
     void ReleaseSignIn();
 
     // update_download.cpp
-    bool DownloadUpdate(std::string installerUrl);
-    bool OfferUpdate(std::string installerUrl);
+    // Declined also covers an offer not made (one is open, or the agent closes).
+    enum class UpdateOutcome { Started, Declined, Failed };
+    UpdateOutcome DownloadUpdate(std::string installerPayload);
+    UpdateOutcome OfferUpdate(const std::string& url);
+    UpdateOutcome RefuseUpdate(const std::string& offer);
 
     const std::shared_ptr<AgentPlatform> platform_;
     const std::shared_ptr<AgentTransport> transport_;
@@ -147,6 +152,8 @@ private:
 
     bool signInOpen_ = false;
     bool updateOfferOpen_ = false;
+    // Offers refused for their URL or their file, by URL.
+    std::set<std::string> refusedUpdates_;
     int openBoxes_ = 0;
 
     // One thread at a time shows tray views; others queue theirs for it.

@@ -65,6 +65,15 @@ constexpr std::uint32_t kUnboundedDuration = 0xFFFFFFFFu;
 
 enum class MenuKind { Main, SignedOut };
 
+// What the check of a downloaded installer found. Only Authentic may start.
+enum class InstallerCheck {
+    Authentic,            // intact, signed by the running agent's own publisher
+    Unsigned,             // no signature at all
+    AlteredAfterSigning,  // signed, but the file no longer matches its signature
+    OtherPublisher,       // intact, signed by someone else
+    AgentUnsigned,        // the running agent has no signer to compare with
+};
+
 struct CursorPos {
     std::int32_t x = 0;
     std::int32_t y = 0;
@@ -135,10 +144,8 @@ public:
     virtual bool StartThread(std::function<void()> body) = 0;
 
     // Update download: "KovarentisSetup.exe" in the user's temporary
-    // directory, none when that path cannot be had; whether a file begins with
-    // "MZ" (a Windows executable).
+    // directory (UTF-8), none when that path cannot be had.
     virtual std::optional<std::string> InstallerPath() = 0;
-    virtual bool FileStartsWithMz(const std::string& path) = 0;
 
     // --- Long operations: modal windows owned by the main window, downloads
     // and process starts. The core never holds a lock across them and never
@@ -150,10 +157,17 @@ public:
     // it was not confirmed.
     virtual std::optional<SignInEntry> RunSignInDialog(bool remember) = 0;
     virtual void ShowAbout() = 0;
-    // True when the download reports success (an HTTP error page counts too).
+    // Fetches a fresh copy of the URL (http or https, with the system's own
+    // certificate checks) into path; true only for a complete HTTP 200 reply.
+    // On failure no file is left at path.
     virtual bool DownloadToFile(const std::string& url, const std::string& path) = 0;
-    // The shell's "open" of a file, shown normally; the result is not looked at.
-    virtual void ShellOpenFile(const std::string& path) = 0;
+    // The Authenticode check of a downloaded file against the running agent's
+    // own signature.
+    virtual InstallerCheck CheckInstaller(const std::string& path) = 0;
+    // Deletes a downloaded file; a file already gone is no failure.
+    virtual void RemoveFile(const std::string& path) = 0;
+    // The shell's "open" of a file, shown normally; true when it started.
+    virtual bool ShellOpenFile(const std::string& path) = 0;
 };
 
 }  // namespace kov

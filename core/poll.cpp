@@ -81,7 +81,7 @@ bool AgentCore::ProbeForUpdate() {
         request = {settings_.server, ProbeObjectName(settings_.prefix), requestEpoch_};
     }
     const std::string reply = transport_->ServiceRequest(request.server, request.path, "", "");
-    return ReplyCode(reply) == '2' && DownloadUpdate(ReplyInstallerUrl(reply));
+    return ReplyCode(reply) == '2' && DownloadUpdate(ReplyInstallerUrl(reply)) == UpdateOutcome::Started;
 }
 
 AgentCore::Request AgentCore::StatusRequestLocked() const {
@@ -136,7 +136,19 @@ void AgentCore::FollowUp(const PollFollowUp& followUp) {
         case PollFollowUp::Kind::None: break;
         case PollFollowUp::Kind::Failure: ReportFailure(followUp.failureText); break;
         case PollFollowUp::Kind::Rejected: ReportRejected(followUp.ownsSignIn); break;
-        case PollFollowUp::Kind::Update: DownloadUpdate(followUp.installerUrl); break;
+        case PollFollowUp::Kind::Update:
+            if (DownloadUpdate(followUp.installerUrl) == UpdateOutcome::Failed) KeepPolling();
+            break;
+    }
+}
+
+// After a failure, or an update that was refused or failed, even when the
+// poll that heard it was the first of the run and no poll timer runs yet. A
+// sign-out or Offline chosen meanwhile keeps polling stopped.
+void AgentCore::KeepPolling() {
+    Lock lock(mutex_);
+    if (!closing_ && !PollingStoppedLocked()) {
+        platform_->SetMainTimer(POLL_TIMER, settings_.requestTimeout);
     }
 }
 
@@ -153,11 +165,7 @@ void AgentCore::ReportFailure(TextId text) {
         if (showBox) state_.errorBoxShown = true;
     }
     if (showBox) ShowBox(texts_[text], kWarningBox);
-    // A sign-out or Offline chosen while the box was open keeps polling stopped.
-    Lock lock(mutex_);
-    if (!closing_ && !PollingStoppedLocked()) {
-        platform_->SetMainTimer(POLL_TIMER, settings_.requestTimeout);
-    }
+    KeepPolling();
 }
 
 void AgentCore::ReportRejected(bool ownsSignIn) {

@@ -97,9 +97,12 @@ std::string ReplyToken(std::string_view reply) {
     return std::string(token);
 }
 
+// A negative count ("-999") is nonsense from a broken server; taken as it is,
+// it would show in the tooltip and make the tray blink.
 int32_t ReplyMessageCount(std::string_view reply) {
     if (reply.size() < kPayloadStart + kCountLength) return 0;
-    return LeadingDecimal(reply.substr(kPayloadStart, kCountLength));
+    const int32_t count = LeadingDecimal(reply.substr(kPayloadStart, kCountLength));
+    return count < 0 ? 0 : count;
 }
 
 std::string ReplyInstallerUrl(std::string_view reply) {

@@ -26,7 +26,8 @@ std::string ProbeObjectName(std::string_view prefix);
 std::optional<char> ReplyCode(std::string_view reply);
 // Payload of an accepted sign-in, without its trailing line end.
 std::string ReplyToken(std::string_view reply);
-// New-message count from positions 2 to 5; 0 for replies shorter than 6.
+// New-message count from positions 2 to 5; 0 for replies shorter than 6 and
+// for a negative count.
 int32_t ReplyMessageCount(std::string_view reply);
 // Payload of an "outdated agent" reply, quotes still in place.
 std::string ReplyInstallerUrl(std::string_view reply);

@@ -62,20 +62,6 @@ std::string SettingsFilePath(const std::string& executablePath) {
     return executablePath.substr(0, directoryLength) + kSettingsFileName;
 }
 
-// The whole file as bytes; "" when it cannot be read, which like an empty file
-// leaves every setting to its default.
-// C streams rather than iostreams: the stream library alone would weigh more
-// than the rest of the agent.
-std::string ReadWholeFile(const std::string& path) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) return {};
-    std::string content;
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.append(chunk, got);
-    return content;
-}
-
 // One line of the settings file, its line end already removed.
 void ApplyLine(AgentSettings& settings, std::string_view line) {
     if (line.empty()) return;
@@ -105,14 +91,23 @@ void ApplyLine(AgentSettings& settings, std::string_view line) {
     }
 }
 
+// Notepad saves "UTF-8" files with a byte-order mark; without this it would
+// become part of the first key.
+std::string_view WithoutUtf8Bom(std::string_view text) {
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
+    return text;
+}
+
 // Lines end in LF or CR LF; the CR of the latter is white space to the
 // trimming of keys and values, and a CR alone never makes a setting.
-void ApplyLines(AgentSettings& settings, const std::string& text) {
+void ApplyLines(AgentSettings& settings, std::string_view text) {
+    text = WithoutUtf8Bom(text);
     std::size_t lineStart = 0;
     while (lineStart < text.size()) {
         std::size_t lineEnd = text.find('\n', lineStart);
         if (lineEnd == std::string::npos) lineEnd = text.size();
-        ApplyLine(settings, std::string_view(text.data() + lineStart, lineEnd - lineStart));
+        ApplyLine(settings, text.substr(lineStart, lineEnd - lineStart));
         lineStart = lineEnd + 1;
     }
 }
@@ -128,8 +123,20 @@ void ApplyDefaults(AgentSettings& settings) {
 
 }  // namespace
 
-AgentSettings::AgentSettings(ProfileStore& store, std::string executablePath)
-    : store_(store), executablePath_(std::move(executablePath)) {
+// C streams rather than iostreams: the stream library alone would weigh more
+// than the rest of the agent.
+std::string ReadWholeFile(const std::string& path) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) return {};
+    std::string content;
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.append(chunk, got);
+    return content;
+}
+
+AgentSettings::AgentSettings(ProfileStore& store, std::string executablePath, FileReader readFile)
+    : store_(store), executablePath_(std::move(executablePath)), readFile_(std::move(readFile)) {
     Load();
 }
 
@@ -145,7 +152,7 @@ void AgentSettings::Load() {
     testUpdateRequest = 0;
     newMessageBalloon = 1;
     soundWhileBusy = 0;
-    ApplyLines(*this, ReadWholeFile(SettingsFilePath(executablePath_)));
+    if (!executablePath_.empty()) ApplyLines(*this, readFile_(SettingsFilePath(executablePath_)));
     ApplyDefaults(*this);
 }
 

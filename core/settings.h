@@ -2,6 +2,7 @@
 // The agent's configuration ("Params.ini" beside the executable) and the
 // consultant's credentials (per-user profile, section "App").
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kov {
@@ -17,10 +18,17 @@ public:
                              const std::string& value) = 0;
 };
 
+// The whole file as bytes, "" when it cannot be read. Paths are UTF-8.
+using FileReader = std::function<std::string(const std::string& path)>;
+// C streams: fine where the C library takes UTF-8 paths (not on Windows).
+std::string ReadWholeFile(const std::string& path);
+
 class AgentSettings {
 public:
-    // Loads at once; executablePath is the full path of the running program.
-    AgentSettings(ProfileStore& store, std::string executablePath);
+    // Loads at once; executablePath is the full path of the running program,
+    // "" when it could not be had (then no settings file is read: a relative
+    // "Params.ini" would be whatever the current directory holds).
+    AgentSettings(ProfileStore& store, std::string executablePath, FileReader readFile = ReadWholeFile);
 
     std::string login;
     std::string token;
@@ -45,6 +53,7 @@ public:
 private:
     ProfileStore& store_;
     std::string executablePath_;
+    FileReader readFile_;
 };
 
 }  // namespace kov

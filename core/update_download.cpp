@@ -1,47 +1,63 @@
-// DownloadUpdate: ask, download the installer into the temporary directory,
-// start it and end the agent. One offer at a time: polls that keep hearing
-// "outdated" while the question is open do not stack further questions.
-#include <algorithm>
-
+// DownloadUpdate: check the offered URL, ask, download the installer into the
+// temporary directory, verify its signature, start it and end the agent. One
+// offer at a time: polls that keep hearing "outdated" while the question is
+// open do not stack further questions. An offer refused for its URL or its
+// signature is not made again during this run.
 #include "agent_core.h"
+#include "update_check.h"
 
 namespace kov {
 
-bool AgentCore::DownloadUpdate(std::string installerUrl) {
+AgentCore::UpdateOutcome AgentCore::DownloadUpdate(std::string installerPayload) {
+    const std::optional<std::string> url = InstallerUrlToFetch(installerPayload);
+    const std::string& offer = url ? *url : installerPayload;
     {
         Lock lock(mutex_);
-        if (closing_ || updateOfferOpen_) return false;
+        if (closing_ || updateOfferOpen_) return UpdateOutcome::Declined;
+        if (refusedUpdates_.count(offer) != 0) return UpdateOutcome::Failed;
         updateOfferOpen_ = true;
     }
-    const bool started = OfferUpdate(std::move(installerUrl));
+    const UpdateOutcome outcome = url ? OfferUpdate(*url) : RefuseUpdate(offer);
     {
         Lock lock(mutex_);
         updateOfferOpen_ = false;
     }
-    if (started) BeginClosing();
-    return started;
+    if (outcome == UpdateOutcome::Started) BeginClosing();
+    return outcome;
 }
 
-bool AgentCore::OfferUpdate(std::string installerUrl) {
+// Refused without asking: there is nothing the consultant could agree to.
+AgentCore::UpdateOutcome AgentCore::RefuseUpdate(const std::string& offer) {
+    {
+        Lock lock(mutex_);
+        refusedUpdates_.insert(offer);
+    }
+    ShowBox(texts_[TextId::UpdateNotAuthentic], kWarningBox);
+    return UpdateOutcome::Failed;
+}
+
+AgentCore::UpdateOutcome AgentCore::OfferUpdate(const std::string& url) {
     const std::optional<int> answer = ShowBox(kUpdateQuestion, kQuestionBox);
-    if (!answer || *answer == kAnswerNo) return false;
-    installerUrl.erase(std::remove(installerUrl.begin(), installerUrl.end(), '"'), installerUrl.end());
+    if (!answer || *answer == kAnswerNo) return UpdateOutcome::Declined;
 
     std::optional<std::string> path;
-    if (!Gated([&] { path = platform_->InstallerPath(); }) || !path) return false;
-    if (IsClosing()) return false;
-    bool installer = platform_->DownloadToFile(installerUrl, *path);
-    // A download "succeeds" with an HTTP error page too; starting that page
-    // would end the agent without updating it.
-    if (!Gated([&] { installer = installer && platform_->FileStartsWithMz(*path); })) return false;
-    if (!installer) {
+    if (!Gated([&] { path = platform_->InstallerPath(); }) || !path) return UpdateOutcome::Failed;
+    if (IsClosing()) return UpdateOutcome::Declined;
+    if (!platform_->DownloadToFile(url, *path)) {
         ShowBox(texts_[TextId::ConnectFailed], kWarningBox);
-        return false;
+        return UpdateOutcome::Failed;
     }
-    if (IsClosing()) return false;
-    platform_->ShellOpenFile(*path);
+    if (platform_->CheckInstaller(*path) != InstallerCheck::Authentic) {
+        platform_->RemoveFile(*path);
+        return RefuseUpdate(url);
+    }
+    if (IsClosing()) return UpdateOutcome::Declined;
+    if (!platform_->ShellOpenFile(*path)) {
+        ShowBox(texts_[TextId::UnexpectedError], kWarningBox);
+        return UpdateOutcome::Failed;
+    }
     Gated([&] { platform_->EndMainDialog(kEndedByAgent); });
-    return true;
+    return UpdateOutcome::Started;
 }
 
 }  // namespace kov

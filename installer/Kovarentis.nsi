@@ -3,7 +3,8 @@
 ;
 ;   makensis -INPUTCHARSET UTF8 -DKOV_TARGET=x86-unicode
 ;            -DKOV_AGENT_EXE=<Kovarentis.exe> -DKOV_PARAMS_INI=<Params.ini, Windows-1251>
-;            -DKOV_OUTFILE=<KovarentisSetup.exe> [-DKOV_VERSION=1.2.0.0] Kovarentis.nsi
+;            -DKOV_OUTFILE=<KovarentisSetup.exe> [-DKOV_VERSION=1.2.0.0]
+;            [-DKOV_SIGN=<command that signs the file named after it>] Kovarentis.nsi
 ;
 ; KOV_TARGET is x86-unicode for the product (the i686 agent) and
 ; amd64-unicode for the x86_64 agent that the tests run under 64-bit Wine.
@@ -22,6 +23,14 @@ Unicode true
 !endif
 
 Target ${KOV_TARGET}
+
+; Both the uninstaller, as it is packed into the installer, and the installer
+; itself carry the publisher's signature: an agent starts only an installer
+; signed like itself.
+!ifdef KOV_SIGN
+  !uninstfinalize '${KOV_SIGN} "%1"' = 0
+  !finalize '${KOV_SIGN} "%1"' = 0
+!endif
 
 !include "agent_ids.nsh"
 !include "texts_ru.nsh"

@@ -2,53 +2,132 @@
 
 #include <windows.h>
 #include <shellapi.h>
-#include <shlwapi.h>
-#include <urlmon.h>
+#include <wininet.h>
 
-#include <cstdio>
-#include <memory>
-#include <type_traits>
+#include <optional>
+#include <vector>
 
 #include "core/texts.h"
+#include "net/installer_signature.h"
+#include "net/wide_path.h"
+#include "net/win_handle.h"
+#include "net/wininet_handle.h"
 
 namespace kov {
 namespace {
 
-struct ModuleFreer {
-    void operator()(HMODULE module) const { ::FreeLibrary(module); }
-};
-using LoadedModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
+constexpr wchar_t kUserAgent[] = L"Kovarentis";
+// Fresh from the origin server, never into the cache, no dialogs, no cookies
+// and no Windows credentials offered to whoever serves the file. No security
+// flag is relaxed: an unknown authority or a wrong host name fails.
+constexpr DWORD kDownloadFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                 INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES |
+                                 INTERNET_FLAG_NO_AUTH;
+static_assert(kDownloadFlags == 0x840C0300, "download flag word");
+constexpr DWORD kHttpOk = 200;
+constexpr DWORD kTimeoutMs = 60000;
+constexpr DWORD kChunkSize = 64 * 1024;
+
+std::optional<WideString> TemporaryDirectory() {
+    WideString buffer(MAX_PATH + 1, L'\0');
+    for (;;) {
+        const DWORD length = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length == 0) return std::nullopt;
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(length + 1);
+    }
+}
+
+DWORD StatusCode(HINTERNET request) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+        return 0;
+    return status;
+}
+
+// The length the server announced; none without a Content-Length header.
+std::optional<unsigned long long> AnnouncedLength(HINTERNET request) {
+    wchar_t text[32] = {};
+    DWORD size = sizeof text;
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return std::nullopt;
+    unsigned long long length = 0;
+    const wchar_t* digit = text;
+    for (; *digit >= L'0' && *digit <= L'9' && length <= kInstallerSizeCap; ++digit)
+        length = length * 10 + static_cast<unsigned>(*digit - L'0');
+    if (digit == text || *digit != L'\0') return std::nullopt;
+    return length;
+}
+
+void SetTimeouts(HINTERNET handle) {
+    for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                               INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD timeout = kTimeoutMs;
+        ::InternetSetOptionW(handle, option, &timeout, sizeof timeout);
+    }
+}
+
+// The whole body into the file; false on a read or write failure, when the
+// body grows past the cap, or when the connection ends before the announced
+// length (WinINet reports such an end as a normal one).
+bool CopyBody(HINTERNET request, HANDLE file) {
+    const std::optional<unsigned long long> announced = AnnouncedLength(request);
+    if (announced && *announced > kInstallerSizeCap) return false;
+    std::vector<char> chunk(kChunkSize);
+    unsigned long long total = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!::InternetReadFile(request, chunk.data(), kChunkSize, &got)) return false;
+        if (got == 0) return !announced || total == *announced;
+        total += got;
+        if (total > kInstallerSizeCap) return false;
+        DWORD written = 0;
+        if (!::WriteFile(file, chunk.data(), got, &written, nullptr) || written != got) return false;
+    }
+}
+
+bool Fetch(const WideString& url, const WideString& path) {
+    const WinInetHandle session(::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session) return false;
+    SetTimeouts(session.Get());
+    const WinInetHandle request(::InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, kDownloadFlags, 0));
+    if (!request || StatusCode(request.Get()) != kHttpOk) return false;
+    FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file) return false;
+    const bool copied = CopyBody(request.Get(), file.Get());
+    return file.Close() && copied;
+}
 
 }  // namespace
 
 std::optional<std::string> InstallerPath() {
-    char buffer[MAX_PATH] = {};
-    const DWORD length = GetTempPathA(MAX_PATH, buffer);
-    if (length == 0 || length > MAX_PATH) return std::nullopt;
-    if (!PathAppendA(buffer, kInstallerFileName)) return std::nullopt;
-    return std::string(buffer);
+    const std::optional<WideString> directory = TemporaryDirectory();
+    if (!directory) return std::nullopt;
+    return Utf8FromWide(*directory + WideFromUtf8(kInstallerFileName));
 }
 
-// The URL library (with the COM runtime it brings) is loaded only for the
-// download: an agent that is never outdated should not carry it all day.
 bool DownloadToFile(const std::string& url, const std::string& path) {
-    const LoadedModule urlmon(::LoadLibraryA("urlmon.dll"));
-    if (!urlmon) return false;
-    const auto download = reinterpret_cast<decltype(&URLDownloadToFileA)>(
-        reinterpret_cast<void*>(::GetProcAddress(urlmon.get(), "URLDownloadToFileA")));
-    return download && download(nullptr, url.c_str(), path.c_str(), 0, nullptr) == S_OK;
+    const WideString widePath = ExtendedLengthPath(WideFromUtf8(path));
+    if (Fetch(WideFromCp1251(url), widePath)) return true;
+    ::DeleteFileW(widePath.c_str());
+    return false;
 }
 
-bool StartsWithMz(const std::string& path) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) return false;
-    char mark[2] = {};
-    return std::fread(mark, 1, 2, file.get()) == 2 && mark[0] == 'M' && mark[1] == 'Z';
+InstallerCheck CheckAgainstRunningAgent(const std::string& path) {
+    const std::optional<WideString> agent = ModuleFilePath(nullptr);
+    if (!agent) return InstallerCheck::AgentUnsigned;
+    return CheckSignedLike(path, Utf8FromWide(*agent));
 }
+
+void RemoveFile(const std::string& path) { ::DeleteFileW(ExtendedLengthPath(WideFromUtf8(path)).c_str()); }
 
 bool OpenWithShell(const std::string& file) {
     const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", file.c_str(), "", "", SW_SHOW));
+        ::ShellExecuteW(nullptr, L"open", WideFromUtf8(file).c_str(), L"", L"", SW_SHOW));
     return result > 32;
 }
 

@@ -1,23 +1,32 @@
 #pragma once
 // The Windows operations behind an agent update: where the installer goes,
-// fetching it, checking what arrived, and starting it.
+// fetching it, checking its signature, removing and starting it. Paths are
+// UTF-8; the URL is the service's Windows-1251 text.
 #include <optional>
 #include <string>
 
+#include "core/platform.h"
+
 namespace kov {
 
-// The user's temporary directory with "KovarentisSetup.exe" appended; none when
-// the directory cannot be had or the path would not fit in MAX_PATH bytes.
+// The user's temporary directory with "KovarentisSetup.exe" appended; none
+// when the directory cannot be had.
 std::optional<std::string> InstallerPath();
 
-// URLDownloadToFileA; true when it reports success (which, for an HTTP error
-// page, it does too: see StartsWithMz).
+// A fresh copy of url (never from the URL cache, never written to it) into
+// path, through WinINet with its own certificate checks and nothing relaxed.
+// True only for HTTP status 200 with the whole body written; otherwise no file
+// is left at path. Bodies over kInstallerSizeCap are refused.
 bool DownloadToFile(const std::string& url, const std::string& path);
+constexpr unsigned long long kInstallerSizeCap = 64ull * 1024 * 1024;
 
-// True when the file begins with "MZ", the mark of a Windows executable.
-bool StartsWithMz(const std::string& path);
+// CheckSignedLike(path, <the running program>).
+InstallerCheck CheckAgainstRunningAgent(const std::string& path);
 
-// ShellExecuteA "open" with empty parameters and directory, shown normally;
+// DeleteFileW; a file already gone is fine.
+void RemoveFile(const std::string& path);
+
+// ShellExecuteW "open" with empty parameters and directory, shown normally;
 // true when the shell reports that it started the file.
 bool OpenWithShell(const std::string& file);
 

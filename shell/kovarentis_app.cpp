@@ -3,9 +3,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
 #include <string>
 
 #include "core/texts.h"
+#include "net/wide_path.h"
 #include "shell/kovarentis_dlg.h"
 #include "shell/registry_profile_store.h"
 #include "shell/res/resource.h"
@@ -23,10 +25,15 @@ constexpr wchar_t kAgentMutexName[] = L"Local\\Kovarentis Consultant Agent";
 // its window, or for one that is ending to let the role go.
 constexpr DWORD kHandOverWaitMs = 10000;
 
+// The application name of the registry key when the executable's own path
+// cannot be had.
+const char* const kDefaultApplicationName = "Kovarentis";
+
+// UTF-8, at any length and with any characters in its folders; "" when
+// Windows cannot give it.
 std::string ExecutablePath() {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, length < MAX_PATH ? length : 0);
+    const std::optional<WideString> path = ModuleFilePath(nullptr);
+    return path ? Utf8FromWide(*path) : std::string();
 }
 
 // A running agent gets the second start's message and comes forward; true
@@ -49,7 +56,8 @@ bool CKovarentisApp::InitInstance() {
 
     const std::string executablePath = ExecutablePath();
     // The per-user registry key is the message-box caption, trailing blank included.
-    RegistryProfileStore profile(kCaption, ApplicationNameOf(executablePath));
+    RegistryProfileStore profile(
+        kCaption, executablePath.empty() ? kDefaultApplicationName : ApplicationNameOf(executablePath));
     // Before the main window loads its texts and the credentials.
     ::SetThreadLocale(MAKELCID(kRussian, SORT_DEFAULT));
     {

@@ -1,5 +1,6 @@
 #include "shell/kovarentis_dlg.h"
 
+#include "net/wide_path.h"
 #include "shell/dpi.h"
 #include "shell/res/resource.h"
 #include "shell/texts_loader.h"
@@ -24,7 +25,7 @@ bool IsAgentCommand(UINT id) {
 
 CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executablePath)
     : Dialog(IDD_MAIN),
-      settings_(profile, executablePath),
+      settings_(profile, executablePath, ReadWholeFileByUtf8Path),
       requester_(std::make_shared<ServiceTransport>()),
       trayIcons_(std::make_unique<TrayIconSet>()),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),

@@ -23,7 +23,7 @@ namespace kov {
 class CKovarentisDlg final : public Dialog, private AgentWindow {
 public:
     // Loads the stored credentials from `profile`, "Params.ini" from beside
-    // `executablePath`, the texts and the icons.
+    // `executablePath` (UTF-8, "" when unknown), the texts and the icons.
     CKovarentisDlg(ProfileStore& profile, const std::string& executablePath);
     // Returns at once even while requests hang: they are abandoned.
     ~CKovarentisDlg() override;

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "net/wide_path.h"
+
 namespace kov {
 namespace {
 
@@ -18,13 +20,15 @@ public:
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
 
+    // Key names are UTF-8, so an executable named in any script finds its key.
     bool Open(const std::string& path) {
-        return ::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key_) ==
+        return ::RegOpenKeyExW(HKEY_CURRENT_USER, WideFromUtf8(path).c_str(), 0, KEY_QUERY_VALUE, &key_) ==
                ERROR_SUCCESS;
     }
     bool Create(const std::string& path) {
-        return ::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 KEY_SET_VALUE, nullptr, &key_, nullptr) == ERROR_SUCCESS;
+        return ::RegCreateKeyExW(HKEY_CURRENT_USER, WideFromUtf8(path).c_str(), 0, nullptr,
+                                 REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key_,
+                                 nullptr) == ERROR_SUCCESS;
     }
     HKEY Get() const { return key_; }
 

@@ -29,7 +29,8 @@ private:
 };
 
 // The application name the registry path uses: the executable's file name
-// without its extension ("Kovarentis" for "C:\...\Kovarentis.exe").
+// without its extension ("Kovarentis" for "C:\...\Kovarentis.exe"). Names
+// and paths are UTF-8.
 std::string ApplicationNameOf(const std::string& executablePath);
 
 }  // namespace kov

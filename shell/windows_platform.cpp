@@ -230,7 +230,6 @@ bool WindowsPlatform::StartThread(std::function<void()> body) {
 
 std::optional<std::string> WindowsPlatform::InstallerPath() { return kov::InstallerPath(); }
 
-bool WindowsPlatform::FileStartsWithMz(const std::string& path) { return StartsWithMz(path); }
 
 // A box that cannot be shown any more (the agent has closed) counts as declined.
 int WindowsPlatform::ShowMessageBox(const std::string& text, const std::string& caption, int style) {
@@ -258,6 +257,12 @@ bool WindowsPlatform::DownloadToFile(const std::string& url, const std::string& 
     return kov::DownloadToFile(url, path);
 }
 
-void WindowsPlatform::ShellOpenFile(const std::string& path) { OpenWithShell(path); }
+InstallerCheck WindowsPlatform::CheckInstaller(const std::string& path) {
+    return CheckAgainstRunningAgent(path);
+}
+
+void WindowsPlatform::RemoveFile(const std::string& path) { kov::RemoveFile(path); }
+
+bool WindowsPlatform::ShellOpenFile(const std::string& path) { return OpenWithShell(path); }
 
 }  // namespace kov

@@ -78,13 +78,14 @@ public:
     void EndMainDialog(int result) override;
     bool StartThread(std::function<void()> body) override;
     std::optional<std::string> InstallerPath() override;
-    bool FileStartsWithMz(const std::string& path) override;
 
     int ShowMessageBox(const std::string& text, const std::string& caption, int style) override;
     std::optional<SignInEntry> RunSignInDialog(bool remember) override;
     void ShowAbout() override;
     bool DownloadToFile(const std::string& url, const std::string& path) override;
-    void ShellOpenFile(const std::string& path) override;
+    InstallerCheck CheckInstaller(const std::string& path) override;
+    void RemoveFile(const std::string& path) override;
+    bool ShellOpenFile(const std::string& path) override;
 
 private:
     using Task = std::function<void(AgentWindow& parts, HWND mainWindow)>;

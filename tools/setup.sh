@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 file
   xvfb xdotool x11-utils imagemagick
-  nsis
+  nsis osslsigncode
 )
 
 missing=()

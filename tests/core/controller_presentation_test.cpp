@@ -172,15 +172,29 @@ TEST_F(PresentationTest, SoundPlaysOnlyWhenTheCountRisesAboveTheShownCount) {
         const char* reply;
         int soundsAfter;
     };
-    // 3 after 0 sounds; 3 again does not; 2 does not; 3 after 2 does; a
-    // negative count blinks without sound.
-    for (const Step& step : {Step{"0 0003", 1}, Step{"0 0003", 1}, Step{"0 0002", 1}, Step{"0 0003", 2},
-                             Step{"0 -001", 2}}) {
+    // 3 after 0 sounds; 3 again does not; 2 does not; 3 after 2 does.
+    for (const Step& step : {Step{"0 0003", 1}, Step{"0 0003", 1}, Step{"0 0002", 1}, Step{"0 0003", 2}}) {
         SCOPED_TRACE(step.reply);
         NextPoll(step.reply);
         EXPECT_EQ(Record().tray.sounds, step.soundsAfter);
         EXPECT_TRUE(Record().tray.animating);
     }
+}
+
+TEST_F(PresentationTest, ANegativeCountIsNoNewMessages) {
+    StartOnline(0);
+    const std::string quietTooltip = Record().tray.tooltip;
+    for (const char* reply : {"0 -999", "0 -001"}) {
+        SCOPED_TRACE(reply);
+        NextPoll(reply);
+        EXPECT_FALSE(Record().tray.animating);
+        EXPECT_EQ(Record().tray.sounds, 0);
+        EXPECT_EQ(Record().tray.tooltip, quietTooltip);
+    }
+    NextPoll("0 0003");
+    NextPoll("0 -999");
+    EXPECT_FALSE(Record().tray.animating) << "the messages were read";
+    EXPECT_EQ(Record().tray.tooltip, quietTooltip);
 }
 
 TEST_F(PresentationTest, RepeatedCountRestartsTheBlink) {

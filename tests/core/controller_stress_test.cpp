@@ -53,7 +53,7 @@ protected:
 
 TEST_F(StressTest, ConcurrentCommandsTicksAndRepliesKeepTheAgentConsistent) {
     settings.awayTimeout = 6000;  // away after two unmoved checks
-    platform->script.downloadIsExecutable = false;  // update offers fail and the agent goes on
+    platform->script.downloadSucceeds = false;  // update offers fail and the agent goes on
     for (int i = 0; i < 2000; ++i) platform->script.signIns.push_back(SignInEntry{"ivan", "pw", i % 2 == 0});
     std::atomic<int> serial{0};
     transport->Respond([&](const SentRequest& request) -> std::string {

@@ -68,7 +68,8 @@ struct FakeScript {
     bool busy = false;                                // a full-screen program, presentation or quiet time
     std::optional<std::string> installerPath = std::string("C:\\Temp\\KovarentisSetup.exe");
     bool downloadSucceeds = true;
-    bool downloadIsExecutable = true;
+    InstallerCheck installerCheck = InstallerCheck::Authentic;
+    bool shellStarts = true;
     bool threadsStart = true;
     std::chrono::microseconds shortCallDelay{0};      // widens race windows in stress tests
 };
@@ -85,6 +86,8 @@ struct FakeRecord {
     std::vector<std::string> opened;
     std::vector<int> endResults;
     std::vector<std::pair<std::string, std::string>> downloads;  // url, path
+    std::vector<std::string> checkedFiles;
+    std::vector<std::string> removedFiles;
     std::vector<std::string> startedFiles;
     int shortCallsAfterOwnerGone = 0;
 };
@@ -322,11 +325,6 @@ public:
         Short("InstallerPath", [&] { path = script.installerPath; });
         return path;
     }
-    bool FileStartsWithMz(const std::string&) override {
-        bool executable = false;
-        Short("FileStartsWithMz", [&] { executable = script.downloadIsExecutable; });
-        return executable;
-    }
 
     // --- AgentPlatform: long operations
 
@@ -377,9 +375,21 @@ public:
         return script.downloadSucceeds;
     }
 
-    void ShellOpenFile(const std::string& path) override {
+    InstallerCheck CheckInstaller(const std::string& path) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        record_.startedFiles.push_back(path);
+        record_.checkedFiles.push_back(path);
+        return script.installerCheck;
+    }
+
+    void RemoveFile(const std::string& path) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        record_.removedFiles.push_back(path);
+    }
+
+    bool ShellOpenFile(const std::string& path) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (script.shellStarts) record_.startedFiles.push_back(path);
+        return script.shellStarts;
     }
 
 private:

@@ -118,9 +118,15 @@ TEST(ReplyMessageCount, ReadsPositionsTwoToFive) {
     EXPECT_EQ(ReplyMessageCount("0 7   "), 7);
     EXPECT_EQ(ReplyMessageCount("0\t9999"), 9999);
     EXPECT_EQ(ReplyMessageCount("0 12ab"), 12);
-    EXPECT_EQ(ReplyMessageCount("0 -3xx"), -3);
     EXPECT_EQ(ReplyMessageCount("0 +5  "), 5);
     EXPECT_EQ(ReplyMessageCount("0 \t\n8 "), 8) << "leading white space of any kind";
+}
+
+TEST(ReplyMessageCount, ANegativeCountIsNoNewMessages) {
+    EXPECT_EQ(ReplyMessageCount("0 -3xx"), 0);
+    EXPECT_EQ(ReplyMessageCount("0 -999"), 0);
+    EXPECT_EQ(ReplyMessageCount("0  -1 "), 0);
+    EXPECT_EQ(ReplyMessageCount("0 -0  "), 0);
 }
 
 TEST(ReplyMessageCount, IgnoresEverythingFromPositionSix) {

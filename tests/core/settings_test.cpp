@@ -177,6 +177,37 @@ TEST_F(SettingsTest, FileIsBesideTheExecutableWhicheverSeparatorComesLast) {
               "http://after-slash");
 }
 
+TEST_F(SettingsTest, AUtf8ByteOrderMarkIsReadAsIfItWereNotThere) {
+    const AgentSettings settings = LoadFrom("\xEF\xBB\xBFServer=http://127.0.0.1\r\nRequestTimeout=30\r\n");
+    EXPECT_EQ(settings.server, "http://127.0.0.1") << "the first key lost to the mark";
+    EXPECT_EQ(settings.requestTimeout, 30000);
+    EXPECT_EQ(LoadFrom("\xEF\xBB\xBF;Server=http://127.0.0.1\n").server, kDefaultServer)
+        << "a comment stays a comment after the mark";
+    EXPECT_EQ(LoadFrom("\xEF\xBBServer=http://127.0.0.1\n").server, kDefaultServer)
+        << "only the whole mark is dropped";
+}
+
+TEST_F(SettingsTest, TheFileIsReadThroughTheGivenReaderByItsFullPath) {
+    std::vector<std::string> asked;
+    const std::string exe = "C:\\\xce\xb1\xce\xb2\xe6\xbc\xa2\\Kovarentis.exe";  // UTF-8 folder name
+    const AgentSettings settings(store_, exe, [&](const std::string& path) {
+        asked.push_back(path);
+        return std::string("Server=http://127.0.0.5\n");
+    });
+    EXPECT_EQ(asked, std::vector<std::string>{"C:\\\xce\xb1\xce\xb2\xe6\xbc\xa2\\Params.ini"});
+    EXPECT_EQ(settings.server, "http://127.0.0.5");
+}
+
+TEST_F(SettingsTest, WithoutAnExecutablePathNoFileIsReadNotEvenInTheCurrentDirectory) {
+    bool read = false;
+    const AgentSettings settings(store_, "", [&](const std::string&) {
+        read = true;
+        return std::string("Server=http://127.0.0.6\n");
+    });
+    EXPECT_FALSE(read);
+    EXPECT_EQ(settings.server, kDefaultServer);
+}
+
 TEST_F(SettingsTest, LoadingAgainStartsFromScratch) {
     AgentSettings settings = LoadFrom(
         "Server=http://a\nPreffix=p\nConsultURL=http://c\nRequestTimeout=5\nAwayTimeout=5\n"

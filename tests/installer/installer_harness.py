@@ -246,7 +246,11 @@ class Standin:
         self.post("/control/demo?on=%d" % int(on))
 
     def offer_update(self, installer_path):
-        self.post("/control/outdated?on=1&file=" + urllib.parse.quote(installer_path))
+        """Uploads the installer: the stand-in serves no file from outside its
+        own folder."""
+        with open(installer_path, "rb") as installer:
+            self._call("POST", "/control/download?name=KovarentisSetup.exe", self.control, installer.read())
+        self.post("/control/outdated?on=1")
 
     def withdraw_update(self):
         self.post("/control/outdated?on=0")

@@ -46,7 +46,9 @@ class ServiceTestCase(unittest.TestCase):
     DEMO = True
 
     def setUp(self):
-        self.standin = RunningStandin(demo=self.DEMO)
+        self.files = tempfile.TemporaryDirectory()
+        self.addCleanup(self.files.cleanup)
+        self.standin = RunningStandin(demo=self.DEMO, files_dir=self.files.name)
         self.reply = self.standin.reply
 
     def tearDown(self):
@@ -224,10 +226,9 @@ class OutdatedTest(ServiceTestCase):
 
     def test_without_a_url_the_installer_is_our_own_download_for_the_host_asked(self):
         installer = b"MZ" + bytes(range(256)) * 40
-        with tempfile.NamedTemporaryFile() as file:
+        with open(os.path.join(self.files.name, "setup.exe"), "wb") as file:
             file.write(installer)
-            file.flush()
-            self.post(f"/control/outdated?on=1&file={encoded(file.name.encode())}")
+        self.post("/control/outdated?on=1&file=setup.exe")
 
         reply = self.reply(PREFIX, host="localhost")
         self.assertEqual(reply, b"2 http://localhost/download/KovarentisSetup.exe")
@@ -343,7 +344,8 @@ class ControlRefusalTest(ServiceTestCase):
             "/control/messages?login=demo": 400,
             "/control/account?login=x": 400,
             "/control/demo?on=yes": 400,
-            "/control/outdated?on=1&file=/nonexistent/KovarentisSetup.exe": 400,
+            "/control/outdated?on=1&file=nonexistent/KovarentisSetup.exe": 400,
+            "/control/outdated?on=1&file=/nonexistent/KovarentisSetup.exe": 403,
             "/control/download?name=../etc/passwd": 400,
             "/control/download?name=": 400,
         }
@@ -354,6 +356,49 @@ class ControlRefusalTest(ServiceTestCase):
         # Nothing refused took effect.
         self.assertEqual(self.presence()["messages"], "0")
         self.assertEqual(self.reply(PREFIX), b"0")
+
+
+class FileConfinementTest(ServiceTestCase):
+    """file= serves only what lies inside the stand-in's own folder."""
+
+    def setUp(self):
+        super().setUp()
+        self.outside = tempfile.TemporaryDirectory()
+        self.addCleanup(self.outside.cleanup)
+        self.secret = os.path.join(self.outside.name, "secret.txt")
+        with open(self.secret, "wb") as file:
+            file.write(b"not for the agent")
+        with open(os.path.join(self.files.name, "inside.exe"), "wb") as file:
+            file.write(b"MZ inside")
+        os.symlink(self.secret, os.path.join(self.files.name, "link.exe"))
+
+    def test_a_file_inside_is_served_by_name_or_full_path(self):
+        self.post("/control/download?name=a.exe&file=inside.exe")
+        inside = os.path.join(self.files.name, "inside.exe")
+        self.post(f"/control/download?name=b.exe&file={encoded(inside.encode())}")
+        self.assertEqual(self.reply("/download/a.exe"), b"MZ inside")
+        self.assertEqual(self.reply("/download/b.exe"), b"MZ inside")
+
+    def test_anything_outside_is_refused_and_nothing_is_served(self):
+        for path in (self.secret, "../" + os.path.basename(self.outside.name) + "/secret.txt",
+                     "link.exe", "/etc/passwd", ".", ""):
+            for route in ("/control/download?name=x.exe&", "/control/outdated?on=1&"):
+                target = f"{route}file={encoded(os.fsencode(path))}"
+                self.assertEqual(self.control("POST", target)[0], 403, target)
+        self.assertNotEqual(self.reply("/download/x.exe"), b"not for the agent")
+        self.assertEqual(self.reply(PREFIX), b"0", "a refused offer switched the update on")
+
+    def test_without_a_folder_no_file_is_served(self):
+        bare = RunningStandin(demo=True)
+        self.addCleanup(bare.stop)
+        inside = os.path.join(self.files.name, "inside.exe")
+        self.assertEqual(bare.call_control("POST", f"/control/download?name=x.exe&file={encoded(inside.encode())}")[0],
+                         403)
+        self.assertEqual(bare.call_control("GET", "/control/files")[0], 404)
+
+    def test_the_folder_is_reported_to_the_tests(self):
+        status, answer = self.control("GET", "/control/files")
+        self.assertEqual((status, answer), (200, os.fsencode(os.path.realpath(self.files.name))))
 
 
 class ClientTest(ServiceTestCase):
@@ -375,6 +420,13 @@ class ClientTest(ServiceTestCase):
 
         self.client("outdated", "on", "http://127.0.0.1/setup.exe")
         self.assertEqual(self.reply(PREFIX), b"2 http://127.0.0.1/setup.exe")
+        self.client("outdated", "off")
+        with tempfile.NamedTemporaryFile() as installer:  # anywhere: the client uploads it
+            installer.write(b"MZ uploaded")
+            installer.flush()
+            self.assertEqual(self.client("outdated", "on", "--file", installer.name).returncode, 0)
+        self.assertEqual(self.reply(PREFIX), b"2 http://127.0.0.1/download/KovarentisSetup.exe")
+        self.assertEqual(self.reply("/download/KovarentisSetup.exe"), b"MZ uploaded")
         self.client("outdated", "off")
         self.client("revoke", "Мария")
         self.assertEqual(self.status(login, token)[:1], b"1")

@@ -34,8 +34,9 @@ def split_response(raw: bytes):
 
 
 class RunningStandin:
-    def __init__(self, demo=False):
-        self.state = StandinState(demo=demo)
+    """files_dir: the folder downloads may be served from (none: no file=)."""
+    def __init__(self, demo=False, files_dir=None):
+        self.state = StandinState(demo=demo, files_dir=files_dir)
         self.service = Endpoint(("127.0.0.1", 0), ServiceHandler, self.state, prefix=PREFIX)
         self.control = Endpoint(("127.0.0.1", 0), ControlHandler, self.state)
         self.control.service_switch = ServiceSwitch([self.service])

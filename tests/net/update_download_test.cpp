@@ -1,9 +1,10 @@
 // The Windows side of an agent update, for real: the temporary path, the
-// download from the stand-in service, the "MZ" check and the shell start.
+// download from the stand-in service, removal and the shell start.
 #include "net/update_download.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wininet.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -12,10 +13,13 @@
 #include <string>
 #include <thread>
 
+#include "net/wide_path.h"
 #include "standin_control.h"
 
 namespace kov {
 namespace {
+
+const std::string kInstallerUrl = "http://127.0.0.1/download/KovarentisSetup.exe";
 
 std::string ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -27,7 +31,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool AwaitFile(const std::string& path) {
@@ -61,16 +65,16 @@ protected:
     std::string target_;
 };
 
-TEST(InstallerPath, IsTheSetupFileInTheUsersTemporaryDirectory) {
-    char temp[MAX_PATH] = {};
-    const DWORD length = GetTempPathA(MAX_PATH, temp);
+TEST(InstallerPath, IsTheSetupFileInTheUsersTemporaryDirectoryInUtf8) {
+    wchar_t temp[MAX_PATH] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, temp);
     ASSERT_GT(length, 0u);
-    ASSERT_EQ(temp[length - 1], '\\');
+    ASSERT_EQ(temp[length - 1], L'\\');
 
     const auto path = InstallerPath();
 
     ASSERT_TRUE(path.has_value());
-    EXPECT_EQ(*path, std::string(temp) + "KovarentisSetup.exe");
+    EXPECT_EQ(*path, Utf8FromWide(WideString(temp) + L"KovarentisSetup.exe"));
 }
 
 TEST_F(UpdateDownloadTest, DownloadsTheInstallerAndTheShellStartsIt) {
@@ -80,39 +84,73 @@ TEST_F(UpdateDownloadTest, DownloadsTheInstallerAndTheShellStartsIt) {
     ASSERT_GT(installer.size(), 1000u);
     ASSERT_TRUE(control_.Queue("other", installer));
 
-    ASSERT_TRUE(DownloadToFile("http://127.0.0.1/download/KovarentisSetup.exe", target_));
+    ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_));
 
     EXPECT_EQ(ReadFile(target_), installer);
-    EXPECT_TRUE(StartsWithMz(target_));
     EXPECT_TRUE(OpenWithShell(target_));
     EXPECT_TRUE(AwaitFile(target_ + ".started")) << "the downloaded program did not run";
 }
 
-// URLDownloadToFileA may report success for an error page and save the page;
-// what decides whether the agent starts the file is the pair of both checks.
-TEST_F(UpdateDownloadTest, AnErrorPageIsNeverTakenForAnInstaller) {
-    ASSERT_TRUE(control_.Queue("other", "<html>Not found</html>", "status=404"));
+TEST_F(UpdateDownloadTest, EachDownloadFetchesAFreshCopyAndLeavesNothingInTheUrlCache) {
+    ASSERT_TRUE(control_.Queue("other", "MZ first build", "header=Cache-Control:%20max-age=86400"));
+    ASSERT_TRUE(control_.Queue("other", "MZ second build", "header=Cache-Control:%20max-age=86400"));
 
-    const bool reported = DownloadToFile("http://127.0.0.1/download/KovarentisSetup.exe", target_);
+    ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_));
+    ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_));
 
-    EXPECT_FALSE(reported && StartsWithMz(target_));
-    EXPECT_EQ(control_.LogSize(), 1) << "the download did not reach the service";
+    EXPECT_EQ(ReadFile(target_), "MZ second build");
+    EXPECT_EQ(control_.LogSize(), 2);
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoA(kInstallerUrl.c_str(), nullptr, &size));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+// An error page is never taken for the installer, and no file is left behind.
+TEST_F(UpdateDownloadTest, AnyStatusButOkFailsAndLeavesNoFile) {
+    for (const char* status : {"status=404", "status=500", "status=204"}) {
+        SCOPED_TRACE(status);
+        WriteFile(target_, "an older download");
+        ASSERT_TRUE(control_.Queue("other", "MZ<html>Not found</html>", status));
+
+        EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_));
+        EXPECT_FALSE(Exists(target_));
+    }
+    EXPECT_EQ(control_.LogSize(), 3) << "the downloads did not reach the service";
+}
+
+TEST_F(UpdateDownloadTest, ACutBodyFailsAndLeavesNoFile) {
+    ASSERT_TRUE(control_.Queue("other", std::string(100000, 'x'), "cut=5000&cut_hang=0"));
+    EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_));
+    EXPECT_FALSE(Exists(target_));
 }
 
 TEST_F(UpdateDownloadTest, ARefusedConnectionFails) {
     EXPECT_FALSE(DownloadToFile("http://127.0.0.9/KovarentisSetup.exe", target_));
-    EXPECT_FALSE(StartsWithMz(target_));
+    EXPECT_FALSE(Exists(target_));
 }
 
-TEST_F(UpdateDownloadTest, OnlyFilesBeginningWithMzCountAsPrograms) {
-    WriteFile(target_, "M");
-    EXPECT_FALSE(StartsWithMz(target_));
-    WriteFile(target_, "ZM and more");
-    EXPECT_FALSE(StartsWithMz(target_));
+// The service's requests accept an unknown authority on their second send;
+// the download never does.
+TEST_F(UpdateDownloadTest, AServerWithAnUntrustedCertificateIsRefused) {
+    ASSERT_TRUE(control_.Queue("other", "MZ from an unknown authority"));
+
+    EXPECT_FALSE(DownloadToFile("https://127.0.0.2/download/KovarentisSetup.exe", target_));
+
+    EXPECT_FALSE(Exists(target_));
+    EXPECT_EQ(control_.LogSize(), 0) << "the request went through";
+    EXPECT_GE(control_.Connections("127.0.0.2:443"), 1) << "the server was not even tried";
+}
+
+TEST_F(UpdateDownloadTest, RemoveFileDeletesAndToleratesAMissingFile) {
     WriteFile(target_, "MZ");
-    EXPECT_TRUE(StartsWithMz(target_));
-    DeleteFileA(target_.c_str());
-    EXPECT_FALSE(StartsWithMz(target_));
+    RemoveFile(target_);
+    EXPECT_FALSE(Exists(target_));
+    RemoveFile(target_);
+    EXPECT_FALSE(Exists(target_));
+}
+
+TEST_F(UpdateDownloadTest, TheShellReportsAFileItCannotStart) {
+    EXPECT_FALSE(OpenWithShell(dir_ + "\\missing.exe"));
 }
 
 }  // namespace

@@ -95,12 +95,13 @@ public:
     void BringSignInDialogForward() override {}
     void EndMainDialog(int) override {}
     std::optional<std::string> InstallerPath() override { return std::nullopt; }
-    bool FileStartsWithMz(const std::string&) override { return false; }
     int ShowMessageBox(const std::string&, const std::string&, int) override { return 1; }
     std::optional<kov::SignInEntry> RunSignInDialog(bool) override { return std::nullopt; }
     void ShowAbout() override {}
     bool DownloadToFile(const std::string&, const std::string&) override { return false; }
-    void ShellOpenFile(const std::string&) override {}
+    kov::InstallerCheck CheckInstaller(const std::string&) override { return kov::InstallerCheck::Unsigned; }
+    void RemoveFile(const std::string&) override {}
+    bool ShellOpenFile(const std::string&) override { return false; }
 
 private:
     struct ThreadCounts {

@@ -14,9 +14,9 @@ demo and the end-to-end tests.
     revoke [LOGIN]               LOGIN's token (everyone's) stops working
     outdated on [URL]            the agent is outdated; the installer is URL,
                                  or the service's own download
-    outdated on --file PATH      ... serving PATH as KovarentisSetup.exe
+    outdated on --file PATH      ... uploading PATH as KovarentisSetup.exe
     outdated off                 the agent is up to date again
-    serve-download NAME PATH     serve PATH at /download/NAME
+    serve-download NAME PATH     upload PATH, served at /download/NAME
     down | up                    service endpoints refuse connections / listen
 
 LOGIN and PASSWORD are typed in the terminal's encoding and sent as the
@@ -46,40 +46,62 @@ def query(**values) -> str:
                     if value is not None)
 
 
-def local_path(path: str) -> bytes:
-    return os.fsencode(os.path.abspath(path))
+INSTALLER_NAME = "KovarentisSetup.exe"
 
 
-def outdated_target(args) -> str:
+def file_bytes(path: str) -> bytes:
+    try:
+        with open(path, "rb") as source:
+            return source.read()
+    except OSError as error:
+        raise SystemExit(f"client: cannot read {path}: {error.strerror or error}")
+
+
+def outdated_requests(args):
+    """The file goes up as a request body: the service serves no file from
+    outside its own folder, and need not share a disk with the client."""
     if args.state == "off":
-        return "/control/outdated?on=0"
+        return [("POST", "/control/outdated?on=0", b"")]
     if args.file and args.url:
         raise SystemExit("client: outdated on takes a URL or --file, not both")
-    return "/control/outdated?" + query(on=1, url=args.url,
-                                        file=local_path(args.file) if args.file else None)
+    upload = [("POST", "/control/download?" + query(name=INSTALLER_NAME), file_bytes(args.file))] \
+        if args.file else []
+    return upload + [("POST", "/control/outdated?" + query(on=1, url=args.url), b"")]
 
 
-def request_for(args):
-    """(method, target) of the control request that a command stands for."""
+def requests_for(args):
+    """(method, target, body) of the control requests that a command stands for."""
     command = args.command
     if command == "ping":
-        return "GET", "/control/ping"
+        return [("GET", "/control/ping", b"")]
     if command == "presence":
-        return "GET", "/control/presence?" + query(login=args.login)
+        return [("GET", "/control/presence?" + query(login=args.login), b"")]
     if command in ("reset", "down", "up"):
-        return "POST", f"/control/{command}"
+        return [("POST", f"/control/{command}", b"")]
     if command == "demo":
-        return "POST", f"/control/demo?on={int(args.state == 'on')}"
+        return [("POST", f"/control/demo?on={int(args.state == 'on')}", b"")]
     if command == "add-account":
-        return "POST", "/control/account?" + query(login=args.login, password=args.password)
+        return [("POST", "/control/account?" + query(login=args.login, password=args.password), b"")]
     if command in ("send-messages", "set-messages"):
         change = {"add" if command == "send-messages" else "set": args.count}
-        return "POST", "/control/messages?" + query(login=args.login, **change)
+        return [("POST", "/control/messages?" + query(login=args.login, **change), b"")]
     if command == "revoke":
-        return "POST", "/control/revoke" + (f"?{query(login=args.login)}" if args.login else "")
+        return [("POST", "/control/revoke" + (f"?{query(login=args.login)}" if args.login else ""), b"")]
     if command == "outdated":
-        return "POST", outdated_target(args)
-    return "POST", "/control/download?" + query(name=args.name, file=local_path(args.path))
+        return outdated_requests(args)
+    return [("POST", "/control/download?" + query(name=args.name), file_bytes(args.path))]
+
+
+def exchange(address, method, target, body):
+    """(status, answer) of one control request; OSError when unreachable."""
+    host, _, port = address.rpartition(":")
+    connection = http.client.HTTPConnection(host, int(port), timeout=TIMEOUT_SECONDS)
+    try:
+        connection.request(method, target, body=body)
+        response = connection.getresponse()
+        return response.status, response.read()
+    finally:
+        connection.close()
 
 
 def parse_arguments(argv):
@@ -113,24 +135,21 @@ def parse_arguments(argv):
 def main(argv):
     args = parse_arguments(argv)
     try:
-        method, target = request_for(args)
+        requests = requests_for(args)
     except UnicodeEncodeError as error:
         print(f"client: not Windows-1251 text: {error.object!r}", file=sys.stderr)
         return EXIT_USAGE
-    host, _, port = args.control.rpartition(":")
-    connection = http.client.HTTPConnection(host, int(port), timeout=TIMEOUT_SECONDS)
-    try:
-        connection.request(method, target)
-        response = connection.getresponse()
-        answer = response.read()
-    except OSError as error:
-        print(f"client: control interface at {args.control} unreachable: {error}", file=sys.stderr)
-        return EXIT_UNREACHABLE
-    finally:
-        connection.close()
-    output = sys.stdout if response.status == 200 else sys.stderr
-    output.write(answer.decode("utf-8", "replace").rstrip("\n") + "\n")
-    return 0 if response.status == 200 else EXIT_REFUSED
+    for method, target, body in requests:
+        try:
+            status, answer = exchange(args.control, method, target, body)
+        except OSError as error:
+            print(f"client: control interface at {args.control} unreachable: {error}", file=sys.stderr)
+            return EXIT_UNREACHABLE
+        if status != 200:
+            sys.stderr.write(answer.decode("utf-8", "replace").rstrip("\n") + "\n")
+            return EXIT_REFUSED
+    sys.stdout.write(answer.decode("utf-8", "replace").rstrip("\n") + "\n")
+    return 0
 
 
 if __name__ == "__main__":

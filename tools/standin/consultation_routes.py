@@ -2,6 +2,7 @@
 list is at the top of service.py). Each takes the control endpoint, the
 query parameters and the request body, and returns the answer body; a
 refusal is a ControlError."""
+import os
 import time
 
 from consultation import INSTALLER_NAME, Account
@@ -66,13 +67,14 @@ def revoke(server, params, _body):
 
 
 def outdated(server, params, _body):
-    """on=1 with url=URL: that installer URL; with file=PATH, or neither: the
-    service's own /download/KovarentisSetup.exe (serving PATH). on=0: off."""
+    """on=1 with url=URL: that installer URL; with file=PATH (inside the
+    stand-in's folder), or neither: the service's own
+    /download/KovarentisSetup.exe (serving PATH). on=0: off."""
     consultation = _consultation(server)
     if not required(params, "on", flag):
         consultation.set_outdated(None)
         return b"ok"
-    installer = read_file(single(params, "file", raw_bytes, None))
+    installer = read_file(single(params, "file", raw_bytes, None), server.state.files_dir)
     if installer is not None:
         consultation.offer_download(INSTALLER_NAME, installer)
     consultation.set_outdated(single(params, "url", raw_bytes, b""))
@@ -80,13 +82,21 @@ def outdated(server, params, _body):
 
 
 def download(server, params, body):
-    """Serves file=PATH, or the request body, at /download/NAME."""
+    """Serves file=PATH (inside the stand-in's folder), or the request body,
+    at /download/NAME."""
     name = required(params, "name", str)
     if not name or "/" in name:
         raise ControlError(400, "name must be a plain file name")
-    data = read_file(single(params, "file", raw_bytes, None))
+    data = read_file(single(params, "file", raw_bytes, None), server.state.files_dir)
     _consultation(server).offer_download(name, body if data is None else data)
     return b"ok"
+
+
+def files(server, _params, _body):
+    """The folder that file= names files in."""
+    if server.state.files_dir is None:
+        raise ControlError(404, "this stand-in serves no files")
+    return os.fsencode(os.path.realpath(server.state.files_dir))
 
 
 def _switch(server):
@@ -107,7 +117,7 @@ def up(server, _params, _body):
     return b"ok"
 
 
-GET_ROUTES = {"/control/presence": presence}
+GET_ROUTES = {"/control/presence": presence, "/control/files": files}
 POST_ROUTES = {
     "/control/demo": demo,
     "/control/account": account,

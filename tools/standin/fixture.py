@@ -5,11 +5,13 @@
     fixture.py stop STATE_DIR
 
 start returns once every endpoint listens, or fails with the service's own
-words (e.g. a port in use). The service's output goes to STATE_DIR/service.log.
+words (e.g. a port in use). The service's output goes to STATE_DIR/service.log;
+it serves downloads only from STATE_DIR/files (its --files), made empty.
 stop ends exactly the process that start launched and fails when it would not
 stop.
 """
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -40,10 +42,13 @@ def start(state_dir, service_args):
     for stale in (pid_path, ready_path):
         if os.path.exists(stale):
             os.remove(stale)
+    files_dir = os.path.join(state_dir, "files")
+    shutil.rmtree(files_dir, ignore_errors=True)
+    os.makedirs(files_dir)
     with open(log_path, "w") as log:
         process = subprocess.Popen(
             [sys.executable, "-B", os.path.join(HERE, "service.py"), "--ready-file", ready_path,
-             *service_args],
+             "--files", files_dir, *service_args],
             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
             start_new_session=True)
     with open(pid_path, "w") as pid_file:

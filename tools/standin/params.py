@@ -1,6 +1,7 @@
 """Reading the control interface's query parameters. The query is decoded as
 Latin-1, so a value's bytes are value.encode("latin-1"): Windows-1251 logins
 arrive percent-encoded and come out as the bytes the agent sends."""
+import os
 from typing import Optional
 
 
@@ -51,12 +52,20 @@ def count(text: str) -> int:
     return value
 
 
-def read_file(path: Optional[bytes]) -> Optional[bytes]:
-    """The file's bytes, None when no path is given."""
+def read_file(path: Optional[bytes], folder: Optional[str]) -> Optional[bytes]:
+    """The bytes of the file at path (relative to folder, or absolute), None
+    when no path is given. Only files inside folder are served: a control
+    request must not make the service hand out any file the tests can read."""
     if path is None:
         return None
+    if folder is None:
+        raise ControlError(403, "this stand-in serves no files (it was started without --files)")
+    root = os.path.realpath(folder)
+    full = os.path.realpath(os.path.join(root, os.fsdecode(path)))
+    if os.path.commonpath([root, full]) != root or full == root:
+        raise ControlError(403, f"{os.fsdecode(path)!r} is outside the stand-in's folder {root}")
     try:
-        with open(path, "rb") as source:
+        with open(full, "rb") as source:
             return source.read()
     except OSError as error:
-        raise ControlError(400, f"cannot read {path.decode('latin-1')}: {error.strerror or error}")
+        raise ControlError(400, f"cannot read {os.fsdecode(path)!r}: {error.strerror or error}")

@@ -32,7 +32,9 @@ class LoggedRequest:
 
 
 class StandinState:
-    def __init__(self, demo: bool = False):
+    def __init__(self, demo: bool = False, files_dir: Optional[str] = None):
+        # The only folder whose files the control interface may offer for download.
+        self.files_dir = files_dir
         self._lock = threading.Lock()
         self._release = threading.Event()
         self.consultation = Consultation(demo)

@@ -4,7 +4,7 @@ tests, a small working service for the demo and the end-to-end tests.
 
 Usage
     service.py [--demo] [--certs DIR] [--listen URL ...] [--control ADDR:PORT]
-               [--prefix PATH] [--ready-file FILE]
+               [--prefix PATH] [--files DIR] [--ready-file FILE]
 
     e.g. the demo:  service.py --demo --listen http://127.0.0.1:80
     with the agent's Params.ini saying  Server=http://127.0.0.1
@@ -93,6 +93,10 @@ Control interface (plain HTTP, --control, default 127.0.0.1:8765):
     POST /control/download?name=N[&file=PATH]
                                              serve PATH, or the request body,
                                              at /download/N
+    GET  /control/files                      the folder file= reads from
+  file=PATH names a file inside --files DIR (relative to it, or absolute);
+  anything outside it, through ".." or a link included, is refused (403), as
+  is every file= when the service was started without --files.
     POST /control/down                       stop listening on the service
                                              endpoints: clients are refused
     POST /control/up                         listen again
@@ -145,6 +149,7 @@ def parse_arguments(argv):
     parser.add_argument("--listen", action="append", help="endpoint URL, repeatable")
     parser.add_argument("--control", default="127.0.0.1:8765", help="control ADDR:PORT")
     parser.add_argument("--prefix", default="/newmessages")
+    parser.add_argument("--files", default=None, help="the only folder file= may name files in")
     parser.add_argument("--ready-file", default="")
     return parser.parse_args(argv)
 
@@ -189,7 +194,7 @@ def open_endpoints(options, state):
 
 def main(argv):
     options = parse_arguments(argv)
-    state = StandinState(demo=options.demo)
+    state = StandinState(demo=options.demo, files_dir=options.files)
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())

@@ -10,16 +10,31 @@
 set -euo pipefail
 cmd=$1; state=$(realpath -m "$2")
 
+# A stored process id is ended only while it still names the process started
+# then: the start time (field 22 of /proc/PID/stat) is stored beside it.
+start_time() {  # pid
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  # shellcheck disable=SC2086
+  set -- ${stat##*) }
+  [ "$1" != Z ] && echo "${20}"
+}
+
+end_recorded() {  # file written by record
+  local pid started
+  read -r pid started < "$1" 2>/dev/null || return 0
+  rm -f "$1"
+  [ -n "$pid" ] && [ "$(start_time "$pid")" = "$started" ] && kill "$pid" 2>/dev/null
+  return 0
+}
+
 stop() {
   if [ -f "$state/env" ]; then
     # shellcheck disable=SC1091
     source "$state/env"
     timeout 20 wineserver -k >/dev/null 2>&1 || true
   fi
-  if [ -f "$state/xvfb.pid" ]; then
-    kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
-    rm -f "$state/xvfb.pid"
-  fi
+  end_recorded "$state/xvfb.pid"
   rm -f "$state/env"
 }
 
@@ -44,7 +59,7 @@ start() {
   local dispfile="$state/display"
   rm -f "$dispfile"
   Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$dispfile" >/dev/null 2>&1 &
-  echo $! > "$state/xvfb.pid"
+  echo "$! $(start_time $!)" > "$state/xvfb.pid"
   for _ in $(seq 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
   [ -s "$dispfile" ] || { echo "env.sh: Xvfb did not start" >&2; exit 1; }
 

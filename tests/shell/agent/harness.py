@@ -34,6 +34,7 @@ from urllib.parse import quote_from_bytes
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "tools", "wine"))
 from prefix_processes import prefix_processes  # noqa: E402
+import started_process  # noqa: E402
 
 SITE_CAPTION = "Kovarentis Online Consultant Agent"
 SIGN_IN_CAPTION = "Kovarentis - Авторизация"
@@ -148,17 +149,11 @@ class Environment:
              str(DESKTOP_HOLD_SECONDS)],
             env=self.wine_env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             start_new_session=True)
-        with open(self._keeper_file(), "w") as pid_file:
-            pid_file.write("%d\n" % keeper.pid)
+        started_process.record(self._keeper_file(), keeper.pid)
         assert self.find("", "Shell_TrayWnd", wait=30), "the agent desktop did not come up"
 
     def release_agent_desktop(self):
-        try:
-            with open(self._keeper_file()) as pid_file:
-                os.killpg(int(pid_file.read()), signal.SIGTERM)
-            os.remove(self._keeper_file())
-        except (FileNotFoundError, ProcessLookupError, ValueError):
-            pass
+        started_process.end_recorded(self._keeper_file(), group=True)
         for program in DESKTOP_PROGRAMS:
             self.reg_delete("Software\\Wine\\AppDefaults\\%s" % program)
         self._end_desktop_explorer()

@@ -67,6 +67,19 @@ TEST_F(RegistryProfileStoreTest, Windows1251BytesAndOverwritesGoThroughUnchanged
     EXPECT_EQ(store.ReadString("App", "Login"), login);
 }
 
+// An executable named in any script keeps its own key: names are UTF-8.
+TEST_F(RegistryProfileStoreTest, AnApplicationNameOutsideTheAnsiCodePageGetsItsOwnKey) {
+    RegistryProfileStore greek(kTestKey, "\xce\x91\xce\xb3\xce\xad\xce\xbd\xcf\x84\xce\xb7\xcf\x82");  // Αγέντης
+    greek.WriteString("App", "Login", "consultant");
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Kovarentis Tests \\\u0391\u03b3\u03ad\u03bd\u03c4\u03b7\u03c2\\App",
+                              0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    ::RegCloseKey(key);
+    EXPECT_EQ(greek.ReadString("App", "Login"), "consultant");
+    EXPECT_EQ(store.ReadString("App", "Login"), "") << "another application's key";
+}
+
 TEST(ApplicationNameTest, IsTheExecutablesFileNameWithoutExtension) {
     EXPECT_EQ(ApplicationNameOf("C:\\Program Files\\Kovarentis\\Kovarentis.exe"), "Kovarentis");
     EXPECT_EQ(ApplicationNameOf("Z:\\tmp\\agent.v2\\Kovarentis.exe"), "Kovarentis");

@@ -2,8 +2,9 @@
 to the update probe the agent asks; declined, it runs on; accepted, it
 downloads the installer, starts it and ends.
 
-The installer is agent_probe.exe served under the installer's name: started
-as KovarentisSetup.exe it leaves KovarentisSetup.ran beside itself."""
+The installer is agent_probe.exe signed by the build's publisher, served under
+the installer's name: started as KovarentisSetup.exe it leaves
+KovarentisSetup.ran beside itself."""
 import glob
 import os
 import time
@@ -11,6 +12,7 @@ import unittest
 
 from harness import (BOX_CAPTION, IDNO, IDYES, WM_COMMAND, Journey, reported_status, sign_in_path,
                      status_path, wait_until)
+from signed_updates import offer_installer, signed_probe
 
 LOGIN = "consultant"
 PASSWORD = "pw"
@@ -76,7 +78,7 @@ class UpdateTest(Journey):
 
     def test_accepted_the_installer_is_downloaded_and_started_and_the_agent_ends(self):
         self.env.store_credentials(LOGIN, TOKEN)
-        self.standin.control("outdated", on=1, file=os.fsencode(self.env.probe_exe))
+        offer_installer(self.standin, signed_probe("publisher"))
         agent = self.new_agent().start()
         self.answer_the_offer(agent, IDYES)
         self.assertTrue(agent.ended(20), "the agent did not end for the update")
