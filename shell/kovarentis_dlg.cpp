@@ -6,6 +6,9 @@
 namespace kov {
 namespace {
 
+// Kept between polls: the poll's thread and the one its exchange runs on.
+constexpr int kParkedWorkers = 2;
+
 constexpr std::array<int, 8> kFrameIconIds = {IDI_ONLINE,       IDI_NEW_MESSAGE,  IDI_CONNECTING_1,
                                               IDI_CONNECTING_2, IDI_CONNECTING_3, IDI_CONNECTING_4,
                                               IDI_AWAY,         IDI_NEW_MESSAGE};
@@ -29,11 +32,12 @@ bool IsAgentCommand(UINT id) {
 CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executablePath)
     : Dialog(IDD_MAIN),
       settings_(profile, executablePath),
-      requester_(std::make_shared<ServiceTransport>()),
+      workers_(std::make_shared<WorkerPool>(kParkedWorkers)),
+      requester_(std::make_shared<ServiceTransport>(workers_)),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
       frameIcons_(LoadFrameIcons()),
-      platform_(std::make_shared<WindowsPlatform>()),
+      platform_(std::make_shared<WindowsPlatform>(workers_)),
       controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_)) {}
 
 // The controller goes first: once it is gone no worker makes a short platform

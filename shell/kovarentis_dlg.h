@@ -45,6 +45,8 @@ private:
     HICON ResourceIcon(int iconId) override;
 
     AgentSettings settings_;
+    // The threads of the polls, the Offline sends and their exchanges.
+    const std::shared_ptr<WorkerPool> workers_;
     const std::shared_ptr<ServiceTransport> requester_;
     CSystemTray tray_;
     AgentMenus menus_;

@@ -35,12 +35,6 @@ private:
     std::atomic<HWND>& slot_;
 };
 
-DWORD WINAPI RunThreadBody(LPVOID parameter) {
-    const std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
-    (*body)();
-    return 0;
-}
-
 }  // namespace
 
 void WindowsPlatform::Attach(AgentWindow& parts, HWND mainWindow) {
@@ -203,16 +197,7 @@ void WindowsPlatform::EndMainDialog(int result) {
     Queue([result](AgentWindow&, HWND mainWindow) { ::EndDialog(mainWindow, result); });
 }
 
-bool WindowsPlatform::StartThread(std::function<void()> body) {
-    auto* parameter = new std::function<void()>(std::move(body));
-    const HANDLE thread = ::CreateThread(nullptr, 0, &RunThreadBody, parameter, 0, nullptr);
-    if (!thread) {
-        delete parameter;
-        return false;
-    }
-    ::CloseHandle(thread);
-    return true;
-}
+bool WindowsPlatform::StartThread(std::function<void()> body) { return workers_->Run(std::move(body)); }
 
 std::optional<std::string> WindowsPlatform::InstallerPath() { return kov::InstallerPath(); }
 

@@ -16,9 +16,11 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "core/platform.h"
+#include "core/worker_pool.h"
 
 namespace kov {
 
@@ -45,6 +47,9 @@ public:
     // The tray's callback message and icon id.
     static constexpr UINT kTrayNotifyMessage = 0x8001;
     static constexpr UINT kTrayIconId = 101;
+
+    // Thread bodies run on these workers.
+    explicit WindowsPlatform(std::shared_ptr<WorkerPool> workers) : workers_(std::move(workers)) {}
 
     // On the UI thread, once the main window exists (its WM_INITDIALOG).
     void Attach(AgentWindow& parts, HWND mainWindow);
@@ -89,6 +94,7 @@ private:
     // The main window while it exists, else null.
     HWND LiveMainWindow() const;
 
+    const std::shared_ptr<WorkerPool> workers_;
     std::mutex mutex_;
     std::deque<Task> queue_;
     AgentWindow* parts_ = nullptr;  // set and cleared on the UI thread, under mutex_
