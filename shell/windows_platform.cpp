@@ -35,6 +35,16 @@ private:
     std::atomic<HWND>& slot_;
 };
 
+// The sound library, and the audio stack that it brings along, is loaded
+// when the first sound plays rather than at start: most runs never play one.
+// It stays for the process, since a sound may still be playing at the end.
+WindowsPlatform::PlaySoundFunction LoadPlaySound() {
+    const HMODULE winmm = ::LoadLibraryA("winmm.dll");
+    if (!winmm) return nullptr;
+    return reinterpret_cast<WindowsPlatform::PlaySoundFunction>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(winmm, "PlaySoundA")));
+}
+
 }  // namespace
 
 void WindowsPlatform::Attach(AgentWindow& parts, HWND mainWindow) {
@@ -169,9 +179,12 @@ void WindowsPlatform::SetMenuCheck(int commandId, bool checked) {
 }
 
 void WindowsPlatform::PlayNewMessageSound() {
-    Queue([](AgentWindow&, HWND) {
-        ::PlaySoundA(MAKEINTRESOURCEA(IDR_NEW_MESSAGE_SOUND), ::GetModuleHandleA(nullptr),
-                     SND_RESOURCE | SND_ASYNC);
+    Queue([this](AgentWindow&, HWND) {
+        if (!playSound_) playSound_ = LoadPlaySound();
+        if (playSound_) {
+            playSound_(MAKEINTRESOURCEA(IDR_NEW_MESSAGE_SOUND), ::GetModuleHandleA(nullptr),
+                       SND_RESOURCE | SND_ASYNC);
+        }
     });
 }
 

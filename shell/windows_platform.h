@@ -48,6 +48,8 @@ public:
     static constexpr UINT kTrayNotifyMessage = 0x8001;
     static constexpr UINT kTrayIconId = 101;
 
+    using PlaySoundFunction = BOOL(WINAPI*)(LPCSTR sound, HMODULE module, DWORD flags);
+
     // Thread bodies run on these workers.
     explicit WindowsPlatform(std::shared_ptr<WorkerPool> workers) : workers_(std::move(workers)) {}
 
@@ -99,6 +101,8 @@ private:
     std::deque<Task> queue_;
     AgentWindow* parts_ = nullptr;  // set and cleared on the UI thread, under mutex_
     std::atomic<HWND> mainWindow_{nullptr};
+    // Loaded by the first sound, on the UI thread, which alone uses it.
+    PlaySoundFunction playSound_ = nullptr;
     // The sign-in dialog while one is open (at most one at a time).
     std::atomic<HWND> signInDialog_{nullptr};
 };
