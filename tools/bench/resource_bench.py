@@ -119,6 +119,27 @@ def _services_cpu_ns(prefix):
     return total
 
 
+def anonymous_regions(pid, smallest_kib=64):
+    """Private anonymous memory by mapping, largest first: [resident KiB, size
+    KiB, what] for each anonymous mapping (or the Unix heap) holding at least
+    smallest_kib. Under Wine each thread has a region of its own (stack and
+    the area Wine keeps for it), so this shows what the threads cost."""
+    text = _read(f"/proc/{pid}/smaps")
+    if text is None:
+        return []
+    regions, current = [], None
+    for line in text.splitlines():
+        parts = line.split()
+        if parts and "-" in parts[0] and not parts[0].endswith(":"):
+            start, end = (int(x, 16) for x in parts[0].split("-"))
+            name = parts[5] if len(parts) > 5 else ""
+            current = [0, (end - start) // 1024, name or "anonymous"] if name in ("", "[heap]") else None
+        elif current is not None and parts[0] == "Anonymous:" and int(parts[1]) >= smallest_kib:
+            current[0] = int(parts[1])
+            regions.append(current)
+    return sorted(regions, reverse=True)
+
+
 def measure(prefix, pid, seconds, interval):
     """Samples PID for SECONDS; None when it is gone before the end."""
     start_ns, start_ticks = cpu_clock_ns(pid), _stat_ticks(pid)
@@ -139,6 +160,7 @@ def measure(prefix, pid, seconds, interval):
         threads.append(fields[2])
         own.append(sum(1 for n in names if not n.startswith(WINE_THREAD_PREFIX)))
         time.sleep(interval)
+    regions = anonymous_regions(pid)
     end_ns, end_ticks = cpu_clock_ns(pid), _stat_ticks(pid)
     if end_ns is None or end_ticks is None:
         return None
@@ -154,6 +176,7 @@ def measure(prefix, pid, seconds, interval):
         "threads_max": max(threads),
         "own_threads_max": max(own),
         "thread_names_at_peak": names_at_peak,
+        "anonymous_regions_at_end": regions,
         "cpu_ms_per_min": (end_ns - start_ns) / 1e6 / minutes,
         "cpu_stat_ms_per_min": (end_ticks - start_ticks) * 1000 / CLOCK_TICKS / minutes,
         "wine_services_ms_per_min": (_services_cpu_ns(prefix) - start_services) / 1e6 / minutes,
@@ -312,6 +335,12 @@ def report(path, sizes):
         if record.get("thread_names_at_peak"):
             print(f"threads at the peak, {program}, {STATE_TITLES.get(state, state)}:"
                   f" {', '.join(record['thread_names_at_peak'])}")
+    print()
+    print("private memory at the end of the window by mapping, KiB resident/size (64 KiB or more):")
+    for (state, program), record in sorted(records.items()):
+        if record.get("anonymous_regions_at_end"):
+            shown = ", ".join(f"{r}/{z} {w}" for r, z, w in record["anonymous_regions_at_end"])
+            print(f"  {program}, {STATE_TITLES.get(state, state)}: {shown}")
     print()
     for line in _startup_lines(records):
         print(line)
