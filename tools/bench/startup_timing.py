@@ -20,6 +20,7 @@ import time
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 TRAY_WINDOW_NAME = "Wine System Tray"
 POLL_SECONDS = 0.005
+XWININFO_SECONDS = 2  # a display that does not answer must not stall the bench
 
 
 def boot_seconds():
@@ -91,8 +92,11 @@ class FirstRequestListener:
 
 def tray_icon_shown(display):
     """Whether Wine's stand-alone tray window is mapped and holds an icon."""
-    result = subprocess.run(["xwininfo", "-display", display, "-name", TRAY_WINDOW_NAME],
-                            capture_output=True, text=True)
+    try:
+        result = subprocess.run(["xwininfo", "-display", display, "-name", TRAY_WINDOW_NAME],
+                                capture_output=True, text=True, timeout=XWININFO_SECONDS)
+    except subprocess.TimeoutExpired:
+        return False
     if result.returncode != 0:
         return False
     viewable = "Map State: IsViewable" in result.stdout
