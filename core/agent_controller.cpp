@@ -62,15 +62,17 @@ void AgentCore::OnTimer(int timerId) {
     }
 }
 
-// Away detection: an unmoved cursor for awayTimeout makes the agent Away, a
-// moved one brings it back to Online (locally, until the next poll).
+// Away detection: no input and an unmoved cursor for awayTimeout make the
+// agent Away; a moved cursor or any input since the last check (a consultant
+// typing without touching the mouse) brings it back to Online (locally, until
+// the next poll).
 void AgentCore::CheckIdle() {
-    CursorPos position;
-    if (!Gated([&] { position = platform_->CursorPosition(); })) return;
+    InputSeen seen;
+    if (!Gated([&] { seen = {platform_->CursorPosition(), platform_->LastInputStamp()}; })) return;
     {
         Lock lock(mutex_);
         if (closing_) return;
-        if (lastCursorPos_ && *lastCursorPos_ == position) {
+        if (lastInputSeen_ && *lastInputSeen_ == seen) {
             ++state_.idleTicks;
         } else {
             state_.idleTicks = 0;
@@ -79,7 +81,7 @@ void AgentCore::CheckIdle() {
                 UpdatePresentationLocked();
             }
         }
-        lastCursorPos_ = position;
+        lastInputSeen_ = seen;
         const std::int32_t limit = settings_.awayTimeout / kIdleCheckMs;
         if (state_.idleTicks >= limit) {
             state_.idleTicks = limit;
@@ -240,7 +242,7 @@ std::optional<int> AgentCore::ShowBox(const std::string& text, int style) {
 }
 
 void AgentCore::ShowBalloon(const std::string& text, const std::string& title) {
-    Gated([&] { platform_->ShowBalloon(text, title, kBalloonWarning, kBalloonSeconds); });
+    Gated([&] { platform_->ShowBalloon(text, title, BalloonKind::Warning, kBalloonSeconds); });
 }
 
 }  // namespace kov

@@ -56,6 +56,15 @@ private:
         std::string installerUrl;
     };
 
+    // What one idle check saw.
+    struct InputSeen {
+        CursorPos cursor;
+        std::uint32_t lastInput = 0;
+        bool operator==(const InputSeen& other) const {
+            return cursor == other.cursor && lastInput == other.lastInput;
+        }
+    };
+
     struct Request {
         std::string server;
         std::string path;
@@ -119,7 +128,7 @@ private:
 
     // The agent state.
     AgentState state_;
-    std::optional<CursorPos> lastCursorPos_;
+    std::optional<InputSeen> lastInputSeen_;
     bool firstPoll_ = true;
 
     // Closing: no new work, no short platform calls; gateCalls_ counts those in progress.

@@ -1,7 +1,8 @@
 #pragma once
 // What the agent's logic needs from the desktop: the main window's timers, the
-// tray icon with its menus, message boxes and dialogs, the cursor, the shell,
-// threads and the update download. The Windows side implements it; the core's
+// tray icon with its menus, message boxes and dialogs, the cursor and the
+// input, whether the consultant is busy, the shell, threads and the update
+// download. The Windows side implements it; the core's
 // tests use a fake.
 #include <cstdint>
 #include <functional>
@@ -47,8 +48,16 @@ constexpr int kWarningBox = 48;   // OK button, warning icon
 constexpr int kQuestionBox = 36;  // Yes and No buttons, question icon
 constexpr int kAnswerNo = 7;
 
-// Balloon tips: warning icon, shown for 10 seconds.
-constexpr int kBalloonWarning = 2;
+// What a balloon tip is about, which decides its icon and its click.
+enum class BalloonKind {
+    // A failure or a rejected sign-in: warning icon; a click does nothing.
+    Warning,
+    // New messages: information icon, held back by Windows in the user's quiet
+    // time; a click opens the consultant page (ID_OPEN_CONSULT_PAGE), as the
+    // icon's double click does.
+    NewMessages,
+};
+// Balloon tips are shown for 10 seconds.
 constexpr int kBalloonSeconds = 10;
 
 // Animation duration that never runs out (-1 as the tray's unsigned seconds).
@@ -100,7 +109,7 @@ public:
     // core holds no lock of its own across these two.
     virtual void Animate(int periodMs, std::uint32_t durationSec, bool workerMode) = 0;
     virtual void StopAnimation() = 0;
-    virtual void ShowBalloon(const std::string& text, const std::string& title, int iconKind,
+    virtual void ShowBalloon(const std::string& text, const std::string& title, BalloonKind kind,
                              int timeoutSec) = 0;
     virtual void SetPopupMenu(MenuKind menu) = 0;
     virtual void SetMenuCheck(int commandId, bool checked) = 0;
@@ -110,6 +119,12 @@ public:
     // True while a top-level window titled exactly "Kovarentis " exists.
     virtual bool IsMessageBoxOpen() = 0;
     virtual CursorPos CursorPosition() = 0;
+    // When the system last saw input of any kind (keys, mouse, touch), on a
+    // millisecond clock that wraps: only its changes mean anything.
+    virtual std::uint32_t LastInputStamp() = 0;
+    // True while the consultant should not be disturbed: Windows reports a
+    // full-screen program, a presentation or quiet time.
+    virtual bool ConsultantBusy() = 0;
     // The shell's "open" of a URL; the result is not looked at.
     virtual void ShellOpen(const std::string& url) = 0;
     virtual void BringSignInDialogForward() = 0;

@@ -52,7 +52,7 @@ Presentation PresentSignedOut(const AgentState& state, const Texts& texts) {
 }
 
 // Online and Away differ only in their text, icon, frames and check mark.
-Presentation PresentOnlineOrAway(const AgentState& state, const Texts& texts) {
+Presentation PresentOnlineOrAway(const AgentState& state, const Texts& texts, const AlertRules& rules) {
     const bool away = state.status == PresenceStatus::Away;
     Presentation p;
     if (state.newMessageCount != 0) {
@@ -61,7 +61,12 @@ Presentation PresentOnlineOrAway(const AgentState& state, const Texts& texts) {
         p.tray.icon.frames = away ? awayBlinkFrames : onlineBlinkFrames;
         p.tray.icon.periodMs = kBlinkPeriodMs;
         p.tray.icon.workerMode = false;
-        p.tray.playSound = state.newMessageCount > state.shownMessageCount;
+        p.tray.newMessageAlert = state.newMessageCount > state.shownMessageCount;
+        p.tray.soundWhileBusy = rules.soundWhileBusy;
+        if (rules.balloon) {
+            p.tray.messageBalloon =
+                Format(kBalloonCountFormat, texts[TextId::NewMessagesBalloon].c_str(), state.newMessageCount);
+        }
     } else {
         p.tray.tooltip = StateTooltip(texts[away ? TextId::Away : TextId::Online]);
         p.tray.icon = SteadyIcon(away ? icons::kAway : icons::kOnline);
@@ -95,16 +100,26 @@ void ShowIcon(AgentPlatform& platform, const IconView& icon) {
     platform.Animate(icon.periodMs, kUnboundedDuration, icon.workerMode);
 }
 
+// Nothing disturbs a busy consultant but a sound that is to play always; the
+// tooltip and the blinking tell of the messages all the same.
+void AnnounceNewMessages(AgentPlatform& platform, const TrayView& view) {
+    const bool busy = platform.ConsultantBusy();
+    if (!busy || view.soundWhileBusy) platform.PlayNewMessageSound();
+    if (!busy && !view.messageBalloon.empty()) {
+        platform.ShowBalloon(view.messageBalloon, kCaption, BalloonKind::NewMessages, kBalloonSeconds);
+    }
+}
+
 }  // namespace
 
 std::string StateTooltip(const std::string& text) {
     return Format(kTooltipFormat, kCaption, text.c_str());
 }
 
-Presentation PresentState(const AgentState& state, const Texts& texts) {
+Presentation PresentState(const AgentState& state, const Texts& texts, const AlertRules& rules) {
     if (state.signedOut) return PresentSignedOut(state, texts);
     if (state.status == PresenceStatus::Offline) return PresentOffline(texts);
-    return PresentOnlineOrAway(state, texts);
+    return PresentOnlineOrAway(state, texts, rules);
 }
 
 TrayView ConnectingView() {
@@ -117,14 +132,14 @@ TrayView ConnectingView() {
 TrayView MergeTrayViews(const TrayView& earlier, TrayView later) {
     if (!later.tooltip) later.tooltip = earlier.tooltip;
     if (!later.checkedCommand) later.checkedCommand = earlier.checkedCommand;
-    later.playSound = later.playSound || (earlier.playSound && later.icon.Blinking());
+    later.newMessageAlert = later.newMessageAlert || (earlier.newMessageAlert && later.icon.Blinking());
     return later;
 }
 
 void ShowTrayView(AgentPlatform& platform, const TrayView& view) {
     if (view.tooltip) platform.SetTooltipText(*view.tooltip);
     ShowIcon(platform, view.icon);
-    if (view.playSound) platform.PlayNewMessageSound();
+    if (view.newMessageAlert) AnnounceNewMessages(platform, view);
     platform.SetPopupMenu(view.menu);
     if (view.checkedCommand) {
         for (int command : {ID_STATUS_ONLINE, ID_STATUS_AWAY, ID_STATUS_OFFLINE}) {
@@ -136,7 +151,8 @@ void ShowTrayView(AgentPlatform& platform, const TrayView& view) {
 // UpdatePresentation: the timers stop at once, in order with the state
 // change; the tray follows outside the lock.
 void AgentCore::UpdatePresentationLocked() {
-    Presentation presentation = PresentState(state_, texts_);
+    const AlertRules rules{settings_.newMessageBalloon != 0, settings_.soundWhileBusy != 0};
+    Presentation presentation = PresentState(state_, texts_, rules);
     if (presentation.killIdleTimer) platform_->KillMainTimer(IDLE_TIMER);
     if (presentation.killPollTimer) platform_->KillMainTimer(POLL_TIMER);
     state_.shownMessageCount = presentation.shownMessageCount;

@@ -24,10 +24,23 @@ struct IconView {
     bool Blinking() const { return !frames.empty() && !workerMode; }
 };
 
+// How a rise of the new-message count is announced.
+struct AlertRules {
+    bool balloon = true;
+    bool soundWhileBusy = false;
+};
+
 struct TrayView {
     std::optional<std::string> tooltip;
     IconView icon;
-    bool playSound = false;
+    // A rise of the new-message count: the sound plays and the balloon shows,
+    // both held back while the consultant is busy (the sound unless
+    // soundWhileBusy).
+    bool newMessageAlert = false;
+    bool soundWhileBusy = false;
+    // The balloon that announces the count on show; "" when no count is shown
+    // or balloons are off.
+    std::string messageBalloon;
     MenuKind menu = MenuKind::SignedOut;
     // 300, 301 or 302 gets the only check mark; none leaves the marks as they are.
     std::optional<int> checkedCommand;
@@ -40,15 +53,16 @@ struct Presentation {
     std::int32_t shownMessageCount = 0;
 };
 
-Presentation PresentState(const AgentState& state, const Texts& texts);
+Presentation PresentState(const AgentState& state, const Texts& texts, const AlertRules& rules);
 
 // What a poll shows while it starts signed out: the connecting animation and
 // the signed-out menu, the tooltip and check marks left alone.
 TrayView ConnectingView();
 
 // A view decided after `earlier` was queued but before it was shown: the later
-// view wins; what it leaves alone comes from the earlier one, and a sound owed
-// by the earlier one still plays while the later one keeps the count shown.
+// view wins; what it leaves alone comes from the earlier one, and an alert
+// owed by the earlier one still comes while the later one keeps a count shown
+// (the later count is announced).
 TrayView MergeTrayViews(const TrayView& earlier, TrayView later);
 
 void ShowTrayView(AgentPlatform& platform, const TrayView& view);

@@ -98,6 +98,10 @@ void ApplyLine(AgentSettings& settings, std::string_view line) {
         settings.awayTimeout = ToMilliseconds(value, kMsPerMinute);
     } else if (EqualsIgnoringCase(key, "test_update_request")) {
         settings.testUpdateRequest = LeadingDecimal(value);
+    } else if (EqualsIgnoringCase(key, "NewMessageBalloon")) {
+        settings.newMessageBalloon = LeadingDecimal(value);
+    } else if (EqualsIgnoringCase(key, "SoundWhileBusy")) {
+        settings.soundWhileBusy = LeadingDecimal(value);
     }
 }
 
@@ -139,6 +143,8 @@ void AgentSettings::Load() {
     requestTimeout = 0;
     awayTimeout = 0;
     testUpdateRequest = 0;
+    newMessageBalloon = 1;
+    soundWhileBusy = 0;
     ApplyLines(*this, ReadWholeFile(SettingsFilePath(executablePath_)));
     ApplyDefaults(*this);
 }

@@ -31,6 +31,10 @@ public:
     int32_t awayTimeout = 0;     // ms
     int32_t remember = 1;
     int32_t testUpdateRequest = 0;
+    // How a rise of the new-message count is announced: 0 turns the balloon
+    // off; non-zero plays the sound even while the consultant is busy.
+    int32_t newMessageBalloon = 1;
+    int32_t soundWhileBusy = 0;
 
     void Load();
     // Stores login and token when remember is set.

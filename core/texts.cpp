@@ -60,36 +60,54 @@ constexpr auto kSignIn = ToCp1251(u8"Вход");
 constexpr auto kUnexpectedError = ToCp1251(u8"Непредвиденная ошибка");
 constexpr auto kConnectFailed = ToCp1251(u8"Не удалось установить соединение с сервером");
 constexpr auto kNotSignedIn = ToCp1251(u8"Вы не вошли");
+constexpr auto kNewMessagesBalloon = ToCp1251(u8"Новых сообщений: ");  // the count follows the blank
 constexpr auto kUpdateQuestionText = ToCp1251(u8"Ваша версия агента устарела, установить новый агент?");
 
 static_assert(kOnline.ok && kOffline.ok && kAway.ok && kNewMessages.ok && kClose.ok &&
                   kSignOut.ok && kAbout.ok && kBadLogin.ok && kAuthorization.ok && kSignIn.ok &&
                   kUnexpectedError.ok && kConnectFailed.ok && kNotSignedIn.ok &&
-                  kUpdateQuestionText.ok,
+                  kNewMessagesBalloon.ok && kUpdateQuestionText.ok,
               "a text has a character outside Windows-1251's Russian letters");
 
-constexpr int kFirstTextId = static_cast<int>(TextId::Online);
-
-// Indexed by id - kFirstTextId.
-constexpr std::array<const char*, kTextCount> kDefaults = {
-    kOnline.c_str(),        kOffline.c_str(),          kAway.c_str(),
-    kNewMessages.c_str(),   kClose.c_str(),            kSignOut.c_str(),
-    kAbout.c_str(),         kBadLogin.c_str(),         kAuthorization.c_str(),
-    kSignIn.c_str(),        kUnexpectedError.c_str(),  kConnectFailed.c_str(),
-    kNotSignedIn.c_str(),
+struct DefaultEntry {
+    TextId id;
+    const char* text;
 };
 
-std::size_t IndexOf(TextId id) { return static_cast<std::size_t>(static_cast<int>(id) - kFirstTextId); }
+// In the order of the ids, which leave gaps.
+constexpr std::array<DefaultEntry, kTextCount> kDefaults = {{
+    {TextId::Online, kOnline.c_str()},
+    {TextId::Offline, kOffline.c_str()},
+    {TextId::Away, kAway.c_str()},
+    {TextId::NewMessages, kNewMessages.c_str()},
+    {TextId::Close, kClose.c_str()},
+    {TextId::SignOut, kSignOut.c_str()},
+    {TextId::About, kAbout.c_str()},
+    {TextId::BadLogin, kBadLogin.c_str()},
+    {TextId::Authorization, kAuthorization.c_str()},
+    {TextId::SignIn, kSignIn.c_str()},
+    {TextId::UnexpectedError, kUnexpectedError.c_str()},
+    {TextId::ConnectFailed, kConnectFailed.c_str()},
+    {TextId::NotSignedIn, kNotSignedIn.c_str()},
+    {TextId::NewMessagesBalloon, kNewMessagesBalloon.c_str()},
+}};
+
+// The position of the id's entry; kTextCount for an id outside the table.
+std::size_t IndexOf(TextId id) {
+    std::size_t index = 0;
+    while (index < kDefaults.size() && kDefaults[index].id != id) ++index;
+    return index;
+}
 
 }  // namespace
 
 const char* DefaultText(TextId id) {
     const std::size_t index = IndexOf(id);
-    return index < kDefaults.size() ? kDefaults[index] : "";
+    return index < kDefaults.size() ? kDefaults[index].text : "";
 }
 
 Texts::Texts() {
-    for (std::size_t i = 0; i < kTextCount; ++i) texts_[i] = kDefaults[i];
+    for (std::size_t i = 0; i < kTextCount; ++i) texts_[i] = kDefaults[i].text;
 }
 
 const std::string& Texts::operator[](TextId id) const { return texts_[IndexOf(id)]; }
@@ -100,6 +118,7 @@ const char* const kCaption = "Kovarentis ";
 const char* const kUpdateQuestion = kUpdateQuestionText.c_str();
 const char* const kTooltipFormat = "%s: %s";
 const char* const kTooltipCountFormat = "%s: %s%d";
+const char* const kBalloonCountFormat = "%s%d";
 const char* const kInstallerFileName = "KovarentisSetup.exe";
 
 }  // namespace kov

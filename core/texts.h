@@ -1,6 +1,6 @@
 #pragma once
-// The agent's user-interface texts as Windows-1251 bytes. The thirteen texts of
-// the string table have compiled-in copies here, used when an entry cannot be
+// The agent's user-interface texts as Windows-1251 bytes. The texts of the
+// string table have compiled-in copies here, used when an entry cannot be
 // loaded; the other texts exist only here.
 #include <array>
 #include <cstddef>
@@ -23,22 +23,23 @@ enum class TextId : int {
     UnexpectedError = 139,
     ConnectFailed = 140,
     NotSignedIn = 141,
+    NewMessagesBalloon = 144,
 };
 
-constexpr std::size_t kTextCount = 13;
+constexpr std::size_t kTextCount = 14;
 
 // The order in which the main window loads its texts.
 constexpr std::array<TextId, kTextCount> kTextLoadOrder = {
     TextId::Online,   TextId::Offline,       TextId::Away,          TextId::NewMessages,
     TextId::Close,    TextId::SignOut,       TextId::SignIn,        TextId::About,
     TextId::BadLogin, TextId::Authorization, TextId::UnexpectedError, TextId::ConnectFailed,
-    TextId::NotSignedIn,
+    TextId::NotSignedIn, TextId::NewMessagesBalloon,
 };
 
 // The compiled-in copy of a string-table text; "" for an id outside the table.
 const char* DefaultText(TextId id);
 
-// The thirteen texts, one per TextId, owned together. Indexing takes only the
+// The texts, one per TextId, owned together. Indexing takes only the
 // enumerators above.
 class Texts {
 public:
@@ -59,6 +60,8 @@ extern const char* const kUpdateQuestion;
 // Tooltip formats: caption, state text; caption, text, new-message count.
 extern const char* const kTooltipFormat;
 extern const char* const kTooltipCountFormat;
+// The new-message balloon: its text, then the count.
+extern const char* const kBalloonCountFormat;
 // File name of the downloaded update installer.
 extern const char* const kInstallerFileName;
 

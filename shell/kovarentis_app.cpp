@@ -9,6 +9,7 @@
 #include "shell/kovarentis_dlg.h"
 #include "shell/registry_profile_store.h"
 #include "shell/res/resource.h"
+#include "shell/single_instance.h"
 
 namespace kov {
 namespace {
@@ -16,6 +17,11 @@ namespace {
 // Caption of the hidden main window, by which a second start finds the agent.
 const char* const kSiteCaption = KOV_SITE_CAPTION;
 constexpr LANGID kRussian = 1049;
+// Whoever owns it is the session's agent.
+constexpr wchar_t kAgentMutexName[] = L"Local\\Kovarentis Consultant Agent";
+// How long a second start waits for an agent that is still starting to show
+// its window, or for one that is ending to let the role go.
+constexpr DWORD kHandOverWaitMs = 10000;
 
 std::string ExecutablePath() {
     char path[MAX_PATH] = {};
@@ -38,7 +44,8 @@ bool HandOverToRunningAgent() {
 bool CKovarentisApp::InitInstance() {
     ::InitCommonControls();
     // A second start touches neither the registry nor "Params.ini".
-    if (HandOverToRunningAgent()) return false;
+    const AgentRole role = AgentRole::Claim(kAgentMutexName, &HandOverToRunningAgent, kHandOverWaitMs);
+    if (role.outcome() != AgentRole::Outcome::Agent) return false;
 
     const std::string executablePath = ExecutablePath();
     // The per-user registry key is the message-box caption, trailing blank included.

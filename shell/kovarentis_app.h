@@ -1,5 +1,5 @@
 #pragma once
-// The program's entry: one agent per desktop, then the hidden main window for
+// The program's entry: one agent per session, then the hidden main window for
 // the whole life of the process.
 namespace kov {
 

@@ -302,6 +302,12 @@ LRESULT CSystemTray::OnTrayNotification(WPARAM iconId, LPARAM mouseMessage) {
     case WM_LBUTTONDBLCLK:
         PostDefaultCommand(target, ownId, menuDefault);
         return 1;
+    case NIN_BALLOONUSERCLICK:
+        if (const UINT command = balloonClickCommand_.load()) {
+            ::SetForegroundWindow(target);
+            ::PostMessageA(target, WM_COMMAND, command, 0);
+        }
+        return 1;
     default:
         return 1;
     }

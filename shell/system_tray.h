@@ -1,7 +1,8 @@
 #pragma once
 // The agent's icon in the notification area: icon, tooltip and balloon tips,
-// the right-click menu and the double-click command, and the frame animation
-// of the icon (a timer on the tray's own window, or a worker thread).
+// the right-click menu, the double-click and balloon-click commands, and the
+// frame animation of the icon (a timer on the tray's own window, or a worker
+// thread).
 //
 // The object is used from the UI thread, from poll worker threads and from its
 // own animation worker. Every operation that writes the notification record
@@ -76,8 +77,12 @@ public:
     HICON GetIcon();
     // Cut to 127 bytes.
     BOOL SetTooltipText(const char* text);
-    // Text cut to 255 bytes, title (may be null) to 63; timeout in seconds.
+    // Text cut to 255 bytes, title (may be null) to 63; iconKind is the
+    // record's balloon flags (icon, quiet time); timeout in seconds.
     BOOL ShowBalloon(const char* text, const char* title, DWORD iconKind, UINT timeoutSeconds);
+    // The command a click on the balloons shown from now on posts to the
+    // target window; 0 (the start) for none.
+    void SetBalloonClickCommand(UINT command) { balloonClickCommand_.store(command); }
     BOOL RemoveIcon();
     // The default item of the popup menu and of a double click: a command id,
     // or a position when byPosition is set.
@@ -106,7 +111,7 @@ public:
     void OnAnimationTimer(UINT_PTR timerId);
 
     // The shell's callback for the icon: iconId from wParam, the mouse message
-    // from lParam.
+    // or balloon notification from lParam.
     virtual LRESULT OnTrayNotification(WPARAM iconId, LPARAM mouseMessage);
     // Called with a menu loaded from the program's menu resources just before
     // it is shown.
@@ -150,6 +155,7 @@ private:
     // that holds recordLock_ in a shell call (a thread waiting for a sent
     // message takes in the messages sent to it), so these have their own guard.
     std::atomic<UINT> iconId_{0};
+    std::atomic<UINT> balloonClickCommand_{0};
     std::mutex menuDefaultLock_;
     UINT defaultItem_ = 0;
     BOOL defaultByPosition_ = TRUE;

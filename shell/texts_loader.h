@@ -1,5 +1,5 @@
 #pragma once
-// Loads the thirteen user-interface texts from a module's string table.
+// Loads the user-interface texts from a module's string table.
 #include <windows.h>
 
 #include <string>

@@ -11,6 +11,7 @@
 #include "shell/about_dlg.h"
 #include "shell/framework/menu.h"
 #include "shell/login_dlg.h"
+#include "shell/notification_style.h"
 #include "shell/res/resource.h"
 #include "shell/system_tray.h"
 
@@ -158,11 +159,13 @@ void WindowsPlatform::StopAnimation() {
     Queue([](AgentWindow& parts, HWND) { parts.Tray().StopAnimation(); });
 }
 
-void WindowsPlatform::ShowBalloon(const std::string& text, const std::string& title, int iconKind,
+void WindowsPlatform::ShowBalloon(const std::string& text, const std::string& title, BalloonKind kind,
                                   int timeoutSec) {
-    Queue([text, title, iconKind, timeoutSec](AgentWindow& parts, HWND) {
-        parts.Tray().ShowBalloon(text.c_str(), title.c_str(), static_cast<DWORD>(iconKind),
-                                 static_cast<UINT>(timeoutSec));
+    const BalloonStyle style = StyleOf(kind);
+    Queue([text, title, style, timeoutSec](AgentWindow& parts, HWND) {
+        CSystemTray& tray = parts.Tray();
+        tray.SetBalloonClickCommand(style.clickCommand);
+        tray.ShowBalloon(text.c_str(), title.c_str(), style.infoFlags, static_cast<UINT>(timeoutSec));
     });
 }
 
@@ -195,6 +198,16 @@ CursorPos WindowsPlatform::CursorPosition() {
     ::GetCursorPos(&point);
     return {static_cast<std::int32_t>(point.x), static_cast<std::int32_t>(point.y)};
 }
+
+// Keys, mouse and touch alike; the tick count wraps after 49 days, which the
+// core allows for.
+std::uint32_t WindowsPlatform::LastInputStamp() {
+    LASTINPUTINFO input{};
+    input.cbSize = sizeof input;
+    return ::GetLastInputInfo(&input) ? input.dwTime : 0;
+}
+
+bool WindowsPlatform::ConsultantBusy() { return ShellReportsBusy(); }
 
 void WindowsPlatform::ShellOpen(const std::string& url) {
     ::ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

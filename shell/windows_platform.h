@@ -70,13 +70,15 @@ public:
     void SetIconList(const std::vector<int>& iconIds) override;
     void Animate(int periodMs, std::uint32_t durationSec, bool workerMode) override;
     void StopAnimation() override;
-    void ShowBalloon(const std::string& text, const std::string& title, int iconKind,
+    void ShowBalloon(const std::string& text, const std::string& title, BalloonKind kind,
                      int timeoutSec) override;
     void SetPopupMenu(MenuKind menu) override;
     void SetMenuCheck(int commandId, bool checked) override;
     void PlayNewMessageSound() override;
     bool IsMessageBoxOpen() override;
     CursorPos CursorPosition() override;
+    std::uint32_t LastInputStamp() override;
+    bool ConsultantBusy() override;
     void ShellOpen(const std::string& url) override;
     void BringSignInDialogForward() override;
     void EndMainDialog(int result) override;

@@ -50,9 +50,11 @@ TEST_F(PresentationTest, OnlineWithNewMessagesBlinksWithTheCountAndSoundsOnce) {
     EXPECT_EQ(tray.popupMenu, MenuKind::Main);
     EXPECT_EQ(tray.checks, Checks(true, false, false));
     EXPECT_EQ(agent->State().shownMessageCount, 3);
-    EXPECT_EQ(CallsWithout({"StartThread", "CursorPosition", "SetMainTimer 1 15000", "SetMainTimer 2 3000"}),
+    EXPECT_EQ(CallsWithout({"StartThread", "CursorPosition", "LastInputStamp", "SetMainTimer 1 15000",
+                            "SetMainTimer 2 3000"}),
               (std::vector<std::string>{"SetTooltipText", "SetIcon 135", "SetIconList", "Animate 700 timer",
-                                        "PlayNewMessageSound", "SetPopupMenu main", "SetMenuCheck 300 on",
+                                        "ConsultantBusy", "PlayNewMessageSound", "ShowBalloon",
+                                        "SetPopupMenu main", "SetMenuCheck 300 on",
                                         "SetMenuCheck 301 off", "SetMenuCheck 302 off"}));
 }
 
@@ -137,7 +139,8 @@ TEST_F(PresentationTest, FailureReplacesTheBlinkByTheConnectingAnimation) {
     EXPECT_EQ(tray.popupMenu, MenuKind::SignedOut);
     EXPECT_EQ(tray.sounds, 1) << "only the first count sounded";
     EXPECT_EQ(agent->State().shownMessageCount, 0);
-    const auto calls = CallsWithout({"StartThread", "CursorPosition", "ShowBalloon", "IsMessageBoxOpen", "SetMainTimer 1 15000"});
+    const auto calls = CallsWithout({"StartThread", "CursorPosition", "LastInputStamp", "ShowBalloon",
+                                     "IsMessageBoxOpen", "SetMainTimer 1 15000"});
     EXPECT_EQ(calls, (std::vector<std::string>{"KillMainTimer 2", "SetTooltipText", "SetIconList",
                                                "Animate 500 worker", "SetPopupMenu signed-out"}))
         << "the poll timer keeps running while connecting";

@@ -17,7 +17,8 @@ TEST_F(ReplyTest, AcceptedReplyGoesOnlineWithTheCountAndArmsBothTimers) {
     EXPECT_EQ(state.newMessageCount, 42);
     EXPECT_EQ(platform->TimerPeriod(POLL_TIMER), kRequestTimeout);
     EXPECT_EQ(platform->TimerPeriod(IDLE_TIMER), 3000);
-    EXPECT_TRUE(Record().balloons.empty());
+    ASSERT_EQ(Record().balloons.size(), 1u);
+    EXPECT_EQ(Record().balloons[0].kind, BalloonKind::NewMessages) << "no failure balloon";
     EXPECT_TRUE(Record().boxes.empty());
 }
 
@@ -57,7 +58,7 @@ TEST_F(ReplyTest, RejectedTokenStopsWarnsAndSignsInOnThePollThread) {
     ASSERT_EQ(record.balloons.size(), 1u);
     EXPECT_EQ(record.balloons[0].text, kBadLoginText);
     EXPECT_EQ(record.balloons[0].title, kAuthorizationText);
-    EXPECT_EQ(record.balloons[0].kind, 2);
+    EXPECT_EQ(record.balloons[0].kind, BalloonKind::Warning);
     EXPECT_EQ(record.balloons[0].timeoutSec, 10);
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, kBadLoginText);
@@ -155,11 +156,12 @@ TEST_F(ReplyTest, FailuresFallBackToConnectingWithTheirText) {
         EXPECT_EQ(state.status, PresenceStatus::Offline);
         EXPECT_TRUE(state.errorBoxShown);
         const FakeRecord record = Record();
-        ASSERT_EQ(record.balloons.size(), 1u);
-        EXPECT_EQ(record.balloons[0].text, c.text);
-        EXPECT_EQ(record.balloons[0].title, kCaptionText);
-        EXPECT_EQ(record.balloons[0].kind, 2);
-        EXPECT_EQ(record.balloons[0].timeoutSec, 10);
+        // The first balloon announced the 5 messages.
+        ASSERT_EQ(record.balloons.size(), 2u);
+        EXPECT_EQ(record.balloons[1].text, c.text);
+        EXPECT_EQ(record.balloons[1].title, kCaptionText);
+        EXPECT_EQ(record.balloons[1].kind, BalloonKind::Warning);
+        EXPECT_EQ(record.balloons[1].timeoutSec, 10);
         ASSERT_EQ(record.boxes.size(), 1u);
         EXPECT_EQ(record.boxes[0].text, c.text);
         EXPECT_EQ(record.boxes[0].caption, kCaptionText);

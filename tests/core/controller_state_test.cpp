@@ -72,6 +72,38 @@ TEST_F(StateTest, MovingTheCursorWhileAwayDetectedReturnsToOnlineLocally) {
     EXPECT_EQ(transport->Requests().size(), 1u);
 }
 
+TEST_F(StateTest, InputWithAStillCursorCountsAsPresence) {
+    settings.requestTimeout = 24 * 60 * 60 * 1000;
+    settings.awayTimeout = 60000;  // 20 checks
+    StartOnline();
+    // A key every fifth check (15 s) for 30 checks (90 s): never away.
+    for (int check = 1; check <= 30; ++check) {
+        if (check % 5 == 0) platform->script.lastInput += 15000;
+        IdleChecks(1);
+        ASSERT_EQ(agent->State().status, PresenceStatus::Online) << "check " << check;
+    }
+    EXPECT_EQ(agent->State().idleTicks, 0);
+    // The typing stops: away after the limit, as for a still cursor.
+    IdleChecks(19);
+    EXPECT_EQ(agent->State().status, PresenceStatus::Online);
+    IdleChecks(1);
+    EXPECT_EQ(agent->State().status, PresenceStatus::Away);
+}
+
+TEST_F(StateTest, InputWhileAwayDetectedReturnsToOnlineLocally) {
+    settings.requestTimeout = 24 * 60 * 60 * 1000;
+    settings.awayTimeout = 60000;
+    StartOnline();
+    IdleChecks(21);
+    ASSERT_EQ(agent->State().status, PresenceStatus::Away);
+    // The input clock wraps: any change is input, whichever way it goes.
+    platform->script.lastInput -= 1;
+    IdleChecks(1);
+    EXPECT_EQ(agent->State().status, PresenceStatus::Online);
+    EXPECT_EQ(agent->State().idleTicks, 0);
+    EXPECT_EQ(Record().tray.tooltip, Tooltip(kOnlineText));
+}
+
 TEST_F(StateTest, ChoosingOnlineOrAwayKillsIdleTimerAndPollsAtOnce) {
     StartOnline();
     agent->OnCommand(ID_STATUS_AWAY);

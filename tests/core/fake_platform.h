@@ -34,7 +34,7 @@ struct BoxShown {
 struct BalloonShown {
     std::string text;
     std::string title;
-    int kind = 0;
+    BalloonKind kind = BalloonKind::Warning;
     int timeoutSec = 0;
 };
 
@@ -64,6 +64,8 @@ struct FakeScript {
     std::deque<std::optional<SignInEntry>> signIns;   // then cancelled
     bool externalBoxOpen = false;                     // a "Kovarentis " window the agent did not open
     CursorPos cursor;
+    std::uint32_t lastInput = 0;                      // moves on with every key typed
+    bool busy = false;                                // a full-screen program, presentation or quiet time
     std::optional<std::string> installerPath = std::string("C:\\Temp\\KovarentisSetup.exe");
     bool downloadSucceeds = true;
     bool downloadIsExecutable = true;
@@ -250,7 +252,7 @@ public:
     void StopAnimation() override {
         Short("StopAnimation", [&] { record_.tray.animating = false; });
     }
-    void ShowBalloon(const std::string& text, const std::string& title, int iconKind,
+    void ShowBalloon(const std::string& text, const std::string& title, BalloonKind iconKind,
                      int timeoutSec) override {
         Short("ShowBalloon", [&] { record_.balloons.push_back({text, title, iconKind, timeoutSec}); });
     }
@@ -274,6 +276,16 @@ public:
         CursorPos position;
         Short("CursorPosition", [&] { position = script.cursor; });
         return position;
+    }
+    std::uint32_t LastInputStamp() override {
+        std::uint32_t stamp = 0;
+        Short("LastInputStamp", [&] { stamp = script.lastInput; });
+        return stamp;
+    }
+    bool ConsultantBusy() override {
+        bool busy = false;
+        Short("ConsultantBusy", [&] { busy = script.busy; });
+        return busy;
     }
     void ShellOpen(const std::string& url) override {
         Short("ShellOpen", [&] { record_.opened.push_back(url); });

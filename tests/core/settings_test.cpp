@@ -39,6 +39,8 @@ TEST_F(SettingsTest, MissingFileGivesDefaults) {
     EXPECT_EQ(settings.requestTimeout, 15000);
     EXPECT_EQ(settings.awayTimeout, 600000);
     EXPECT_EQ(settings.testUpdateRequest, 0);
+    EXPECT_EQ(settings.newMessageBalloon, 1) << "the balloon is on unless turned off";
+    EXPECT_EQ(settings.soundWhileBusy, 0);
     EXPECT_EQ(settings.remember, 1);
     EXPECT_EQ(settings.login, "");
     EXPECT_EQ(settings.token, "");
@@ -97,6 +99,18 @@ TEST_F(SettingsTest, TestUpdateRequestIsAnyIntegerSaturatedTo32Bits) {
     EXPECT_EQ(LoadFrom("test_update_request=yes\n").testUpdateRequest, 0);
     EXPECT_EQ(LoadFrom("test_update_request=99999999999\n").testUpdateRequest, INT32_MAX);
     EXPECT_EQ(LoadFrom("test_update_request=-99999999999\n").testUpdateRequest, INT32_MIN);
+}
+
+TEST_F(SettingsTest, AlertKeysAreNumbersWhereZeroMeansOff) {
+    const AgentSettings changed = LoadFrom("NewMessageBalloon=0\r\nSoundWhileBusy=1\r\n");
+    EXPECT_EQ(changed.newMessageBalloon, 0);
+    EXPECT_EQ(changed.soundWhileBusy, 1);
+    const AgentSettings spelledOut = LoadFrom(" newmessageballoon = 1 \nSOUNDWHILEBUSY=0\n");
+    EXPECT_EQ(spelledOut.newMessageBalloon, 1);
+    EXPECT_EQ(spelledOut.soundWhileBusy, 0);
+    // Like test_update_request: a value without leading digits counts as 0.
+    EXPECT_EQ(LoadFrom("NewMessageBalloon=no\n").newMessageBalloon, 0);
+    EXPECT_EQ(LoadFrom("SoundWhileBusy=-1\n").soundWhileBusy, -1);
 }
 
 TEST_F(SettingsTest, KeysIgnoreCaseAndBlanksAroundKeyAndValueAreTrimmed) {
@@ -166,7 +180,7 @@ TEST_F(SettingsTest, FileIsBesideTheExecutableWhicheverSeparatorComesLast) {
 TEST_F(SettingsTest, LoadingAgainStartsFromScratch) {
     AgentSettings settings = LoadFrom(
         "Server=http://a\nPreffix=p\nConsultURL=http://c\nRequestTimeout=5\nAwayTimeout=5\n"
-        "test_update_request=1\n");
+        "test_update_request=1\nNewMessageBalloon=0\nSoundWhileBusy=1\n");
     store_.Preset("App", "Login", "later");
     std::filesystem::remove(dir_.path() / "Params.ini");
     settings.Load();
@@ -176,6 +190,8 @@ TEST_F(SettingsTest, LoadingAgainStartsFromScratch) {
     EXPECT_EQ(settings.requestTimeout, 15000);
     EXPECT_EQ(settings.awayTimeout, 600000);
     EXPECT_EQ(settings.testUpdateRequest, 0);
+    EXPECT_EQ(settings.newMessageBalloon, 1);
+    EXPECT_EQ(settings.soundWhileBusy, 0);
     EXPECT_EQ(settings.login, "later");
 }
 

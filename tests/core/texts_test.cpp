@@ -46,6 +46,7 @@ const Expected kTable[] = {
     {TextId::UnexpectedError, "Непредвиденная ошибка"},
     {TextId::ConnectFailed, "Не удалось установить соединение с сервером"},
     {TextId::NotSignedIn, "Вы не вошли"},
+    {TextId::NewMessagesBalloon, "Новых сообщений: "},
 };
 
 TEST(DefaultText, EveryTextIsItsWindows1251Bytes) {
@@ -57,7 +58,8 @@ TEST(DefaultText, EveryTextIsItsWindows1251Bytes) {
 
 TEST(DefaultText, IdsOutsideTheTableGiveNothing) {
     EXPECT_STREQ(DefaultText(static_cast<TextId>(128)), "");
-    EXPECT_STREQ(DefaultText(static_cast<TextId>(142)), "");
+    // Ids in the gaps between the table's entries and beyond its end.
+    for (int gap : {142, 143, 145}) EXPECT_STREQ(DefaultText(static_cast<TextId>(gap)), "") << gap;
     EXPECT_STREQ(DefaultText(static_cast<TextId>(-1)), "");
 }
 
@@ -68,6 +70,9 @@ TEST(Texts, StartAsTheDefaultsAndChangeOneAtATime) {
     EXPECT_EQ(texts[TextId::Away], "x");
     EXPECT_EQ(texts[TextId::Online], DefaultText(TextId::Online));
     EXPECT_EQ(texts[TextId::NewMessages], DefaultText(TextId::NewMessages));
+    texts[TextId::NewMessagesBalloon] = "y";
+    EXPECT_EQ(texts[TextId::NewMessagesBalloon], "y");
+    EXPECT_EQ(texts[TextId::NotSignedIn], DefaultText(TextId::NotSignedIn)) << "the entry before the gap";
 }
 
 TEST(Texts, LoadOrderNamesEveryTextOnce) {

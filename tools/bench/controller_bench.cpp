@@ -83,12 +83,14 @@ public:
     void SetIconList(const std::vector<int>&) override {}
     void Animate(int, std::uint32_t, bool) override {}
     void StopAnimation() override {}
-    void ShowBalloon(const std::string&, const std::string&, int, int) override {}
+    void ShowBalloon(const std::string&, const std::string&, kov::BalloonKind, int) override {}
     void SetPopupMenu(kov::MenuKind) override {}
     void SetMenuCheck(int, bool) override {}
     void PlayNewMessageSound() override {}
     bool IsMessageBoxOpen() override { return false; }
     kov::CursorPos CursorPosition() override { return {}; }
+    std::uint32_t LastInputStamp() override { return 0; }
+    bool ConsultantBusy() override { return false; }
     void ShellOpen(const std::string&) override {}
     void BringSignInDialogForward() override {}
     void EndMainDialog(int) override {}

@@ -33,6 +33,7 @@ const ExpectedText kExpected[] = {
     {TextId::UnexpectedError, IDS_UNEXPECTED_ERROR, L"Непредвиденная ошибка"},
     {TextId::ConnectFailed, IDS_CONNECT_FAILED, L"Не удалось установить соединение с сервером"},
     {TextId::NotSignedIn, IDS_NOT_SIGNED_IN, L"Вы не вошли"},
+    {TextId::NewMessagesBalloon, IDS_NEW_MESSAGES_BALLOON, L"Новых сообщений: "},
 };
 
 std::wstring TableEntry(HMODULE module, UINT id) {
@@ -52,11 +53,13 @@ TEST_F(AgentStrings, TableHoldsEachTextInRussianAndNothingElse) {
         EXPECT_EQ(TableEntry(agent_.Get(), expected.resourceId), expected.text)
             << "string " << expected.resourceId;
     }
-    // Strings 128..143 share one block of the table; 128, 142 and 143 are unused.
-    for (UINT unused : {128u, 142u, 143u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
-    const auto block = MAKEINTRESOURCEW(IDS_ONLINE / 16 + 1);
-    EXPECT_EQ(ResourceLanguages(agent_.Get(), RT_STRING, block),
-              std::vector<WORD>{kRussian});
+    // Strings 128..143 share one block of the table, 144..159 the next; 128,
+    // 142, 143 and 145 are unused.
+    for (UINT unused : {128u, 142u, 143u, 145u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
+    for (UINT first : {IDS_ONLINE, IDS_NEW_MESSAGES_BALLOON}) {
+        const auto block = MAKEINTRESOURCEW(first / 16 + 1);
+        EXPECT_EQ(ResourceLanguages(agent_.Get(), RT_STRING, block), std::vector<WORD>{kRussian}) << first;
+    }
 }
 
 TEST_F(AgentStrings, LoaderGivesWindows1251BytesEqualToTheCompiledInCopies) {
@@ -106,6 +109,12 @@ TEST(CompiledInTexts, TooltipsStartWithTheCaptionAndItsBlank) {
     EXPECT_EQ(tooltip, Cp1251(L"Kovarentis : Новых сообщений 3"));
     std::snprintf(tooltip, sizeof tooltip, kTooltipFormat, kCaption, DefaultText(TextId::Offline));
     EXPECT_EQ(tooltip, Cp1251(L"Kovarentis : Оффлайн"));
+}
+
+TEST(CompiledInTexts, NewMessageBalloonEndsInTheCount) {
+    char balloon[128];
+    std::snprintf(balloon, sizeof balloon, kBalloonCountFormat, DefaultText(TextId::NewMessagesBalloon), 3);
+    EXPECT_EQ(balloon, Cp1251(L"Новых сообщений: 3"));
 }
 
 // A second start looks for the site caption, message boxes carry kCaption.

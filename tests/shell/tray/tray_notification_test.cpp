@@ -1,5 +1,6 @@
-// The shell's callbacks for the icon: right click, double click, other mouse
-// messages, other icons; the default menu item; a re-created taskbar.
+// The shell's callbacks for the icon: right click, double click, a click on a
+// balloon, other mouse messages, other icons; the default menu item; a
+// re-created taskbar.
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -182,6 +183,31 @@ TEST_F(TrayNotificationTest, DoubleClickByPositionWithoutAnyMenuPostsNothing) {
     EXPECT_EQ(Callback(kIconId, WM_LBUTTONDBLCLK), 1);
     PumpFor(100);
     EXPECT_TRUE(target.EventsOf(WM_COMMAND).empty());
+}
+
+TEST_F(TrayNotificationTest, BalloonClickPostsTheBalloonsCommandOnlyWhenItHasOne) {
+    CreateTray();
+    tray.popupMenu = &menu;
+    EXPECT_TRUE(tray.SetMenuDefaultItem(ID_CLOSE, FALSE));
+    EXPECT_EQ(Callback(kIconId, NIN_BALLOONUSERCLICK), 1) << "a balloon without a command";
+    PumpFor(100);
+    EXPECT_TRUE(target.EventsOf(WM_COMMAND).empty()) << "not the double click's command";
+
+    tray.SetBalloonClickCommand(ID_OPEN_CONSULT_PAGE);
+    EXPECT_EQ(Callback(kIconId + 1, NIN_BALLOONUSERCLICK), 0) << "another icon's balloon";
+    EXPECT_EQ(Callback(kIconId, NIN_BALLOONTIMEOUT), 1);
+    EXPECT_EQ(Callback(kIconId, NIN_BALLOONUSERCLICK), 1);
+    ASSERT_TRUE(PumpUntil([&] { return !target.EventsOf(WM_COMMAND).empty(); }, 2000));
+    PumpFor(50);
+    const auto commands = target.EventsOf(WM_COMMAND);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands.front().wParam, ID_OPEN_CONSULT_PAGE);
+    EXPECT_EQ(commands.front().lParam, 0);
+
+    tray.SetBalloonClickCommand(0);
+    EXPECT_EQ(Callback(kIconId, NIN_BALLOONUSERCLICK), 1);
+    PumpFor(100);
+    EXPECT_EQ(target.EventsOf(WM_COMMAND).size(), 1u);
 }
 
 TEST_F(TrayNotificationTest, DefaultItemGoesToTheAttachedMenu) {

@@ -1,0 +1,48 @@
+#include "shell/notification_style.h"
+
+namespace kov {
+namespace {
+
+using QueryNotificationState = HRESULT(WINAPI*)(QUERY_USER_NOTIFICATION_STATE*);
+
+// Looked up at run time: Windows before Vista has no such call, and the agent
+// must still start there.
+QueryNotificationState ShellQuery() {
+    const FARPROC found = ::GetProcAddress(::GetModuleHandleW(L"shell32.dll"), "SHQueryUserNotificationState");
+    return reinterpret_cast<QueryNotificationState>(reinterpret_cast<void*>(found));
+}
+
+}  // namespace
+
+BalloonStyle StyleOf(BalloonKind kind) {
+    switch (kind) {
+    case BalloonKind::NewMessages:
+        return {NIIF_INFO | NIIF_RESPECT_QUIET_TIME, static_cast<UINT>(ID_OPEN_CONSULT_PAGE)};
+    case BalloonKind::Warning:
+        break;
+    }
+    return {NIIF_WARNING, 0};
+}
+
+bool IsBusyState(QUERY_USER_NOTIFICATION_STATE state) {
+    switch (state) {
+    case QUNS_BUSY:
+    case QUNS_RUNNING_D3D_FULL_SCREEN:
+    case QUNS_PRESENTATION_MODE:
+    case QUNS_QUIET_TIME:
+    case QUNS_APP:
+        return true;
+    default:
+        // Accepting notifications, or nobody there to be disturbed (locked,
+        // screen saver): the consultant hears the sound on coming back.
+        return false;
+    }
+}
+
+bool ShellReportsBusy() {
+    static const QueryNotificationState query = ShellQuery();
+    QUERY_USER_NOTIFICATION_STATE state = QUNS_ACCEPTS_NOTIFICATIONS;
+    return query && SUCCEEDED(query(&state)) && IsBusyState(state);
+}
+
+}  // namespace kov

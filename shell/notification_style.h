@@ -1,0 +1,26 @@
+#pragma once
+// The core's words for notifications in Win32 terms, mapped here once: what a
+// balloon kind looks like and does, and which of the shell's notification
+// states mean that the consultant is busy. Stateless; any thread.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "core/platform.h"
+
+namespace kov {
+
+struct BalloonStyle {
+    DWORD infoFlags;     // the record's dwInfoFlags: icon, quiet time
+    UINT clickCommand;   // posted to the main window on a click; 0 for none
+};
+
+BalloonStyle StyleOf(BalloonKind kind);
+
+// A full-screen program (Direct3D or not, or a full-screen app), presentation
+// mode or quiet time.
+bool IsBusyState(QUERY_USER_NOTIFICATION_STATE state);
+
+// What the shell reports now; not busy when it cannot say.
+bool ShellReportsBusy();
+
+}  // namespace kov

@@ -1,0 +1,145 @@
+// The core's notification words on Windows: balloon kinds as the shell's
+// record flags and click commands, the notification states that mean "busy",
+// and a balloon asked for by a worker reaching the tray with its click.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "shell/framework/menu.h"
+#include "shell/framework/window.h"
+#include "shell/notification_style.h"
+#include "shell/system_tray.h"
+#include "shell/windows_platform.h"
+
+namespace kov::test {
+namespace {
+
+TEST(NotificationStyle, FullScreenPresentationAndQuietTimeAreBusy) {
+    for (const auto busy : {QUNS_BUSY, QUNS_RUNNING_D3D_FULL_SCREEN, QUNS_PRESENTATION_MODE, QUNS_QUIET_TIME,
+                            QUNS_APP}) {
+        EXPECT_TRUE(IsBusyState(busy)) << busy;
+    }
+    for (const auto free : {QUNS_ACCEPTS_NOTIFICATIONS, QUNS_NOT_PRESENT}) EXPECT_FALSE(IsBusyState(free)) << free;
+    EXPECT_FALSE(IsBusyState(static_cast<QUERY_USER_NOTIFICATION_STATE>(99))) << "a state yet unknown";
+}
+
+// The balloon records the tray hands to the shell.
+class BalloonRecordingShell final : public TrayPlatform {
+public:
+    BOOL NotifyIcon(DWORD, const NOTIFYICONDATAA& record) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (record.uFlags & NIF_INFO) balloons_.push_back({record.szInfo, record.dwInfoFlags});
+        return TRUE;
+    }
+    struct Balloon {
+        std::string text;
+        DWORD flags;
+    };
+    std::vector<Balloon> Balloons() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return balloons_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Balloon> balloons_;
+};
+
+class Parts final : public AgentWindow {
+public:
+    CSystemTray& Tray() override { return tray; }
+    Menu& TrayMenu(MenuKind) override { return menu; }
+    void BuildMenus() override {}
+    HICON ResourceIcon(int) override { return ::LoadIconA(nullptr, MAKEINTRESOURCEA(32512)); }
+
+    BalloonRecordingShell shell;
+    CSystemTray tray{shell};
+    Menu menu;
+};
+
+// The main window: runs the platform's queue, records the commands.
+class Host final : public Window {
+public:
+    explicit Host(WindowsPlatform& platform) : platform_(platform) {
+        RegisterWindowClass("KovarentisBalloonTestHost");
+        CreateEx(0, "KovarentisBalloonTestHost", "host", WS_POPUP, RECT{0, 0, 0, 0}, nullptr, nullptr);
+    }
+    std::vector<UINT> commands;
+
+protected:
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+        if (message == WindowsPlatform::kRunQueuedMessage) {
+            platform_.RunQueued();
+            return true;
+        }
+        return Window::OnMessage(message, wParam, lParam, result);
+    }
+    bool OnCommand(UINT id, UINT, HWND) override {
+        commands.push_back(id);
+        return true;
+    }
+
+private:
+    WindowsPlatform& platform_;
+};
+
+void Pump(DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < milliseconds) {
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+        ::Sleep(5);
+    }
+}
+
+class PlatformBalloonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform->Attach(parts, host.Handle());
+        platform->CreateTrayIcon("tip", 128);
+        Pump(100);
+        ASSERT_NE(parts.tray.Handle(), nullptr);
+    }
+    void TearDown() override { platform->Detach(); }
+
+    void ShowFromAWorker(BalloonKind kind) {
+        std::thread worker([&] { platform->ShowBalloon("text", "Kovarentis ", kind, 10); });
+        worker.join();
+        Pump(100);
+    }
+    void ClickTheBalloon() {
+        ::SendMessageA(parts.tray.Handle(), WindowsPlatform::kTrayNotifyMessage, WindowsPlatform::kTrayIconId,
+                       NIN_BALLOONUSERCLICK);
+        Pump(100);
+    }
+
+    std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>();
+    Parts parts;
+    Host host{*platform};
+};
+
+TEST_F(PlatformBalloonTest, AClickOnANewMessageBalloonOpensTheConsultantPage) {
+    ShowFromAWorker(BalloonKind::NewMessages);
+    const auto balloons = parts.shell.Balloons();
+    ASSERT_EQ(balloons.size(), 1u);
+    EXPECT_EQ(balloons[0].text, "text");
+    EXPECT_EQ(balloons[0].flags, static_cast<DWORD>(NIIF_INFO | NIIF_RESPECT_QUIET_TIME));
+    ClickTheBalloon();
+    EXPECT_EQ(host.commands, std::vector<UINT>{1024u});
+}
+
+TEST_F(PlatformBalloonTest, AClickOnAFailureBalloonDoesNothingEvenAfterANewMessageBalloon) {
+    ShowFromAWorker(BalloonKind::NewMessages);
+    ShowFromAWorker(BalloonKind::Warning);
+    const auto balloons = parts.shell.Balloons();
+    ASSERT_EQ(balloons.size(), 2u);
+    EXPECT_EQ(balloons[1].flags, static_cast<DWORD>(NIIF_WARNING));
+    ClickTheBalloon();
+    EXPECT_TRUE(host.commands.empty());
+}
+
+}  // namespace
+}  // namespace kov::test
