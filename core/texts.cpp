@@ -60,13 +60,15 @@ constexpr auto kSignIn = ToCp1251(u8"Вход");
 constexpr auto kUnexpectedError = ToCp1251(u8"Непредвиденная ошибка");
 constexpr auto kConnectFailed = ToCp1251(u8"Не удалось установить соединение с сервером");
 constexpr auto kNotSignedIn = ToCp1251(u8"Вы не вошли");
+constexpr auto kLoginNotRepresentable = ToCp1251(
+    u8"Логин и пароль могут содержать только русские и латинские буквы, цифры и знаки препинания");
 constexpr auto kNewMessagesBalloon = ToCp1251(u8"Новых сообщений: ");  // the count follows the blank
 constexpr auto kUpdateQuestionText = ToCp1251(u8"Ваша версия агента устарела, установить новый агент?");
 
 static_assert(kOnline.ok && kOffline.ok && kAway.ok && kNewMessages.ok && kClose.ok &&
                   kSignOut.ok && kAbout.ok && kBadLogin.ok && kAuthorization.ok && kSignIn.ok &&
                   kUnexpectedError.ok && kConnectFailed.ok && kNotSignedIn.ok &&
-                  kNewMessagesBalloon.ok && kUpdateQuestionText.ok,
+                  kLoginNotRepresentable.ok && kNewMessagesBalloon.ok && kUpdateQuestionText.ok,
               "a text has a character outside Windows-1251's Russian letters");
 
 struct DefaultEntry {
@@ -89,6 +91,7 @@ constexpr std::array<DefaultEntry, kTextCount> kDefaults = {{
     {TextId::UnexpectedError, kUnexpectedError.c_str()},
     {TextId::ConnectFailed, kConnectFailed.c_str()},
     {TextId::NotSignedIn, kNotSignedIn.c_str()},
+    {TextId::LoginNotRepresentable, kLoginNotRepresentable.c_str()},
     {TextId::NewMessagesBalloon, kNewMessagesBalloon.c_str()},
 }};
 

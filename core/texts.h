@@ -23,17 +23,20 @@ enum class TextId : int {
     UnexpectedError = 139,
     ConnectFailed = 140,
     NotSignedIn = 141,
+    // The sign-in dialog's answer to a login or password with a character
+    // that Windows-1251 cannot carry.
+    LoginNotRepresentable = 143,
     NewMessagesBalloon = 144,
 };
 
-constexpr std::size_t kTextCount = 14;
+constexpr std::size_t kTextCount = 15;
 
 // The order in which the main window loads its texts.
 constexpr std::array<TextId, kTextCount> kTextLoadOrder = {
     TextId::Online,   TextId::Offline,       TextId::Away,          TextId::NewMessages,
     TextId::Close,    TextId::SignOut,       TextId::SignIn,        TextId::About,
     TextId::BadLogin, TextId::Authorization, TextId::UnexpectedError, TextId::ConnectFailed,
-    TextId::NotSignedIn, TextId::NewMessagesBalloon,
+    TextId::NotSignedIn, TextId::LoginNotRepresentable, TextId::NewMessagesBalloon,
 };
 
 // The compiled-in copy of a string-table text; "" for an id outside the table.

@@ -1,11 +1,11 @@
 #include "worker_pool.h"
 
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace kov {
 
@@ -16,7 +16,7 @@ struct WorkerPool::Shared {
     std::mutex mutex;
     std::condition_variable workArrived;
     // Bodies handed to parked threads and not taken yet.
-    std::deque<std::function<void()>> handedOver;
+    std::vector<std::function<void()>> handedOver;
     // Parked threads that no body has been handed to.
     int freeParked = 0;
     bool closed = false;
@@ -35,7 +35,7 @@ void WorkerPool::Serve(std::shared_ptr<Shared> shared, std::function<void()> bod
         shared->workArrived.wait(lock, [&] { return shared->closed || !shared->handedOver.empty(); });
         if (shared->handedOver.empty()) return;  // closed, nothing handed to this thread
         body = std::move(shared->handedOver.front());
-        shared->handedOver.pop_front();
+        shared->handedOver.erase(shared->handedOver.begin());
     }
 }
 

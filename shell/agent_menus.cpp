@@ -52,12 +52,16 @@ bool CreateMenu(CSideBarMenu& menu, const std::array<MenuItem, N>& items, const 
     return true;
 }
 
-// Shared icons at the standard icon size; the list scales its copies to 16x16.
+// The icons at the small-icon size (16 pixels at 100 %, 24 at 150 %), each
+// from the frame drawn for that size; the list keeps copies.
 void FillImages(ImageList& images) {
-    const HINSTANCE program = ::GetModuleHandleA(nullptr);
-    images.Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 1);
-    for (const UINT icon : kItemIcons) {
-        images.ReplaceIcon(-1, ::LoadIconA(program, MAKEINTRESOURCEA(icon)));
+    const HINSTANCE program = ::GetModuleHandleW(nullptr);
+    const int size = ::GetSystemMetrics(SM_CXSMICON);
+    images.Create(size, size, ILC_COLOR32 | ILC_MASK, 0, 1);
+    for (const UINT iconId : kItemIcons) {
+        const UniqueIcon icon(static_cast<HICON>(
+            ::LoadImageW(program, MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+        images.ReplaceIcon(-1, icon.Get());
     }
 }
 

@@ -1,5 +1,6 @@
 #include "shell/kovarentis_dlg.h"
 
+#include "shell/dpi.h"
 #include "shell/res/resource.h"
 #include "shell/texts_loader.h"
 
@@ -9,18 +10,13 @@ namespace {
 // Kept between polls: the poll's thread and the one its exchange runs on.
 constexpr int kParkedWorkers = 2;
 
-constexpr std::array<int, 8> kFrameIconIds = {IDI_ONLINE,       IDI_NEW_MESSAGE,  IDI_CONNECTING_1,
-                                              IDI_CONNECTING_2, IDI_CONNECTING_3, IDI_CONNECTING_4,
-                                              IDI_AWAY,         IDI_NEW_MESSAGE};
+// The online blink, connecting and away blink frames, loaded with the main
+// window so that no animation waits for a resource.
+constexpr int kFrameIconIds[] = {IDI_ONLINE,       IDI_NEW_MESSAGE,  IDI_CONNECTING_1, IDI_CONNECTING_2,
+                                 IDI_CONNECTING_3, IDI_CONNECTING_4, IDI_AWAY};
 
 HICON LoadSharedIcon(int iconId) {
     return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
-}
-
-std::array<HICON, 8> LoadFrameIcons() {
-    std::array<HICON, 8> icons{};
-    for (std::size_t i = 0; i < icons.size(); ++i) icons[i] = LoadSharedIcon(kFrameIconIds[i]);
-    return icons;
 }
 
 bool IsAgentCommand(UINT id) {
@@ -34,11 +30,13 @@ CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executa
       settings_(profile, executablePath),
       workers_(std::make_shared<WorkerPool>(kParkedWorkers)),
       requester_(std::make_shared<ServiceTransport>(workers_)),
+      trayIcons_(std::make_unique<TrayIconSet>()),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
-      frameIcons_(LoadFrameIcons()),
       platform_(std::make_shared<WindowsPlatform>(workers_)),
-      controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_)) {}
+      controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_)) {
+    for (const int iconId : kFrameIconIds) trayIcons_->Get(iconId);
+}
 
 // The controller goes first: once it is gone no worker makes a short platform
 // call, so the queued work can be dropped before the tray and the menus go.
@@ -65,6 +63,10 @@ bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WindowsPlatform::kRunQueuedMessage:
         platform_->RunQueued();
         return true;
+    case kDpiChangedMessage:
+        OnDpiChanged(LOWORD(wParam));
+        result = 0;
+        return true;
     default:
         return Dialog::OnMessage(message, wParam, lParam, result);
     }
@@ -88,11 +90,17 @@ Menu& CKovarentisDlg::TrayMenu(MenuKind kind) {
 
 void CKovarentisDlg::BuildMenus() { menus_.BuildMenus(texts_); }
 
-HICON CKovarentisDlg::ResourceIcon(int iconId) {
-    for (std::size_t i = 0; i < kFrameIconIds.size(); ++i) {
-        if (kFrameIconIds[i] == iconId) return frameIcons_[i];
-    }
-    return LoadSharedIcon(iconId);  // shared too: asking again costs nothing
+HICON CKovarentisDlg::ResourceIcon(int iconId) { return trayIcons_->Get(iconId); }
+
+// The old set goes only after the tray shows the new icons.
+void CKovarentisDlg::OnDpiChanged(UINT dpi) {
+    auto icons = std::make_unique<TrayIconSet>(SmallIconSizeForDpi(dpi));
+    for (const int iconId : kFrameIconIds) icons->Get(iconId);
+    tray_.ReplaceIcons([&](HICON old) {
+        const int iconId = trayIcons_->IdOf(old);
+        return iconId != 0 ? icons->Get(iconId) : old;
+    });
+    trayIcons_ = std::move(icons);
 }
 
 }  // namespace kov

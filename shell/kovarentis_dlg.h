@@ -5,7 +5,6 @@
 // controller, and serves the controller's platform on the UI thread.
 #include <windows.h>
 
-#include <array>
 #include <memory>
 #include <string>
 
@@ -16,6 +15,7 @@
 #include "shell/framework/window.h"
 #include "shell/service_transport.h"
 #include "shell/system_tray.h"
+#include "shell/tray_icons.h"
 #include "shell/windows_platform.h"
 
 namespace kov {
@@ -43,18 +43,19 @@ private:
     Menu& TrayMenu(MenuKind kind) override;
     void BuildMenus() override;
     HICON ResourceIcon(int iconId) override;
+    // The tray's icons again, at the small-icon size of the new DPI.
+    void OnDpiChanged(UINT dpi);
 
     AgentSettings settings_;
     // The threads of the polls, the Offline sends and their exchanges.
     const std::shared_ptr<WorkerPool> workers_;
     const std::shared_ptr<ServiceTransport> requester_;
+    // Before the tray, so that the icons outlive it.
+    std::unique_ptr<TrayIconSet> trayIcons_;
     CSystemTray tray_;
     AgentMenus menus_;
     const Texts texts_;
     const HICON windowIcon_;
-    // 128, 135, 138, 140, 141, 142, 130, 135: the online blink, connecting and
-    // away blink frames.
-    const std::array<HICON, 8> frameIcons_;
     const std::shared_ptr<WindowsPlatform> platform_;
     std::unique_ptr<AgentController> controller_;
 };

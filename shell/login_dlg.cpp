@@ -1,16 +1,21 @@
 #include "shell/login_dlg.h"
 
+#include <iterator>
+#include <utility>
+
 #include "shell/res/resource.h"
+#include "shell/texts_loader.h"
+#include "shell/wide_text.h"
 
 namespace kov {
 
 CLoginDlg::CLoginDlg()
     : ModalDialog(IDD_LOGIN),
-      icon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ONLINE))) {}
+      icon_(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_ONLINE))) {}
 
 void CLoginDlg::DoDataExchange(const DataExchange& exchange) {
-    exchange.Text(IDC_LOGIN, loginText);
-    exchange.Text(IDC_PASSWORD, passwordText);
+    exchange.Text(IDC_LOGIN, typedLogin_);
+    exchange.Text(IDC_PASSWORD, typedPassword_);
     exchange.Check(IDC_REMEMBER, rememberChecked);
     exchange.Bind(IDC_LOGIN, loginEdit_);
     exchange.Bind(IDC_PASSWORD, passwordEdit_);
@@ -20,8 +25,8 @@ void CLoginDlg::DoDataExchange(const DataExchange& exchange) {
 BOOL CLoginDlg::OnInitDialog() {
     ModalDialog::OnInitDialog();
     // A shared resource icon: the system owns it, nothing destroys it.
-    ::SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    ::SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
     loginEdit_.Send(EM_LIMITTEXT, kTextLimit);
     passwordEdit_.Send(EM_LIMITTEXT, kTextLimit);
     UpdateOkState();
@@ -30,14 +35,34 @@ BOOL CLoginDlg::OnInitDialog() {
 
 bool CLoginDlg::UpdateOkState() {
     UpdateData(DataExchange::Direction::FromControls);
-    const bool complete = !loginText.empty() && !passwordText.empty();
+    const bool complete = !typedLogin_.empty() && !typedPassword_.empty();
     okButton_.Enable(complete);
     return complete;
 }
 
 // Enter arrives here too, even while the button is disabled.
 void CLoginDlg::OnOK() {
-    if (UpdateOkState()) EndDialog(IDOK);
+    if (!UpdateOkState()) return;
+    std::optional<std::string> login = Accept(typedLogin_, loginEdit_);
+    if (!login) return;
+    std::optional<std::string> password = Accept(typedPassword_, passwordEdit_);
+    if (!password) return;
+    loginText = std::move(*login);
+    passwordText = std::move(*password);
+    EndDialog(IDOK);
+}
+
+// The box carries the dialog's caption and never the typed text.
+std::optional<std::string> CLoginDlg::Accept(const WideText& typed, const Control& field) {
+    std::optional<std::string> narrow = NarrowTo1251(typed.view());
+    if (narrow) return narrow;
+    const HMODULE program = ::GetModuleHandleW(nullptr);
+    const WideText message = WideFrom1251(LoadText(program, TextId::LoginNotRepresentable));
+    wchar_t caption[128] = {};
+    ::GetWindowTextW(Handle(), caption, static_cast<int>(std::size(caption)));
+    ::MessageBoxW(Handle(), message.c_str(), caption, MB_OK | MB_ICONEXCLAMATION);
+    field.FocusAll();
+    return std::nullopt;
 }
 
 bool CLoginDlg::OnCommand(UINT id, UINT notifyCode, HWND /*control*/) {

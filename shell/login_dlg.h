@@ -1,12 +1,17 @@
 #pragma once
 // The sign-in dialog: login, password and "remember me". OK ("Войти") is
-// enabled only while both fields hold text; Enter is then ignored too.
+// enabled only while both fields hold text; Enter is then ignored too. The
+// fields are read as Unicode; a login or password that Windows-1251 cannot
+// carry is not accepted: a box over the dialog says so and the field keeps
+// the focus.
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "shell/framework/dialog.h"
+#include "shell/wide_text.h"
 
 namespace kov {
 
@@ -20,8 +25,8 @@ public:
     // The new OK state, read from the controls: both texts non-empty.
     bool UpdateOkState();
 
-    // After IDOK: both texts non-empty, rememberChecked 0 or 1. Set
-    // rememberChecked before the run to preset the check box.
+    // After IDOK: both texts non-empty, as Windows-1251 bytes; rememberChecked
+    // 0 or 1. Set rememberChecked before the run to preset the check box.
     std::string loginText;
     std::string passwordText;
     std::int32_t rememberChecked = 0;
@@ -33,7 +38,13 @@ protected:
     bool OnCommand(UINT id, UINT notifyCode, HWND control) override;
 
 private:
+    // The field's text as Windows-1251, or nullopt after telling the
+    // consultant and focusing the field.
+    std::optional<std::string> Accept(const WideText& typed, const Control& field);
+
     const HICON icon_;
+    WideText typedLogin_;
+    WideText typedPassword_;
     Control loginEdit_;
     Control passwordEdit_;
     Control okButton_;

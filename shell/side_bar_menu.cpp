@@ -3,10 +3,11 @@
 #include "shell/side_bar_menu.h"
 
 #include <cstddef>
-#include <cstring>
+#include <string>
 #include <utility>
 
 #include "shell/framework/handles.h"
+#include "shell/wide_text.h"
 
 namespace kov {
 namespace {
@@ -55,36 +56,42 @@ private:
     HGDIOBJ previous_;
 };
 
-// Item data is the address of the item's text; null counts as a separator.
-const char* ItemText(ULONG_PTR itemData) {
+// Item data is the address of the item's Windows-1251 text; null counts as a
+// separator. Drawn and measured as Unicode, so the letters do not depend on
+// the system's ANSI code page.
+WideText ItemText(ULONG_PTR itemData) {
     const char* text = reinterpret_cast<const char*>(itemData);
-    return text ? text : "";
+    return WideFrom1251(text ? text : "");
 }
 
-int Length(const char* text) { return static_cast<int>(std::strlen(text)); }
+
+// The layout's lengths are pixels at 96 DPI; they grow with the display's
+// scaling, as the menu font and the icons do.
+int DpiOf(HDC dc) { return ::GetDeviceCaps(dc, LOGPIXELSY); }
+int Scale(int pixels, int dpi) { return ::MulDiv(pixels, dpi, 96); }
 
 void Fill(HDC dc, const RECT& rect, COLORREF colour) {
     const UniqueBrush brush(::CreateSolidBrush(colour));
     ::FillRect(dc, &rect, brush.Get());
 }
 
-// The menu font of the non-client metrics, asked for in the 340-byte layout
+// The menu font of the non-client metrics, asked for in the 500-byte layout
 // (without the padded-border field), which every Windows version accepts.
-LOGFONTA MenuFont() {
-    constexpr UINT kMetricsSize = 340;
-    static_assert(sizeof(NONCLIENTMETRICSA) >= kMetricsSize, "the metrics hold the 340-byte layout");
-    NONCLIENTMETRICSA metrics{};
+LOGFONTW MenuFont() {
+    constexpr UINT kMetricsSize = 500;
+    static_assert(sizeof(NONCLIENTMETRICSW) >= kMetricsSize, "the metrics hold the 500-byte layout");
+    NONCLIENTMETRICSW metrics{};
     metrics.cbSize = kMetricsSize;
-    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, kMetricsSize, &metrics, 0);
+    ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, kMetricsSize, &metrics, 0);
     return metrics.lfMenuFont;
 }
 
 UniqueFont CreateMenuFont(int weight, int escapement) {
-    LOGFONTA font = MenuFont();
+    LOGFONTW font = MenuFont();
     font.lfWeight = weight;
     font.lfEscapement = escapement;
     font.lfOrientation = escapement;
-    return UniqueFont(::CreateFontIndirectA(&font));
+    return UniqueFont(::CreateFontIndirectW(&font));
 }
 
 // The system check mark, ANDed onto the item at its own size. Its white
@@ -102,15 +109,15 @@ void DrawCheckMark(HDC dc, int x, int y) {
     ::SetBkColor(dc, previousBack);
 }
 
-void DrawLabel(HDC dc, const char* text, RECT rect, bool bold) {
+void DrawLabel(HDC dc, const WideText& text, RECT rect, bool bold) {
     constexpr UINT kFormat = DT_SINGLELINE | DT_VCENTER;
     if (!bold) {
-        ::DrawTextA(dc, text, Length(text), &rect, kFormat);
+        ::DrawTextW(dc, text.c_str(), text.length(), &rect, kFormat);
         return;
     }
     const UniqueFont font = CreateMenuFont(FW_BOLD, 0);
     const Selection selected(dc, font.Get());
-    ::DrawTextA(dc, text, Length(text), &rect, kFormat);
+    ::DrawTextW(dc, text.c_str(), text.length(), &rect, kFormat);
 }
 
 void DrawSeparatorLine(HDC dc, int left, int right, int y, COLORREF colour) {
@@ -138,24 +145,29 @@ void CSideBarMenu::AttachImageList(const ImageList* list) {
 }
 
 void CSideBarMenu::MeasureItem(MEASUREITEMSTRUCT& item) {
-    const char* text = ItemText(item.itemData);
+    const WideText text = ItemText(item.itemData);
     const ScreenDc screen;
-    TEXTMETRICA metrics{};
-    ::GetTextMetricsA(screen.Get(), &metrics);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(screen.Get(), &metrics);
     SIZE extent{};
-    ::GetTextExtentPoint32A(screen.Get(), text, Length(text), &extent);
-    item.itemHeight = *text ? static_cast<UINT>(metrics.tmHeight + 5) : 6;
-    item.itemWidth = static_cast<UINT>(sideWidth_ + extent.cx);
+    ::GetTextExtentPoint32W(screen.Get(), text.c_str(), text.length(), &extent);
+    const int dpi = DpiOf(screen.Get());
+    item.itemHeight = static_cast<UINT>(!text.empty() ? metrics.tmHeight + Scale(5, dpi) : Scale(6, dpi));
+    // The text starts further right when scaled (by nothing at 100 %).
+    const int scaledOffset = Scale(sideWidth_ + 15, dpi) - (sideWidth_ + 15);
+    item.itemWidth = static_cast<UINT>(Scale(sideWidth_, dpi) + extent.cx + scaledOffset);
 }
 
 void CSideBarMenu::DrawItem(const DRAWITEMSTRUCT& item) {
-    const char* text = ItemText(item.itemData);
-    const bool separator = *text == '\0';
+    const WideText text = ItemText(item.itemData);
+    const bool separator = text.empty();
     const HDC dc = item.hDC;
+    const int dpi = DpiOf(dc);
+    const int side = Scale(sideWidth_, dpi);
     RECT textRect = item.rcItem;
-    textRect.left = item.rcItem.left + sideWidth_ + 15;
+    textRect.left = item.rcItem.left + side + Scale(15, dpi);
     RECT highlight = item.rcItem;
-    highlight.left = item.rcItem.left + sideWidth_ + (imageList_ ? 12 : 0);
+    highlight.left = item.rcItem.left + side + (imageList_ ? Scale(12, dpi) : 0);
 
     ::SetBkMode(dc, TRANSPARENT);
     COLORREF colour = PaintFills(item, highlight);
@@ -164,7 +176,7 @@ void CSideBarMenu::DrawItem(const DRAWITEMSTRUCT& item) {
             colour = textColor;
             Fill(dc, highlight, accentColor);
         } else {
-            DrawCheckMark(dc, textRect.left - 13, item.rcItem.top + 3);
+            DrawCheckMark(dc, textRect.left - Scale(13, dpi), item.rcItem.top + Scale(3, dpi));
         }
     }
 
@@ -176,8 +188,8 @@ void CSideBarMenu::DrawItem(const DRAWITEMSTRUCT& item) {
     ::SetTextColor(dc, previousText);
 
     if (separator) {
-        DrawSeparatorLine(dc, highlight.left + 2, highlight.right, item.rcItem.top + 2,
-                          RGB(255, 255, 255) - backColor);
+        DrawSeparatorLine(dc, highlight.left + Scale(2, dpi), highlight.right,
+                          item.rcItem.top + Scale(2, dpi), RGB(255, 255, 255) - backColor);
     }
 }
 
@@ -205,13 +217,15 @@ void CSideBarMenu::PaintSideBar(HDC dc) const {
     RECT clip{};
     ::GetClipBox(dc, &clip);
     const int h = clip.bottom - clip.top;
+    const int dpi = DpiOf(dc);
+    const int side = Scale(sideWidth_, dpi);
     if (h > 0) {
         for (int y = clip.bottom; y >= clip.top; --y) {
             const COLORREF colour =
                 RGB(GradientChannel(GetRValue(sideTopColor), GetRValue(accentColor), y, h),
                     GradientChannel(GetGValue(sideTopColor), GetGValue(accentColor), y, h),
                     GradientChannel(GetBValue(sideTopColor), GetBValue(accentColor), y, h));
-            for (int x = 0; x < sideWidth_; ++x) ::SetPixel(dc, x, y, colour);
+            for (int x = 0; x < side; ++x) ::SetPixel(dc, x, y, colour);
         }
     }
 
@@ -219,24 +233,27 @@ void CSideBarMenu::PaintSideBar(HDC dc) const {
     const Selection selected(dc, font.Get());
     const COLORREF previousText = ::SetTextColor(dc, sideTitleColor);
     RECT titleRect = clip;
-    titleRect.left += 3;
-    titleRect.bottom += 5;
-    ::DrawTextA(dc, sideTitle.c_str(), static_cast<int>(sideTitle.size()), &titleRect,
-                DT_SINGLELINE | DT_BOTTOM);
+    titleRect.left += Scale(3, dpi);
+    titleRect.bottom += Scale(5, dpi);
+    const WideText title = WideFrom1251(sideTitle);
+    ::DrawTextW(dc, title.c_str(), title.length(), &titleRect, DT_SINGLELINE | DT_BOTTOM);
     ::SetTextColor(dc, previousText);
 }
 
-// The 16x16 square left of the text is cleared first, so an item without an
-// icon (a separator, or the transparent About icon) shows an empty square.
+// The square left of the text, the list's icon size (16 pixels at 100 %), is
+// cleared first, so an item without an icon (a separator, or the transparent
+// About icon) shows an empty square.
 void CSideBarMenu::DrawItemIcon(HDC dc, UINT itemId, int textLeft, int itemTop) const {
-    constexpr int kIconSize = 16;
-    const RECT square{textLeft - 22, itemTop + 2, textLeft - 6, itemTop + 18};
+    const int dpi = DpiOf(dc);
+    int size = 0;
+    int height = 0;
+    if (!::ImageList_GetIconSize(imageList_->Handle(), &size, &height)) size = Scale(16, dpi);
+    const int left = textLeft - Scale(22, dpi);
+    const int top = itemTop + Scale(2, dpi);
+    const RECT square{left, top, left + size, top + size};
     Fill(dc, square, backColor);
     const UniqueIcon icon = imageList_->GetIcon(static_cast<int>(itemId) - 300, 0);
-    if (icon) {
-        ::DrawIconEx(dc, square.left, square.top, icon.Get(), kIconSize, kIconSize, 0, nullptr,
-                     DI_NORMAL);
-    }
+    if (icon) ::DrawIconEx(dc, left, top, icon.Get(), size, size, 0, nullptr, DI_NORMAL);
 }
 
 }  // namespace kov

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "shell/framework/menu.h"
+#include "shell/wide_text.h"
 
 namespace kov {
 namespace {
@@ -19,12 +21,15 @@ constexpr std::size_t kBalloonTitleLimit = 63;
 // broadcasts it when the notification area has been created anew.
 const UINT kTaskbarCreatedMessage = ::RegisterWindowMessageA("TaskbarCreated");
 
-// Copies at most limit bytes of text (null counts as empty) and zeroes the
-// rest of the buffer, so nothing of a longer previous text survives.
+// Copies at most limit characters of the Windows-1251 text (null counts as
+// empty) and zeroes the rest of the buffer, so nothing of a longer previous
+// text survives. One byte is one character in 1251.
 template <std::size_t N>
-void CopyCut(char (&buffer)[N], const char* text, std::size_t limit) {
-    std::memset(buffer, 0, N);
-    if (text) std::memcpy(buffer, text, ::strnlen(text, std::min(limit, N - 1)));
+void CopyCut(wchar_t (&buffer)[N], const char* text, std::size_t limit) {
+    std::memset(buffer, 0, sizeof buffer);
+    if (!text) return;
+    const WideText wide = WideFrom1251({text, ::strnlen(text, std::min(limit, N - 1))});
+    std::memcpy(buffer, wide.c_str(), std::min(wide.size(), N - 1) * sizeof(wchar_t));
 }
 
 // The first sub-menu of the program's menu resource with the icon's id: the
@@ -39,9 +44,9 @@ struct ResourceMenu {
 
 }  // namespace
 
-BOOL TrayPlatform::NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) {
+BOOL TrayPlatform::NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) {
     // The shell only reads the record.
-    return ::Shell_NotifyIconA(message, const_cast<NOTIFYICONDATAA*>(&record));
+    return ::Shell_NotifyIconW(message, const_cast<NOTIFYICONDATAW*>(&record));
 }
 
 DWORD TrayPlatform::MajorVersion() { return LOBYTE(LOWORD(::GetVersion())); }
@@ -131,6 +136,7 @@ BOOL CSystemTray::Create(UINT callbackMessage, const char* tooltip, HICON icon, 
     // A balloon is shown once: later changes must not bring it back.
     if (withBalloon) CopyCut(record_.szInfo, nullptr, 0);
     ReleaseUnusedIcons();
+    if (!added) StartAddRetriesHeld();
     return added;
 }
 
@@ -179,9 +185,9 @@ HICON CSystemTray::GetIcon() {
 BOOL CSystemTray::SetTooltipText(const char* text) {
     std::lock_guard<std::mutex> lock(recordLock_);
     if (!enabled_) return FALSE;
-    char tip[kTooltipLimit] = {};
+    wchar_t tip[kTooltipLimit] = {};
     CopyCut(tip, text, kTooltipLimit - 1);
-    if (recordShown_ && std::strcmp(tip, record_.szTip) == 0) return TRUE;
+    if (recordShown_ && std::wcscmp(tip, record_.szTip) == 0) return TRUE;
     record_.uFlags = NIF_TIP;
     std::memcpy(record_.szTip, tip, sizeof tip);
     if (hidden_) return TRUE;
@@ -270,19 +276,59 @@ bool CSystemTray::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 }
 
 bool CSystemTray::OnTimer(UINT_PTR timerId) {
-    OnAnimationTimer(timerId);
+    if (timerId == ADD_RETRY_TIMER) {
+        OnAddRetryTimer();
+    } else {
+        OnAnimationTimer(timerId);
+    }
     return true;
 }
 
-// The new notification area knows no icons: add ours again with the current
-// record, as the shell asks of every program.
+// A new notification area knows no icons: add ours again with the current
+// record, as the shell asks of every program. The shell also broadcasts the
+// message while it still shows the icon (on a DPI change, in a reconnected
+// session), and then refuses the add.
 LRESULT CSystemTray::OnTaskbarCreated() {
     std::lock_guard<std::mutex> lock(recordLock_);
     if (!enabled_ || !wanted_) return 0;
-    record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    const BOOL added = Notify(NIM_ADD);
-    hidden_ = removed_ = !added;
+    if (!ShowWholeRecordHeld()) StartAddRetriesHeld();
     return 0;
+}
+
+// Icon, tooltip and callback as the record holds them now: added, or modified
+// when the shell still knows the icon, or as a last resort deleted and added
+// afresh. The icon counts as hidden only when all of that failed.
+BOOL CSystemTray::ShowWholeRecordHeld() {
+    constexpr UINT kWholeRecord = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record_.uFlags = kWholeRecord;
+    BOOL shown = Notify(NIM_ADD) || Notify(NIM_MODIFY);
+    if (!shown) {
+        record_.uFlags = 0;
+        Notify(NIM_DELETE);
+        record_.uFlags = kWholeRecord;
+        shown = Notify(NIM_ADD);
+    }
+    hidden_ = removed_ = !shown;
+    return shown;
+}
+
+// On the tray's thread (Create and the broadcast run there): a window's
+// timers are set by its own thread.
+void CSystemTray::StartAddRetriesHeld() {
+    if (!Handle()) return;
+    addRetryStart_ = platform_.LocalSeconds();
+    ::SetTimer(Handle(), ADD_RETRY_TIMER, kAddRetryPeriodMs, nullptr);
+}
+
+// The changes made meanwhile are in the record, so one successful add shows
+// the icon as it is now. Removed, shown by a broadcast or out of time: the
+// retries end.
+void CSystemTray::OnAddRetryTimer() {
+    std::lock_guard<std::mutex> lock(recordLock_);
+    const long long elapsed = platform_.LocalSeconds() - addRetryStart_;
+    const bool retry = enabled_ && wanted_ && hidden_ && elapsed >= 0 && elapsed <= kAddRetrySeconds;
+    if (retry && !ShowWholeRecordHeld()) return;
+    ::KillTimer(Handle(), ADD_RETRY_TIMER);
 }
 
 LRESULT CSystemTray::OnTrayNotification(WPARAM iconId, LPARAM mouseMessage) {

@@ -1,8 +1,12 @@
 #pragma once
 // The agent's icon in the notification area: icon, tooltip and balloon tips,
-// the right-click menu, the double-click and balloon-click commands, and the
+// the right-click menu, the double-click and balloon-click commands, the
 // frame animation of the icon (a timer on the tray's own window, or a worker
-// thread).
+// thread), and the retries of an add that the shell refused (a timer on the
+// tray's window).
+//
+// Texts arrive as Windows-1251 bytes and reach the shell as UTF-16, so they read
+// the same whatever the system's ANSI code page.
 //
 // The object is used from the UI thread, from poll worker threads and from its
 // own animation worker. Every operation that writes the notification record
@@ -13,6 +17,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -27,12 +32,18 @@ class Menu;
 constexpr UINT ANIMATION_TIMER = 4567;
 // Posted to the tray's window by Animate on another thread: arm the timer.
 constexpr UINT WM_ARM_ANIMATION_TIMER = WM_APP + 0x210;
+// Timer id of the retries of an add that the shell refused.
+constexpr UINT ADD_RETRY_TIMER = 4568;
+// How often and for how long a refused add is tried again: the shell may not
+// be ready yet when the agent starts at logon.
+constexpr UINT kAddRetryPeriodMs = 2000;
+constexpr long long kAddRetrySeconds = 5 * 60;
 
 // The record is handed to the shell in the layout that ends with guidItem
-// (no balloon-icon handle): 504 bytes on 32-bit Windows.
-constexpr DWORD kTrayRecordSize = offsetof(NOTIFYICONDATAA, guidItem) + sizeof(GUID);
+// (no balloon-icon handle): 952 bytes on 32-bit Windows.
+constexpr DWORD kTrayRecordSize = offsetof(NOTIFYICONDATAW, guidItem) + sizeof(GUID);
 #ifndef _WIN64
-static_assert(kTrayRecordSize == 504, "the 32-bit notification record is 504 bytes");
+static_assert(kTrayRecordSize == 952, "the 32-bit notification record is 952 bytes");
 #endif
 
 // What the tray needs from the system. Each default calls the system; tests
@@ -40,8 +51,8 @@ static_assert(kTrayRecordSize == 504, "the 32-bit notification record is 504 byt
 class TrayPlatform {
 public:
     virtual ~TrayPlatform() = default;
-    // Shell_NotifyIconA.
-    virtual BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAA& record);
+    // Shell_NotifyIconW.
+    virtual BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record);
     // The low byte of GetVersion.
     virtual DWORD MajorVersion();
     // Windows NT of major version 5 or later: balloon tips exist.
@@ -65,6 +76,8 @@ public:
 
     // Creates the hidden window on the calling thread and adds the icon. The
     // balloon text and title may be null (no first balloon, empty title).
+    // When the shell refuses the add, the tray's thread tries again every
+    // kAddRetryPeriodMs for kAddRetrySeconds, with the record as it is then.
     BOOL Create(UINT callbackMessage, const char* tooltip, HICON icon, UINT iconId,
                 const char* balloonText = nullptr, const char* balloonTitle = nullptr,
                 DWORD balloonIconKind = NIIF_NONE, UINT balloonTimeoutSeconds = 10);
@@ -75,9 +88,9 @@ public:
     // it is the current or the saved icon.
     BOOL SetIcon(UINT resourceId);
     HICON GetIcon();
-    // Cut to 127 bytes.
+    // Cut to 127 characters.
     BOOL SetTooltipText(const char* text);
-    // Text cut to 255 bytes, title (may be null) to 63; iconKind is the
+    // Text cut to 255 characters, title (may be null) to 63; iconKind is the
     // record's balloon flags (icon, quiet time); timeout in seconds.
     BOOL ShowBalloon(const char* text, const char* title, DWORD iconKind, UINT timeoutSeconds);
     // The command a click on the balloons shown from now on posts to the
@@ -94,6 +107,12 @@ public:
 
     // The menu shown on a right click; not owned, set by the agent from any thread.
     std::atomic<Menu*> popupMenu{nullptr};
+
+    // Puts replace(old) wherever an icon of the caller's was (the current
+    // icon, the one an animation restores, the frames) and shows the current
+    // one at once: the same pictures at another size after a DPI change.
+    // The old handles may be destroyed once this returns.
+    void ReplaceIcons(const std::function<HICON(HICON)>& replace);
 
     // Frames for Animate: handles the caller keeps owning, in display order.
     BOOL SetIconList(const HICON* icons, UINT count);
@@ -128,12 +147,15 @@ private:
     };
 
     LRESULT OnTaskbarCreated();
+    void OnAddRetryTimer();
     LRESULT ShowPopupMenu(HWND target, UINT iconId, MenuDefault menuDefault);
     void PostDefaultCommand(HWND target, UINT iconId, MenuDefault menuDefault);
 
     // These expect recordLock_ to be held.
     BOOL Notify(DWORD message);
     BOOL SetIconHeld(HICON icon);
+    BOOL ShowWholeRecordHeld();
+    void StartAddRetriesHeld();
     void ReleaseUnusedIcons();
     void ArmAnimationTimerHeld();
 
@@ -162,7 +184,7 @@ private:
 
     // Guards the record and every field below it up to the animation control.
     std::mutex recordLock_;
-    NOTIFYICONDATAA record_;
+    NOTIFYICONDATAW record_;
     BOOL enabled_ = FALSE;
     BOOL hidden_ = TRUE;
     // The shell shows record_'s icon and tip (the last add that carried both
@@ -175,6 +197,8 @@ private:
     // The icon belongs in the notification area (Create without RemoveIcon):
     // a new taskbar gets it again.
     bool wanted_ = false;
+    // When the add retries began (platform clock); they run while hidden_.
+    long long addRetryStart_ = 0;
     const BOOL win2k_;
     std::vector<HICON> frameList_;
     // ANIMATION_TIMER while a timer animation runs (armed, or about to be by

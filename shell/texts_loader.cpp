@@ -26,6 +26,11 @@ std::string LoadTableText(HMODULE module, UINT id) {
     return text;
 }
 
+std::string LoadText(HMODULE module, TextId id) {
+    std::string loaded = LoadTableText(module, static_cast<UINT>(id));
+    return loaded.empty() ? DefaultText(id) : loaded;
+}
+
 Texts LoadTexts(HMODULE module) {
     Texts texts;
     for (const TextId id : kTextLoadOrder) {

@@ -12,6 +12,10 @@ namespace kov {
 // is missing or empty.
 std::string LoadTableText(HMODULE module, UINT id);
 
+// The table entry of one text, or its compiled-in copy when the entry is
+// missing or empty.
+std::string LoadText(HMODULE module, TextId id);
+
 // Every text starts as its compiled-in copy and is replaced by the table entry
 // with the same id when that entry exists and is not empty.
 Texts LoadTexts(HMODULE module);

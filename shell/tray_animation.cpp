@@ -1,4 +1,5 @@
-// The frame animation of the tray icon.
+// The frame animation of the tray icon, and the icons' replacement by
+// others of the same pictures.
 #include <exception>
 
 #include "shell/system_tray.h"
@@ -35,6 +36,15 @@ BOOL CSystemTray::SetIconList(const HICON* icons, UINT count) {
     }
     if (!built) ReportOutOfMemory();  // not while other threads wait for the locks
     return built ? TRUE : FALSE;
+}
+
+void CSystemTray::ReplaceIcons(const std::function<HICON(HICON)>& replace) {
+    std::lock_guard<std::mutex> control(animationControl_);
+    std::lock_guard<std::mutex> lock(recordLock_);
+    for (HICON& frame : frameList_) frame = replace(frame);
+    if (savedIcon_) savedIcon_ = replace(savedIcon_);
+    if (enabled_ && record_.hIcon) SetIconHeld(replace(record_.hIcon));
+    ReleaseUnusedIcons();
 }
 
 BOOL CSystemTray::Animate(UINT periodMs, DWORD durationSeconds, BOOL useWorker) {

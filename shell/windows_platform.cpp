@@ -14,6 +14,7 @@
 #include "shell/notification_style.h"
 #include "shell/res/resource.h"
 #include "shell/system_tray.h"
+#include "shell/wide_text.h"
 
 namespace kov {
 namespace {
@@ -210,7 +211,7 @@ std::uint32_t WindowsPlatform::LastInputStamp() {
 bool WindowsPlatform::ConsultantBusy() { return ShellReportsBusy(); }
 
 void WindowsPlatform::ShellOpen(const std::string& url) {
-    ::ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(nullptr, L"open", WideFrom1251(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void WindowsPlatform::BringSignInDialogForward() {
@@ -233,7 +234,8 @@ bool WindowsPlatform::FileStartsWithMz(const std::string& path) { return StartsW
 int WindowsPlatform::ShowMessageBox(const std::string& text, const std::string& caption, int style) {
     const HWND owner = LiveMainWindow();
     if (!owner) return IDNO;
-    const int answer = ::MessageBoxA(owner, text.c_str(), caption.c_str(), static_cast<UINT>(style));
+    const int answer = ::MessageBoxW(owner, WideFrom1251(text).c_str(), WideFrom1251(caption).c_str(),
+                                     static_cast<UINT>(style));
     return answer != 0 ? answer : IDNO;
 }
 

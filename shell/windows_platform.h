@@ -33,7 +33,8 @@ public:
     virtual CSystemTray& Tray() = 0;
     virtual Menu& TrayMenu(MenuKind kind) = 0;
     virtual void BuildMenus() = 0;
-    // A shared icon of the program's resources; nobody destroys it.
+    // An icon of the program's resources at the notification area's size,
+    // valid as long as the main window.
     virtual HICON ResourceIcon(int iconId) = 0;
 
 protected:

@@ -3,8 +3,15 @@
 
 Every 16x16 picture is an olive square with transparent corner pixels, a
 one-pixel dark olive border and a white emblem letter or a symbol; images are
-8-bit palette bitmaps with a 1-bit mask. The About icon is a 32x32 16-colour
+8-bit palette bitmaps, whose palette holds only the colours used, with a 1-bit
+mask. The About icon is a 32x32 16-colour
 image that is entirely transparent, so its menu square stays empty.
+
+For scaled displays every icon also has 20, 24 and 32 pixel frames (for 125,
+150 and 200 %): the square is drawn at that size, its one-pixel border and
+shading included, and the 16-pixel emblem is scaled onto it pixel for pixel
+(the large online letter has its own 32-pixel drawing). They are stored as PNG
+images, which keeps the executable small.
 
     python3 tools/gen_icons.py [OUTPUT_DIR]      (default: shell/res)
 
@@ -13,6 +20,7 @@ The output is deterministic; the committed files are what the build uses.
 import os
 import struct
 import sys
+import zlib
 
 BORDER = (96, 109, 51)
 OLIVE = (120, 136, 63)
@@ -235,6 +243,8 @@ def palette_of(images, depth):
                     colours.append(c)
     if len(colours) > 1 << depth:
         raise ValueError('too many colours for %d bits' % depth)
+    if depth == 8:
+        return colours  # only the colours used (biClrUsed): a full table is 1 KiB
     return colours + [BLACK] * ((1 << depth) - len(colours))
 
 
@@ -257,16 +267,19 @@ def dib(pixels, depth, palette):
         mask = 0
         for c in row:
             mask = (mask << 1) | (c is None)
-        mask_rows.append(mask.to_bytes(size // 8, 'big').ljust(row_bytes(size), b'\0'))
+        mask <<= -size % 8  # a row that is not whole bytes ends in padding bits
+        mask_rows.append(mask.to_bytes((size + 7) // 8, 'big').ljust(row_bytes(size), b'\0'))
+    used = len(palette) if len(palette) < 1 << depth else 0
     header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, depth, 0,
-                         0, 0, 0, 0, 0)
+                         0, 0, 0, used, 0)
     table = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in palette)
     return header + table + b''.join(colour_rows) + b''.join(mask_rows)
 
 
 def ico(images):
-    """images: list of (pixels, depth). One palette per image."""
-    blobs = [dib(p, d, palette_of([p], d)) for p, d in images]
+    """images: list of (pixels, depth); depth 32 is a PNG image, the others
+    palette bitmaps with one palette each."""
+    blobs = [png(p) if d == 32 else dib(p, d, palette_of([p], d)) for p, d in images]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for (pixels, depth), blob in zip(images, blobs):
@@ -282,25 +295,69 @@ def transparent(size):
     return [[None] * size for _ in range(size)]
 
 
+# ---------------------------------------------------------------- scaled frames
+
+SCALED_SIZES = (20, 24, 32)
+
+
+def scaled(art, size):
+    """The 16-pixel art at `size` pixels, nearest pixel first: no blending."""
+    source = len(art)
+    return [''.join(art[y * source // size][x * source // size] for x in range(size))
+            for y in range(size)]
+
+
+def png(pixels):
+    """RGBA PNG, one unfiltered scanline per row; transparent where None."""
+    size = len(pixels)
+    raw = b''.join(b'\0' + b''.join(bytes(c) + b'\xff' if c else b'\0\0\0\0' for c in row)
+                   for row in pixels)
+
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff))
+    header = struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'IDAT', zlib.compress(raw, 9)) +
+            chunk(b'IEND', b''))
+
+
 def icons():
     """File name -> list of (pixels, bits per pixel)."""
-    def emblem(base, quarters=0, colour=WHITE):
-        return paint(base, rotate(LETTER_16, quarters), {'#': colour})
+    def emblem(size, base, quarters=0, colour=WHITE):
+        return paint(base, scaled(rotate(LETTER_16, quarters), size), {'#': colour})
 
-    return {
-        'online.ico': [(emblem(olive_square()), 8),
-                       (paint(olive_square(32), LETTER_32, {'#': WHITE}), 8)],
-        'away.ico': [(paint(emblem(olive_square()), CLOCK, INK), 8)],
-        'offline.ico': [(emblem(square(16, GREY_BORDER, GREY_TOP, GREY_BOTTOM), colour=INK['w']), 8)],
-        'close.ico': [(paint(olive_square(), CROSS, INK), 8)],
-        'sign_in_out.ico': [(paint(olive_square(), DOOR, INK), 8)],
-        'new_message.ico': [(paint(square(16, BORDER, MESSAGE_FILL, MESSAGE_FILL), ENVELOPE, INK), 8)],
-        'about.ico': [(transparent(32), 4)],
-        'connecting_1.ico': [(emblem(flat_olive_square(), 1), 8)],
-        'connecting_2.ico': [(emblem(flat_olive_square(), 2), 8)],
-        'connecting_3.ico': [(emblem(flat_olive_square(), 3), 8)],
-        'connecting_4.ico': [(emblem(flat_olive_square(), 0), 8)],
+    def olive(size):
+        return square(size, BORDER, OLIVE, OLIVE_LIGHT)
+
+    def flat(size):
+        return square(size, BORDER, OLIVE, OLIVE)
+
+    def grey(size):
+        return square(size, GREY_BORDER, GREY_TOP, GREY_BOTTOM)
+
+    def message(size):
+        return square(size, BORDER, MESSAGE_FILL, MESSAGE_FILL)
+
+    # Each picture as a function of its size.
+    pictures = {
+        'away.ico': lambda n: paint(emblem(n, olive(n)), scaled(CLOCK, n), INK),
+        'offline.ico': lambda n: emblem(n, grey(n), colour=INK['w']),
+        'close.ico': lambda n: paint(olive(n), scaled(CROSS, n), INK),
+        'sign_in_out.ico': lambda n: paint(olive(n), scaled(DOOR, n), INK),
+        'new_message.ico': lambda n: paint(message(n), scaled(ENVELOPE, n), INK),
+        'connecting_1.ico': lambda n: emblem(n, flat(n), 1),
+        'connecting_2.ico': lambda n: emblem(n, flat(n), 2),
+        'connecting_3.ico': lambda n: emblem(n, flat(n), 3),
+        'connecting_4.ico': lambda n: emblem(n, flat(n), 0),
     }
+    result = {name: [(draw(16), 8)] + [(draw(n), 32) for n in SCALED_SIZES]
+              for name, draw in pictures.items()}
+    result['online.ico'] = ([(emblem(16, olive(16)), 8),
+                             (paint(olive(32), LETTER_32, {'#': WHITE}), 8)] +
+                            [(emblem(n, olive(n)), 32) for n in (20, 24)])
+    # Palette bitmaps, whose mask keeps them empty where an alpha channel may be dropped.
+    result['about.ico'] = [(transparent(32), 4), (transparent(20), 4), (transparent(24), 4)]
+    return result
 
 
 def main(argv):

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Renders every icon of the agent on one PNG sheet for review (standard library only).
 
-Each row shows one icon file: its resource id and name, every image enlarged
-over a checkerboard (so transparency shows), and the 16x16 image at its real
-size on a light and on a dark background, as it appears in menus and the tray.
+Each row shows one icon file: its resource id and name, every image (16, 20,
+24 and 32 pixels) enlarged over a checkerboard (so transparency shows), and
+every image at its real size on a light and on a dark background, as it
+appears in menus and the tray at 100, 125, 150 and 200 %.
 
     python3 tools/render_icon_sheet.py [ICON_DIR] [OUTPUT_PNG]
         (defaults: shell/res, docs/icons.png)
@@ -64,8 +65,34 @@ def read_ico(path):
     images = []
     for i in range(count):
         (_, _, _, _, _, _, length, offset) = struct.unpack_from('<BBBBHHII', data, 6 + 16 * i)
-        images.append(decode_dib(data[offset:offset + length]))
-    return images
+        blob = data[offset:offset + length]
+        images.append(decode_png(blob) if blob.startswith(PNG_SIGNATURE) else decode_dib(blob))
+    return sorted(images, key=len)
+
+
+PNG_SIGNATURE = b'\x89PNG\r\n\x1a\n'
+
+
+def decode_png(blob):
+    """The RGBA PNG images that gen_icons.py writes: unfiltered scanlines."""
+    pos, data, width, height = 8, b'', 0, 0
+    while pos < len(blob):
+        (length,) = struct.unpack_from('>I', blob, pos)
+        kind, body = blob[pos + 4:pos + 8], blob[pos + 8:pos + 8 + length]
+        if kind == b'IHDR':
+            width, height, depth, colour_type = struct.unpack_from('>IIBB', body)
+            assert (depth, colour_type) == (8, 6), 'not an 8-bit RGBA PNG'
+        elif kind == b'IDAT':
+            data += body
+        pos += 12 + length
+    raw = zlib.decompress(data)
+    stride = 1 + 4 * width
+    rows = []
+    for y in range(height):
+        line = raw[y * stride:(y + 1) * stride]
+        assert line[0] == 0, 'filtered scanline'
+        rows.append([tuple(line[1 + 4 * x:5 + 4 * x]) for x in range(width)])
+    return rows
 
 
 def decode_dib(blob):
@@ -144,7 +171,8 @@ def main(argv):
     label_width = 4 * LABEL_SCALE * len('137 IDI_CONNECTING_1') + MARGIN
     most_images = max(len(images) for _, _, images in rows)
     row_height = ZOOM_TARGET + MARGIN
-    column_width = label_width + most_images * (ZOOM_TARGET + MARGIN) + 2 * (32 + MARGIN) + MARGIN
+    real_width = max(sum(len(image) + 8 for image in images) for _, _, images in rows)
+    column_width = label_width + most_images * (ZOOM_TARGET + MARGIN) + 2 * (real_width + MARGIN) + MARGIN
     per_column = (len(rows) + COLUMNS - 1) // COLUMNS
     canvas = Canvas(MARGIN + COLUMNS * column_width, MARGIN + row_height * per_column, PAPER)
 
@@ -158,12 +186,13 @@ def main(argv):
             canvas.image(x, top, rows_of_image, zoom, checker)
             x += ZOOM_TARGET + MARGIN
         x = left + label_width + most_images * (ZOOM_TARGET + MARGIN)
-        smallest = min(images, key=len)
         for background in (LIGHT, DARK):
-            canvas.rect(x, top + ZOOM_TARGET // 2 - 16, 32, 32, background)
-            canvas.image(x + 16 - len(smallest) // 2, top + ZOOM_TARGET // 2 - len(smallest) // 2,
-                         smallest, 1, lambda px, py, bg=background: bg)
-            x += 32 + MARGIN
+            canvas.rect(x, top + ZOOM_TARGET // 2 - 20, real_width, 40, background)
+            for image in images:
+                canvas.image(x + 4, top + ZOOM_TARGET // 2 - len(image) // 2, image, 1,
+                             lambda px, py, bg=background: bg)
+                x += len(image) + 8
+            x += real_width - sum(len(image) + 8 for image in images) + MARGIN
 
     os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
     with open(out, 'wb') as f:

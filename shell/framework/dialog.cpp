@@ -5,12 +5,12 @@
 namespace kov {
 namespace {
 
-std::string WindowText(HWND window) {
-    const int length = ::GetWindowTextLengthA(window);
+WideText WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
     if (length <= 0) return {};
-    std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = ::GetWindowTextA(window, buffer.data(), length + 1);
-    return std::string(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(window, buffer.data(), length + 1);
+    return WideText({buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0)});
 }
 
 bool SameRect(const RECT& a, const RECT& b) {
@@ -20,20 +20,26 @@ bool SameRect(const RECT& a, const RECT& b) {
 }  // namespace
 
 LRESULT Control::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
-    return hwnd_ ? ::SendMessageA(hwnd_, message, wParam, lParam) : 0;
+    return hwnd_ ? ::SendMessageW(hwnd_, message, wParam, lParam) : 0;
 }
 
 void Control::Enable(bool enabled) const {
     if (hwnd_) ::EnableWindow(hwnd_, enabled ? TRUE : FALSE);
 }
 
-void DataExchange::Text(int controlId, std::string& value) const {
+void Control::FocusAll() const {
+    if (!hwnd_) return;
+    ::SetFocus(hwnd_);
+    Send(EM_SETSEL, 0, -1);
+}
+
+void DataExchange::Text(int controlId, WideText& value) const {
     const HWND control = ::GetDlgItem(dialog_, controlId);
     if (!control) return;
     if (direction_ == Direction::FromControls) {
         value = WindowText(control);
     } else if (WindowText(control) != value) {
-        ::SetWindowTextA(control, value.c_str());
+        ::SetWindowTextW(control, value.c_str());
     }
 }
 
@@ -71,7 +77,7 @@ bool ModalDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 void ModalDialog::CentreOnScreen() {
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
-    if (!::GetMonitorInfoA(::MonitorFromWindow(Handle(), MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
+    if (!::GetMonitorInfoW(::MonitorFromWindow(Handle(), MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
     RECT window{};
     ::GetWindowRect(Handle(), &window);
     const RECT& area = monitor.rcWork;

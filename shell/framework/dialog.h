@@ -8,6 +8,7 @@
 #include <string>
 
 #include "shell/framework/window.h"
+#include "shell/wide_text.h"
 
 namespace kov {
 
@@ -19,6 +20,8 @@ public:
     void Bind(HWND dialog, int controlId) { hwnd_ = ::GetDlgItem(dialog, controlId); }
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     void Enable(bool enabled) const;
+    // Gives the control the focus with its whole text selected.
+    void FocusAll() const;
 
 private:
     HWND hwnd_ = nullptr;
@@ -30,9 +33,10 @@ public:
     enum class Direction { ToControls, FromControls };
     DataExchange(HWND dialog, Direction direction) : dialog_(dialog), direction_(direction) {}
 
-    // The control's text. Towards the control it is set only when it differs,
-    // so an unchanged field sends no change notification.
-    void Text(int controlId, std::string& value) const;
+    // The control's text, as the system holds it (UTF-16). Towards the control
+    // it is set only when it differs, so an unchanged field sends no change
+    // notification.
+    void Text(int controlId, WideText& value) const;
     // A check box: 1 when checked, else 0.
     void Check(int controlId, std::int32_t& value) const;
     void Bind(int controlId, Control& control) const;

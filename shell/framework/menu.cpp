@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "shell/framework/window.h"
+#include "shell/wide_text.h"
 
 namespace kov {
 namespace {
@@ -53,7 +54,12 @@ void Menu::Destroy() {
 }
 
 bool Menu::Append(UINT flags, UINT_PTR id, const char* item) {
-    return menu_ && ::AppendMenuA(menu_, flags, id, item);
+    if (!menu_) return false;
+    // Owner-drawn items and separators carry no text of the menu's own.
+    if ((flags & (MF_OWNERDRAW | MF_SEPARATOR | MF_BITMAP)) != 0 || !item) {
+        return ::AppendMenuW(menu_, flags, id, reinterpret_cast<LPCWSTR>(item)) != FALSE;
+    }
+    return ::AppendMenuW(menu_, flags, id, WideFrom1251(item).c_str()) != FALSE;
 }
 
 DWORD Menu::CheckItem(UINT item, UINT flags) {

@@ -24,8 +24,9 @@ public:
     bool CreatePopup();
     void Destroy();
 
-    // As AppendMenuA: with MF_OWNERDRAW, item is the item data (the address of
-    // the item's text in this program), otherwise the text.
+    // As AppendMenu: with MF_OWNERDRAW, item is the item data (the address of
+    // the item's Windows-1251 text in this program), otherwise the text, which
+    // the menu gets as Unicode.
     bool Append(UINT flags, UINT_PTR id, const char* item);
     // As CheckMenuItem: the previous check state, or (DWORD)-1 without such an item.
     DWORD CheckItem(UINT item, UINT flags);

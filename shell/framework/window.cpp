@@ -1,6 +1,7 @@
 #include "shell/framework/window.h"
 
 #include "shell/framework/menu.h"
+#include "shell/wide_text.h"
 
 namespace kov {
 namespace {
@@ -44,26 +45,30 @@ Window* Window::FromHandle(HWND hwnd) {
     return static_cast<Window*>(::GetPropA(hwnd, kObjectProperty));
 }
 
+// Unicode windows throughout, so that text reaches them unconverted by the
+// system's ANSI code page.
 bool Window::RegisterWindowClass(const char* className, UINT classStyle) {
-    WNDCLASSEXA existing{};
+    const WideText name = WideFrom1251(className);
+    WNDCLASSEXW existing{};
     existing.cbSize = sizeof existing;
-    if (::GetClassInfoExA(ProgramInstance(), className, &existing)) {
+    if (::GetClassInfoExW(ProgramInstance(), name.c_str(), &existing)) {
         return existing.lpfnWndProc == &Window::Procedure;
     }
-    WNDCLASSEXA windowClass{};
+    WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = classStyle;
     windowClass.lpfnWndProc = &Window::Procedure;
     windowClass.hInstance = ProgramInstance();
-    windowClass.lpszClassName = className;
-    return ::RegisterClassExA(&windowClass) != 0;
+    windowClass.lpszClassName = name.c_str();
+    return ::RegisterClassExW(&windowClass) != 0;
 }
 
 bool Window::CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style,
                       const RECT& bounds, HWND parent, HMENU menu) {
     if (hwnd_) return false;
     // The object arrives as the creation parameter and is bound at WM_NCCREATE.
-    const HWND hwnd = ::CreateWindowExA(exStyle, className, title, style, bounds.left, bounds.top,
+    const HWND hwnd = ::CreateWindowExW(exStyle, WideFrom1251(className).c_str(),
+                                        WideFrom1251(title).c_str(), style, bounds.left, bounds.top,
                                         bounds.right - bounds.left, bounds.bottom - bounds.top,
                                         parent, menu, ProgramInstance(), this);
     created_ = hwnd != nullptr;
@@ -88,12 +93,12 @@ void Window::Detach() {
 LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     Window* self = FromHandle(hwnd);
     if (!self && message == WM_NCCREATE) {
-        self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         if (self) self->Attach(hwnd);
     }
     LRESULT result = 0;
     if (!self || !self->OnMessage(message, wParam, lParam, result)) {
-        result = ::DefWindowProcA(hwnd, message, wParam, lParam);
+        result = ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
     if (self && message == WM_NCDESTROY) self->Detach();
     return result;
@@ -138,7 +143,7 @@ bool Window::RouteDrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 INT_PTR Dialog::RunModal(HWND parent) {
-    return ::DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(templateId_), parent,
+    return ::DialogBoxParamW(ProgramInstance(), MAKEINTRESOURCEW(templateId_), parent,
                              &Dialog::Procedure, reinterpret_cast<LPARAM>(this));
 }
 
@@ -177,7 +182,7 @@ INT_PTR CALLBACK Dialog::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (message == WM_NCDESTROY) self->Detach();
     if (!handled) return FALSE;
     if (DialogReturnsDirectly(message)) return result;
-    ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+    ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
     return TRUE;
 }
 

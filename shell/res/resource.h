@@ -16,6 +16,7 @@
 #define IDS_UNEXPECTED_ERROR    139
 #define IDS_CONNECT_FAILED      140
 #define IDS_NOT_SIGNED_IN       141
+#define IDS_LOGIN_NOT_REPRESENTABLE 143
 #define IDS_NEW_MESSAGES_BALLOON 144
 
 // Icons. There are no icons 129, 134, 136 or 139.

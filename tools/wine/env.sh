@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Starts or stops a throwaway Wine environment for tests:
-#   env.sh start STATE_DIR ARCH   (ARCH: i686 or x86_64)
+#   env.sh start STATE_DIR ARCH [LOCALE [DPI]]   (ARCH: i686 or x86_64)
 #   env.sh stop STATE_DIR
-# start builds a Russian locale (ANSI code page 1251, as on a consultant's
-# Windows) under STATE_DIR, a fresh prefix, an Xvfb display on a free number
-# and a persistent wineserver, and writes STATE_DIR/env for run.sh.
+# start builds a locale under STATE_DIR (LOCALE, default ru_RU: ANSI code page
+# 1251, as on most consultants' Windows; en_US gives code page 1252), a fresh
+# prefix (at DPI dots per inch, default 96: 144 is 150 %), an Xvfb display on a free number and a persistent wineserver, and
+# writes STATE_DIR/env for run.sh.
 # Nothing outside STATE_DIR is touched; the user's own ~/.wine never is.
 set -euo pipefail
 cmd=$1; state=$(realpath -m "$2")
@@ -23,13 +24,13 @@ stop() {
 }
 
 start() {
-  local arch=$1
+  local arch=$1 locale=$2 dpi=$3
   stop
   mkdir -p "$state"
   local locdir="$state/locale"
-  if [ ! -d "$locdir/ru_RU.UTF-8" ]; then
+  if [ ! -d "$locdir/$locale.UTF-8" ]; then
     mkdir -p "$locdir"
-    localedef -i ru_RU -f UTF-8 "$locdir/ru_RU.UTF-8" >/dev/null 2>&1 || [ -d "$locdir/ru_RU.UTF-8" ]
+    localedef -i "$locale" -f UTF-8 "$locdir/$locale.UTF-8" >/dev/null 2>&1 || [ -d "$locdir/$locale.UTF-8" ]
   fi
 
   local wine winearch
@@ -54,7 +55,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winedbg.exe=d"
 export DISPLAY=:$(cat "$dispfile")
 export LOCPATH="$locdir"
-export KOV_LANG=ru_RU.UTF-8
+export KOV_LANG=$locale.UTF-8
 export KOV_WINE=$wine
 ENV
   # shellcheck disable=SC1091
@@ -62,6 +63,10 @@ ENV
   rm -rf "$WINEPREFIX"
   # Set only for Wine: the shell itself does not know the private locale.
   env LANG="$KOV_LANG" LC_ALL="$KOV_LANG" timeout 240 "$wine" wineboot -i >/dev/null 2>&1
+  if [ "$dpi" != 96 ]; then
+    env LANG="$KOV_LANG" LC_ALL="$KOV_LANG" timeout 60 "$wine" reg add 'HKCU\Control Panel\Desktop' \
+      /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  fi
   timeout 120 wineserver -w
   # Nothing that outlives this script may hold CTest's output pipes: the
   # persistent server, and the services Wine starts with the first program
@@ -72,7 +77,7 @@ ENV
 }
 
 case "$cmd" in
-  start) start "${3:-i686}" ;;
+  start) start "${3:-i686}" "${4:-ru_RU}" "${5:-96}" ;;
   stop) stop ;;
-  *) echo "usage: env.sh start|stop STATE_DIR [ARCH]" >&2; exit 2 ;;
+  *) echo "usage: env.sh start|stop STATE_DIR [ARCH [LOCALE [DPI]]]" >&2; exit 2 ;;
 esac

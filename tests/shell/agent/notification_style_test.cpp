@@ -12,6 +12,7 @@
 #include "shell/framework/window.h"
 #include "shell/notification_style.h"
 #include "shell/system_tray.h"
+#include "shell/wide_text.h"
 #include "shell/windows_platform.h"
 
 namespace kov::test {
@@ -29,9 +30,11 @@ TEST(NotificationStyle, FullScreenPresentationAndQuietTimeAreBusy) {
 // The balloon records the tray hands to the shell.
 class BalloonRecordingShell final : public TrayPlatform {
 public:
-    BOOL NotifyIcon(DWORD, const NOTIFYICONDATAA& record) override {
+    BOOL NotifyIcon(DWORD, const NOTIFYICONDATAW& record) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (record.uFlags & NIF_INFO) balloons_.push_back({record.szInfo, record.dwInfoFlags});
+        if (record.uFlags & NIF_INFO) {
+            balloons_.push_back({NarrowTo1251(record.szInfo).value_or("?"), record.dwInfoFlags});
+        }
         return TRUE;
     }
     struct Balloon {

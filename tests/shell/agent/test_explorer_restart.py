@@ -4,7 +4,9 @@ icon back as it was.
 
 What a restart of Explorer does to the agent is played out on the running
 desktop: the shell forgets the agent's icon, then the broadcast goes to every
-top-level window."""
+top-level window. The shell also broadcasts while it still shows the icon (on
+a DPI change, in a reconnected session): the icon must go on following the
+agent afterwards."""
 import unittest
 
 from harness import TRAY_ICON_ID, Journey, tray_icon_box, wait_until
@@ -41,6 +43,25 @@ class ExplorerRestartTest(Journey):
         count = len(self.standin.requests())
         self.wait_for_requests(count + 2)
         self.assertTrue(agent.running())
+
+    def test_the_icon_follows_the_count_after_a_broadcast_that_finds_it_shown(self):
+        self.env.store_credentials(LOGIN, TOKEN)
+        # Polls further apart than the blink's 1.4 s to the second image.
+        self.new_agent(RequestTimeout=2).start()
+        self.assertEqual(self.tray_tooltip("Kovarentis : Онлайн"), "Kovarentis : Онлайн")
+        self.move_pointer_away()
+        online = self.icon_frames(1)
+
+        code, _ = self.env.probe("broadcast", "TaskbarCreated")
+        self.assertEqual(code, 0)
+        count = len(self.standin.requests())
+        self.wait_for_requests(count + 1)
+
+        self.standin.reply("get", "0 0003", default=True)
+        expected = "Kovarentis : Новых сообщений 3"
+        self.assertEqual(self.tray_tooltip(expected), expected, "the tooltip froze")
+        self.move_pointer_away()
+        self.assertTrue(self.icon_frames(3) - online, "the icon froze")
 
 
 if __name__ == "__main__":

@@ -14,6 +14,7 @@
 #include "shell/framework/menu.h"
 #include "shell/framework/window.h"
 #include "shell/system_tray.h"
+#include "shell/wide_text.h"
 #include "shell/windows_platform.h"
 // Last: its macros would rename the core's constants of the same names.
 #include "shell/res/resource.h"
@@ -31,9 +32,9 @@ struct ShellCall {
 // Records the tray's shell calls instead of making them.
 class RecordingTrayPlatform final : public TrayPlatform {
 public:
-    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) override {
+    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        calls_.push_back({message, record.uFlags, record.szTip, ::GetCurrentThreadId()});
+        calls_.push_back({message, record.uFlags, NarrowTo1251(record.szTip).value_or("?"), ::GetCurrentThreadId()});
         return TRUE;
     }
     std::vector<ShellCall> Calls() {
@@ -301,7 +302,7 @@ TEST_F(WindowsPlatformTest, SignInDialogOnAWorkerComesForwardAndReturnsTheEntry)
 // messages sent to it): the callback must not wait for that same call.
 class ReenteringShell final : public TrayPlatform {
 public:
-    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) override {
+    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) override {
         if (message == NIM_MODIFY) ::SendMessageA(record.hWnd, WindowsPlatform::kTrayNotifyMessage, record.uID, WM_MOUSEMOVE);
         return TRUE;
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "shell/login_dlg.h"
 #include "shell/res/resource.h"
@@ -107,6 +108,76 @@ TEST(LoginDlgTest, TheCallerGetsTheTypedTextsAsWindows1251AndTheBoxState) {
     EXPECT_EQ(dialog.loginText, "\xC8\xE2\xE0\xED & Co");               // Иван & Co
     EXPECT_EQ(dialog.passwordText, "\xEF\xE0\xF0\xEE\xEB\xFC 1");       // пароль 1
     EXPECT_EQ(dialog.rememberChecked, 0);
+}
+
+// A visible window owned by the dialog (its message box), waiting for it a while.
+HWND OwnedWindow(HWND dialog) {
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{dialog, nullptr};
+    const DWORD thread = ::GetWindowThreadProcessId(dialog, nullptr);
+    for (int attempt = 0; attempt < 100 && !search.found; ++attempt) {
+        ::EnumThreadWindows(
+            thread,
+            [](HWND window, LPARAM parameter) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(parameter);
+                if (window == s->owner || ::GetWindow(window, GW_OWNER) != s->owner ||
+                    !::IsWindowVisible(window)) {
+                    return TRUE;
+                }
+                s->found = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (!search.found) ::Sleep(50);
+    }
+    return search.found;
+}
+
+HWND FocusOf(HWND dialog) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &info);
+    return info.hwndFocus;
+}
+
+// "Ł" has no Windows-1251 form: sent as "?" or "L" it would sign in as someone
+// else. The dialog stays open with a Russian explanation and the field focused.
+TEST(LoginDlgTest, TextsThatWindows1251CannotCarryAreRefusedWithAnExplanation) {
+    CLoginDlg dialog;
+    std::vector<std::wstring> messages;
+    std::vector<bool> focusedField;
+    const DialogRun run = RunLogin(dialog, [&](const Driver& d) {
+        const HWND login = Item(d.dialog, IDC_LOGIN);
+        const HWND password = Item(d.dialog, IDC_PASSWORD);
+        auto refused = [&](HWND field) {
+            d.PressKey(password, VK_RETURN);
+            const HWND box = OwnedWindow(d.dialog);
+            if (!box) return;
+            messages.push_back(Text(box) + L": " + Text(Item(box, 0xFFFF)));
+            ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            d.Settle();
+            focusedField.push_back(::IsWindow(d.dialog) && FocusOf(d.dialog) == field);
+        };
+        Type(login, L"Łukasz");
+        Type(password, L"пароль");
+        refused(login);
+        ::SendMessageW(login, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Lukasz"));
+        Type(password, L"€ ≠");  // the euro sign is in Windows-1251, "≠" is not
+        refused(password);
+        ::SendMessageW(password, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"пароль €"));
+        d.PressKey(password, VK_RETURN);
+    });
+    const std::wstring expected =
+        L"Kovarentis - Авторизация: Логин и пароль могут содержать только русские и латинские "
+        L"буквы, цифры и знаки препинания";
+    EXPECT_EQ(messages, (std::vector<std::wstring>{expected, expected}));
+    EXPECT_EQ(focusedField, (std::vector<bool>{true, true}));
+    ASSERT_TRUE(run.endedByScript);
+    EXPECT_EQ(run.result, IDOK);
+    EXPECT_EQ(dialog.loginText, "Lukasz");
+    EXPECT_EQ(dialog.passwordText, "\xEF\xE0\xF0\xEE\xEB\xFC \x88");  // пароль €
 }
 
 TEST(LoginDlgTest, BothFieldsTakeAtMost32CharactersTypedOrPasted) {

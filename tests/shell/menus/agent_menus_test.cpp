@@ -109,8 +109,8 @@ std::vector<COLORREF> Pixels(HIMAGELIST list, int index, COLORREF background) {
     return pixels;
 }
 
-// Image i is the resource icon of command 300 + i, loaded at the standard
-// icon size and scaled by the list as any copy of it would be.
+// Image i is the resource icon of command 300 + i, loaded at the list's size
+// from the frame drawn for it.
 TEST(BuildMenusTest, ImagesFollowTheCommandOrder) {
     const Texts texts;
     AgentMenus menus;
@@ -122,9 +122,9 @@ TEST(BuildMenusTest, ImagesFollowTheCommandOrder) {
         SCOPED_TRACE(index);
         ImageList reference;
         reference.Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 1);
-        ASSERT_EQ(reference.ReplaceIcon(
-                      -1, ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kIcons[index]))),
-                  0);
+        const UniqueIcon icon(static_cast<HICON>(::LoadImageW(
+            ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIcons[index]), IMAGE_ICON, 16, 16, 0)));
+        ASSERT_EQ(reference.ReplaceIcon(-1, icon.Get()), 0);
         for (const COLORREF background : {RGB(0, 0, 0), RGB(255, 255, 255)}) {
             EXPECT_EQ(Pixels(menus.menuImages.Handle(), index, background),
                       Pixels(reference.Handle(), 0, background));

@@ -186,7 +186,7 @@ void Swap(void** slot, void* replacement) {
 // The system's own functions, saved while the counting ones are in place.
 decltype(&::CreateSolidBrush) realCreateSolidBrush;
 decltype(&::CreatePen) realCreatePen;
-decltype(&::CreateFontIndirectA) realCreateFontIndirectA;
+decltype(&::CreateFontIndirectW) realCreateFontIndirectW;
 decltype(&::CreateCompatibleDC) realCreateCompatibleDC;
 decltype(&::DeleteObject) realDeleteObject;
 decltype(&::DeleteDC) realDeleteDC;
@@ -202,8 +202,8 @@ HBRUSH WINAPI CountCreateSolidBrush(COLORREF colour) {
 HPEN WINAPI CountCreatePen(int style, int width, COLORREF colour) {
     return static_cast<HPEN>(Made(realCreatePen(style, width, colour)));
 }
-HFONT WINAPI CountCreateFontIndirectA(const LOGFONTA* font) {
-    return static_cast<HFONT>(Made(realCreateFontIndirectA(font)));
+HFONT WINAPI CountCreateFontIndirectW(const LOGFONTW* font) {
+    return static_cast<HFONT>(Made(realCreateFontIndirectW(font)));
 }
 HDC WINAPI CountCreateCompatibleDC(HDC dc) {
     return static_cast<HDC>(Made(realCreateCompatibleDC(dc)));
@@ -249,7 +249,7 @@ Hook MakeHook(const char* dll, const char* function, F counting, F& real) {
 Hook hooks[] = {
     MakeHook("gdi32.dll", "CreateSolidBrush", &CountCreateSolidBrush, realCreateSolidBrush),
     MakeHook("gdi32.dll", "CreatePen", &CountCreatePen, realCreatePen),
-    MakeHook("gdi32.dll", "CreateFontIndirectA", &CountCreateFontIndirectA, realCreateFontIndirectA),
+    MakeHook("gdi32.dll", "CreateFontIndirectW", &CountCreateFontIndirectW, realCreateFontIndirectW),
     MakeHook("gdi32.dll", "CreateCompatibleDC", &CountCreateCompatibleDC, realCreateCompatibleDC),
     MakeHook("gdi32.dll", "DeleteObject", &CountDeleteObject, realDeleteObject),
     MakeHook("gdi32.dll", "DeleteDC", &CountDeleteDC, realDeleteDC),

@@ -1,8 +1,10 @@
 // The icons of Kovarentis.exe: sizes and colour depths, the shared emblem-square
-// frame, the empty About icon and the spinning-letter frames.
+// frame, the empty About icon, the spinning-letter frames, and the scaled
+// frames that the system picks at 125, 150 and 200 %.
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <vector>
 
 #include "shell/res/resource.h"
@@ -73,6 +75,7 @@ private:
     bool complete_ = false;
 };
 
+// The icons whose 16-pixel image is their only palette bitmap.
 constexpr int kSixteenOnly[] = {IDI_AWAY,    IDI_OFFLINE,      IDI_CLOSE,        IDI_SIGN_IN_OUT,
                                 IDI_NEW_MESSAGE, IDI_CONNECTING_1, IDI_CONNECTING_2, IDI_CONNECTING_3,
                                 IDI_CONNECTING_4};
@@ -92,30 +95,52 @@ void ExpectImageLayout(const IconImage& image, int size, int bitCount) {
     EXPECT_EQ(static_cast<int32_t>(Dword(image.bytes, 4)), size);
     EXPECT_EQ(static_cast<int32_t>(Dword(image.bytes, 8)), 2 * size) << "colour and mask halves";
     EXPECT_EQ(Word(image.bytes, 14), bitCount);
-    EXPECT_EQ(image.PaletteSize(), 1u << bitCount);
+    // 8-bit images list only the colours they use.
+    EXPECT_GE(image.PaletteSize(), 2u);
+    EXPECT_LE(image.PaletteSize(), 1u << bitCount);
     EXPECT_EQ(image.bytes.size(), image.MaskOffset() + image.MaskStride() * size);
+}
+
+// The scaled frames are PNG images (a quarter of a palette bitmap's size).
+void ExpectPngImage(const IconImage* image, int size) {
+    ASSERT_NE(image, nullptr) << "no " << size << "-pixel image";
+    EXPECT_EQ(image->bitCount, 32);
+    ASSERT_GE(image->bytes.size(), 24u);
+    EXPECT_EQ(std::string(image->bytes.begin(), image->bytes.begin() + 8), "\x89PNG\r\n\x1a\n");
+    const auto bigEndian = [&](size_t at) {
+        return static_cast<int>(image->bytes[at] << 24 | image->bytes[at + 1] << 16 |
+                                image->bytes[at + 2] << 8 | image->bytes[at + 3]);
+    };
+    EXPECT_EQ(bigEndian(16), size) << "width";
+    EXPECT_EQ(bigEndian(20), size) << "height";
 }
 
 TEST_F(AgentIcons, SizesAndColourDepths) {
     const IconGroup online(agent_.Get(), IDI_ONLINE);
     ASSERT_TRUE(online.complete());
-    ASSERT_EQ(online.images().size(), 2u);
+    ASSERT_EQ(online.images().size(), 4u);
     ASSERT_TRUE(online.Image(16) && online.Image(32));
     ExpectImageLayout(*online.Image(16), 16, 8);
     ExpectImageLayout(*online.Image(32), 32, 8);
+    for (int size : {20, 24}) ExpectPngImage(online.Image(size), size);
 
     for (int id : kSixteenOnly) {
         SCOPED_TRACE(id);
         const IconGroup group(agent_.Get(), id);
         ASSERT_TRUE(group.complete());
-        ASSERT_EQ(group.images().size(), 1u);
-        ExpectImageLayout(group.images()[0], 16, 8);
+        ASSERT_EQ(group.images().size(), 4u);
+        ASSERT_TRUE(group.Image(16));
+        ExpectImageLayout(*group.Image(16), 16, 8);
+        for (int size : {20, 24, 32}) ExpectPngImage(group.Image(size), size);
     }
 
     const IconGroup about(agent_.Get(), IDI_ABOUT);
     ASSERT_TRUE(about.complete());
-    ASSERT_EQ(about.images().size(), 1u);
-    ExpectImageLayout(about.images()[0], 32, 4);
+    ASSERT_EQ(about.images().size(), 3u);
+    for (int size : {20, 24, 32}) {
+        ASSERT_TRUE(about.Image(size)) << size;
+        ExpectImageLayout(*about.Image(size), size, 4);
+    }
 }
 
 TEST_F(AgentIcons, OnlyTheCataloguedIconsExistAndAllAreRussian) {
@@ -128,14 +153,18 @@ TEST_F(AgentIcons, OnlyTheCataloguedIconsExistAndAllAreRussian) {
 
 TEST_F(AgentIcons, AboutIconIsFullyTransparent) {
     const IconGroup about(agent_.Get(), IDI_ABOUT);
-    ASSERT_TRUE(about.complete() && about.images().size() == 1);
-    const IconImage& image = about.images()[0];
-    ASSERT_EQ(image.bytes.size(), image.MaskOffset() + image.MaskStride() * 32);
-    for (size_t i = image.ColourOffset(); i < image.MaskOffset(); ++i) {
-        ASSERT_EQ(image.bytes[i], 0) << "colour byte " << i;
-    }
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 32; ++x) ASSERT_TRUE(image.Transparent(x, y)) << x << "," << y;
+    ASSERT_TRUE(about.complete());
+    for (int size : {20, 24, 32}) {
+        SCOPED_TRACE(size);
+        ASSERT_TRUE(about.Image(size));
+        const IconImage& image = *about.Image(size);
+        ASSERT_EQ(image.bytes.size(), image.MaskOffset() + image.MaskStride() * size);
+        for (size_t i = image.ColourOffset(); i < image.MaskOffset(); ++i) {
+            ASSERT_EQ(image.bytes[i], 0) << "colour byte " << i;
+        }
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) ASSERT_TRUE(image.Transparent(x, y)) << x << "," << y;
+        }
     }
 }
 
@@ -181,12 +210,49 @@ TEST_F(AgentIcons, SystemLoadsEachIcon) {
     ids.push_back(IDI_ONLINE);
     ids.push_back(IDI_ABOUT);
     for (int id : ids) {
-        for (int size : {16, 32}) {
+        for (int size : {16, 20, 24, 32}) {
             UniqueIcon icon(static_cast<HICON>(
                 ::LoadImageW(agent_.Get(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
             EXPECT_TRUE(icon) << id << " at " << size;
         }
     }
+}
+
+// Asked for 24 pixels (150 %), the system takes the 24-pixel frame: its
+// one-pixel border is one pixel wide, where the 16-pixel picture stretched
+// would have a border one and a half pixels wide.
+TEST_F(AgentIcons, TheSystemDrawsTheScaledFrameNotAStretchedSmallOne) {
+    constexpr int kSize = 24;
+    constexpr COLORREF kPaper = RGB(255, 0, 255);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kSize;
+    info.bmiHeader.biHeight = -kSize;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    const HBITMAP canvas = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_TRUE(dc && canvas);
+    const HGDIOBJ previous = ::SelectObject(dc, canvas);
+    for (int id : {IDI_CLOSE, IDI_ONLINE}) {
+        SCOPED_TRACE(id);
+        UniqueIcon icon(static_cast<HICON>(
+            ::LoadImageW(agent_.Get(), MAKEINTRESOURCEW(id), IMAGE_ICON, kSize, kSize, 0)));
+        ASSERT_TRUE(icon);
+        const RECT all{0, 0, kSize, kSize};
+        const HBRUSH paper = ::CreateSolidBrush(kPaper);
+        ::FillRect(dc, &all, paper);
+        ::DeleteObject(paper);
+        ASSERT_TRUE(::DrawIconEx(dc, 0, 0, icon.Get(), kSize, kSize, 0, nullptr, DI_NORMAL));
+        EXPECT_EQ(::GetPixel(dc, 0, 0), kPaper) << "the corner is transparent";
+        EXPECT_EQ(::GetPixel(dc, 12, 0), RGB(96, 109, 51)) << "the border";
+        EXPECT_EQ(::GetPixel(dc, 12, 1), RGB(120, 136, 63)) << "the fill's top row, not more border";
+        EXPECT_EQ(::GetPixel(dc, 1, 1), RGB(120, 136, 63)) << "next to the corner, the fill";
+    }
+    ::SelectObject(dc, previous);
+    ::DeleteObject(canvas);
+    ::DeleteDC(dc);
 }
 
 }  // namespace

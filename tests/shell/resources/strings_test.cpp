@@ -33,6 +33,8 @@ const ExpectedText kExpected[] = {
     {TextId::UnexpectedError, IDS_UNEXPECTED_ERROR, L"Непредвиденная ошибка"},
     {TextId::ConnectFailed, IDS_CONNECT_FAILED, L"Не удалось установить соединение с сервером"},
     {TextId::NotSignedIn, IDS_NOT_SIGNED_IN, L"Вы не вошли"},
+    {TextId::LoginNotRepresentable, IDS_LOGIN_NOT_REPRESENTABLE,
+     L"Логин и пароль могут содержать только русские и латинские буквы, цифры и знаки препинания"},
     {TextId::NewMessagesBalloon, IDS_NEW_MESSAGES_BALLOON, L"Новых сообщений: "},
 };
 
@@ -54,8 +56,8 @@ TEST_F(AgentStrings, TableHoldsEachTextInRussianAndNothingElse) {
             << "string " << expected.resourceId;
     }
     // Strings 128..143 share one block of the table, 144..159 the next; 128,
-    // 142, 143 and 145 are unused.
-    for (UINT unused : {128u, 142u, 143u, 145u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
+    // 142 and 145 are unused.
+    for (UINT unused : {128u, 142u, 145u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
     for (UINT first : {IDS_ONLINE, IDS_NEW_MESSAGES_BALLOON}) {
         const auto block = MAKEINTRESOURCEW(first / 16 + 1);
         EXPECT_EQ(ResourceLanguages(agent_.Get(), RT_STRING, block), std::vector<WORD>{kRussian}) << first;

@@ -227,7 +227,7 @@ TEST_F(TrayNotificationTest, MessagesArrivingDuringAShellCallRunAfterIt) {
     CreateTray();
     EXPECT_FALSE(tray.SetMenuDefaultItem(ID_OPEN_CONSULT_PAGE, FALSE));
     bool sent = false;
-    platform.inspect = [&](DWORD, const NOTIFYICONDATAA&) {
+    platform.inspect = [&](DWORD, const NOTIFYICONDATAW&) {
         if (std::exchange(sent, true)) return;
         ::SendMessageA(tray.Handle(), WM_TRAY_NOTIFY, kIconId, WM_LBUTTONDBLCLK);
         ::SendMessageA(tray.Handle(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
@@ -240,7 +240,7 @@ TEST_F(TrayNotificationTest, MessagesArrivingDuringAShellCallRunAfterIt) {
     const auto calls = platform.TakeCalls();
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[1].message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_STREQ(calls[1].record.szTip, "changed");
+    EXPECT_EQ(Text(calls[1].record.szTip), "changed");
 }
 
 TEST_F(TrayNotificationTest, TaskbarCreatedAddsTheIconAgainWithTheCurrentRecord) {
@@ -256,11 +256,11 @@ TEST_F(TrayNotificationTest, TaskbarCreatedAddsTheIconAgainWithTheCurrentRecord)
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(calls[0].record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-    EXPECT_STREQ(calls[0].record.szTip, "current tooltip");
+    EXPECT_EQ(Text(calls[0].record.szTip), "current tooltip");
     EXPECT_EQ(calls[0].record.hIcon, other.Get());
     EXPECT_EQ(calls[0].record.uCallbackMessage, WM_TRAY_NOTIFY);
     EXPECT_EQ(calls[0].record.uID, kIconId);
-    EXPECT_STREQ(calls[0].record.szInfo, "");
+    EXPECT_EQ(Text(calls[0].record.szInfo), "");
 }
 
 TEST_F(TrayNotificationTest, TaskbarCreatedShowsAnIconWhoseFirstAddFailed) {

@@ -43,8 +43,8 @@ TEST_F(TrayRecordTest, CreateAddsTheIconWithTheWholeRecord) {
     EXPECT_EQ(add.record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
     EXPECT_EQ(add.record.uCallbackMessage, WM_TRAY_NOTIFY);
     EXPECT_EQ(add.record.hIcon, red.Get());
-    EXPECT_STREQ(add.record.szTip, "Kovarentis : offline");
-    EXPECT_STREQ(add.record.szInfo, "");
+    EXPECT_EQ(Text(add.record.szTip), "Kovarentis : offline");
+    EXPECT_EQ(Text(add.record.szInfo), "");
     EXPECT_EQ(Tray().GetIcon(), red.Get());
 }
 
@@ -68,23 +68,40 @@ TEST_F(TrayRecordTest, HiddenWindowIsAnUnownedEmptyPopupOfThisThread) {
     EXPECT_EQ(::GetClassLongPtrA(hwnd, GCLP_HICON), 0u);
 }
 
-TEST_F(TrayRecordTest, TooltipsAreCutTo127BytesAndLeaveNoTail) {
+TEST_F(TrayRecordTest, TooltipsAreCutTo127CharactersAndLeaveNoTail) {
     const std::string longTip(200, 'x');
     ASSERT_TRUE(CreateShown(longTip.c_str()));
-    EXPECT_EQ(OnlyCall().record.szTip, std::string(127, 'x'));
+    EXPECT_EQ(Text(OnlyCall().record.szTip), std::string(127, 'x'));
 
     ASSERT_TRUE(Tray().SetTooltipText(std::string(127, 'y').append("z").c_str()));
     ShellCall call = OnlyCall();
     EXPECT_EQ(call.message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(call.record.uFlags, static_cast<UINT>(NIF_TIP));
-    EXPECT_EQ(call.record.szTip, std::string(127, 'y'));
+    EXPECT_EQ(Text(call.record.szTip), std::string(127, 'y'));
 
     ASSERT_TRUE(Tray().SetTooltipText("short"));
     call = OnlyCall();
-    EXPECT_STREQ(call.record.szTip, "short");
-    for (std::size_t i = 5; i < sizeof call.record.szTip; ++i) {
-        ASSERT_EQ(call.record.szTip[i], '\0') << "byte " << i;
+    EXPECT_EQ(Text(call.record.szTip), "short");
+    for (std::size_t i = 5; i < std::size(call.record.szTip); ++i) {
+        ASSERT_EQ(call.record.szTip[i], L'\0') << "character " << i;
     }
+}
+
+// The record is UTF-16 whatever the system's ANSI code page: the agent's
+// Windows-1251 texts arrive as the Russian letters they stand for.
+TEST_F(TrayRecordTest, Windows1251TextsReachTheShellAsTheirLetters) {
+    const char online[] = "Kovarentis : \xCE\xED\xEB\xE0\xE9\xED";  // "Онлайн"
+    ASSERT_TRUE(CreateShown(online));
+    EXPECT_STREQ(OnlyCall().record.szTip, L"Kovarentis : Онлайн");
+
+    const std::string yaLetters(200, '\xFF');  // "я"
+    ASSERT_TRUE(Tray().SetTooltipText(yaLetters.c_str()));
+    EXPECT_EQ(std::wstring(OnlyCall().record.szTip), std::wstring(127, L'я'));
+
+    ASSERT_TRUE(Tray().ShowBalloon("\xCE\xF8\xE8\xE1\xEA\xE0", "\xA8\xB8", NIIF_WARNING, 10));
+    const ShellCall balloon = OnlyCall();
+    EXPECT_STREQ(balloon.record.szInfo, L"Ошибка");
+    EXPECT_STREQ(balloon.record.szInfoTitle, L"Ёё");
 }
 
 TEST_F(TrayRecordTest, BalloonGivenToCreateIsShownOnceWithTheAdd) {
@@ -94,15 +111,15 @@ TEST_F(TrayRecordTest, BalloonGivenToCreateIsShownOnceWithTheAdd) {
                               title.c_str(), NIIF_WARNING, 10));
     const ShellCall add = OnlyCall();
     EXPECT_EQ(add.record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO));
-    EXPECT_EQ(add.record.szInfo, std::string(255, 't'));
-    EXPECT_EQ(add.record.szInfoTitle, std::string(63, 'T'));
+    EXPECT_EQ(Text(add.record.szInfo), std::string(255, 't'));
+    EXPECT_EQ(Text(add.record.szInfoTitle), std::string(63, 'T'));
     EXPECT_EQ(add.record.uTimeout, 10000u);
     EXPECT_EQ(add.record.dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
 
     ASSERT_TRUE(Tray().SetIcon(blue.Get()));
     const ShellCall next = OnlyCall();
     EXPECT_EQ(next.record.uFlags, static_cast<UINT>(NIF_ICON));
-    EXPECT_STREQ(next.record.szInfo, "");
+    EXPECT_EQ(Text(next.record.szInfo), "");
 }
 
 TEST_F(TrayRecordTest, ShowBalloonSendsOnlyTheBalloonAndClearsItsText) {
@@ -114,18 +131,18 @@ TEST_F(TrayRecordTest, ShowBalloonSendsOnlyTheBalloonAndClearsItsText) {
     ShellCall balloon = OnlyCall();
     EXPECT_EQ(balloon.message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(balloon.record.uFlags, static_cast<UINT>(NIF_INFO));
-    EXPECT_EQ(balloon.record.szInfo, std::string(255, 'b'));
-    EXPECT_STREQ(balloon.record.szInfoTitle, "Kovarentis ");
+    EXPECT_EQ(Text(balloon.record.szInfo), std::string(255, 'b'));
+    EXPECT_EQ(Text(balloon.record.szInfoTitle), "Kovarentis ");
     EXPECT_EQ(balloon.record.dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
     EXPECT_EQ(balloon.record.uTimeout, 10000u);
 
     ASSERT_TRUE(Tray().ShowBalloon("no title", nullptr, NIIF_INFO, 3));
     balloon = OnlyCall();
-    EXPECT_STREQ(balloon.record.szInfoTitle, "");
+    EXPECT_EQ(Text(balloon.record.szInfoTitle), "");
     EXPECT_EQ(balloon.record.uTimeout, 3000u);
 
     ASSERT_TRUE(Tray().SetTooltipText("after"));
-    EXPECT_STREQ(OnlyCall().record.szInfo, "");
+    EXPECT_EQ(Text(OnlyCall().record.szInfo), "");
 
     platform.modifyResult = FALSE;
     EXPECT_FALSE(Tray().ShowBalloon("refused", nullptr, NIIF_WARNING, 10));
@@ -137,7 +154,7 @@ TEST_F(TrayRecordTest, WithoutBalloonsNoBalloonReachesTheShell) {
                               "title", NIIF_WARNING, 10));
     const ShellCall add = OnlyCall();
     EXPECT_EQ(add.record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-    EXPECT_STREQ(add.record.szInfo, "");
+    EXPECT_EQ(Text(add.record.szInfo), "");
 
     EXPECT_FALSE(Tray().ShowBalloon("text", "title", NIIF_WARNING, 10));
     EXPECT_EQ(platform.CallCount(), 0u);
@@ -227,7 +244,7 @@ TEST_F(TrayRecordTest, AfterAFailedAddOnlyTheRecordChanges) {
     platform.modifyResult = FALSE;
     EXPECT_FALSE(Tray().ShowBalloon("balloon", nullptr, NIIF_WARNING, 10));
     const ShellCall balloon = OnlyCall();
-    EXPECT_STREQ(balloon.record.szTip, "kept in the record");
+    EXPECT_EQ(Text(balloon.record.szTip), "kept in the record");
     EXPECT_EQ(balloon.record.hIcon, blue.Get());
 
     EXPECT_TRUE(Tray().RemoveIcon());
@@ -272,7 +289,7 @@ TEST_F(TrayRecordTest, IconAndTipAlreadyShownAreNotSentAgain) {
     EXPECT_TRUE(Tray().SetIcon(blue.Get()));
     EXPECT_EQ(OnlyCall().record.hIcon, blue.Get());
     EXPECT_TRUE(Tray().SetTooltipText("Kovarentis : away"));
-    EXPECT_STREQ(OnlyCall().record.szTip, "Kovarentis : away");
+    EXPECT_STREQ(OnlyCall().record.szTip, L"Kovarentis : away");
 }
 
 TEST_F(TrayRecordTest, AfterAFailedChangeTheSameIconAndTipAreSentAgain) {
@@ -284,7 +301,7 @@ TEST_F(TrayRecordTest, AfterAFailedChangeTheSameIconAndTipAreSentAgain) {
     EXPECT_TRUE(Tray().SetIcon(blue.Get()));
     EXPECT_EQ(OnlyCall().record.hIcon, blue.Get());
     EXPECT_TRUE(Tray().SetTooltipText("Kovarentis : online"));
-    EXPECT_STREQ(OnlyCall().record.szTip, "Kovarentis : online");
+    EXPECT_STREQ(OnlyCall().record.szTip, L"Kovarentis : online");
 }
 
 TEST_F(TrayRecordTest, DestructionRemovesTheIconAndItsWindow) {

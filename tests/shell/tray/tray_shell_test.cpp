@@ -1,7 +1,7 @@
 // The tray against Wine's real notification area.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cwchar>
 
 #include "tray_test_support.h"
 
@@ -9,13 +9,13 @@ namespace kov::test {
 namespace {
 
 // A record that names the tray's icon, for calls made behind its back.
-NOTIFYICONDATAA RecordOf(const CSystemTray& tray, UINT flags) {
-    NOTIFYICONDATAA record{};
+NOTIFYICONDATAW RecordOf(const CSystemTray& tray, UINT flags) {
+    NOTIFYICONDATAW record{};
     record.cbSize = kTrayRecordSize;
     record.hWnd = tray.Handle();
     record.uID = kIconId;
     record.uFlags = flags;
-    std::strcpy(record.szTip, "probe");
+    std::wcscpy(record.szTip, L"probe");
     return record;
 }
 
@@ -41,8 +41,8 @@ TEST(TrayShellTest, TheShellAcceptsAddChangesAnimationAndDelete) {
     EXPECT_NE(tray.GetIcon(), nullptr);
 
     EXPECT_TRUE(tray.RemoveIcon());
-    NOTIFYICONDATAA probe = RecordOf(tray, NIF_TIP);
-    EXPECT_FALSE(::Shell_NotifyIconA(NIM_MODIFY, &probe)) << "the icon is gone from the shell";
+    NOTIFYICONDATAW probe = RecordOf(tray, NIF_TIP);
+    EXPECT_FALSE(::Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon is gone from the shell";
 }
 
 TEST(TrayShellTest, IconComesBackWhenTheTaskbarIsCreatedAgain) {
@@ -51,13 +51,29 @@ TEST(TrayShellTest, IconComesBackWhenTheTaskbarIsCreatedAgain) {
     ASSERT_TRUE(tray.Create(WM_TRAY_NOTIFY, "tip", icon.Get(), kIconId));
 
     // After a shell restart the new notification area does not know the icon.
-    NOTIFYICONDATAA lost = RecordOf(tray, 0);
-    ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &lost));
+    NOTIFYICONDATAW lost = RecordOf(tray, 0);
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &lost));
     EXPECT_FALSE(tray.SetTooltipText("lost"));
 
     ::SendMessageA(tray.Handle(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(tray.SetTooltipText("back"));
     EXPECT_TRUE(tray.RemoveIcon());
+}
+
+// The shell broadcasts the message on a DPI change too, with the icon still
+// there: the tray goes on treating it as shown.
+TEST(TrayShellTest, BroadcastWhileTheIconIsShownLeavesItUnderTheTraysControl) {
+    UniqueIcon icon = MakeIcon(RGB(200, 40, 40));
+    CSystemTray tray;
+    ASSERT_TRUE(tray.Create(WM_TRAY_NOTIFY, "tip", icon.Get(), kIconId));
+    NOTIFYICONDATAW again = RecordOf(tray, NIF_TIP);
+    ASSERT_FALSE(::Shell_NotifyIconW(NIM_ADD, &again)) << "the shell takes a second add";
+
+    ::SendMessageA(tray.Handle(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(tray.SetIcon(kBlueIconResource));
+    EXPECT_TRUE(tray.RemoveIcon());
+    NOTIFYICONDATAW probe = RecordOf(tray, NIF_TIP);
+    EXPECT_FALSE(::Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the tray lost track of its icon";
 }
 
 }  // namespace

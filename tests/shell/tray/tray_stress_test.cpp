@@ -46,8 +46,7 @@ private:
 // Tooltips are "tip " and one letter repeated, so a torn text shows.
 std::string Tooltip(char letter, int round) { return "tip " + std::string(10 + round % 40, letter); }
 
-bool IsWholeTooltip(const char* text) {
-    const std::string tip(text);
+bool IsWholeTooltip(const std::string& tip) {
     if (tip == "start") return true;
     if (tip.rfind("tip ", 0) != 0 || tip.size() < 5) return false;
     return std::all_of(tip.begin() + 4, tip.end(), [&](char c) { return c == tip[4]; });
@@ -60,14 +59,14 @@ public:
 
     Expectations expectations;
 
-    void Inspect(DWORD message, const NOTIFYICONDATAA& record) {
+    void Inspect(DWORD message, const NOTIFYICONDATAW& record) {
         const Expectation expected = expectations.Current();
         if (message != NIM_MODIFY) return Fail("message " + std::to_string(message));
         if (record.cbSize != kTrayRecordSize || record.hWnd != tray_ || record.uID != kIconId ||
             record.uCallbackMessage != WM_TRAY_NOTIFY) {
             return Fail("fixed fields changed");
         }
-        if (!IsWholeTooltip(record.szTip)) return Fail(std::string("torn tooltip ") + record.szTip);
+        if (!IsWholeTooltip(Text(record.szTip))) return Fail("torn tooltip " + Text(record.szTip));
         if (record.uFlags != NIF_INFO && record.szInfo[0] != '\0') return Fail("balloon text left over");
         if (expected.flags != 0 && record.uFlags != expected.flags) {
             return Fail("flags " + std::to_string(record.uFlags) + " for an operation of " +
@@ -80,10 +79,10 @@ public:
             if (!icons_.count(record.hIcon)) return Fail("unknown icon");
             return;
         case NIF_TIP:
-            if (record.szTip != expected.text) return Fail("another thread's tooltip");
+            if (Text(record.szTip) != expected.text) return Fail("another thread's tooltip");
             return;
         case NIF_INFO:
-            if (record.szInfo != expected.text || std::string(record.szInfoTitle) != "stress") {
+            if (Text(record.szInfo) != expected.text || Text(record.szInfoTitle) != "stress") {
                 return Fail("another thread's balloon");
             }
             return;
@@ -123,7 +122,7 @@ TEST(TrayStressTest, EveryShellCallCarriesOneOperationsRecord) {
     std::set<HICON> known(frames.begin(), frames.end());
     known.insert(std::begin(steady), std::end(steady));
     Checker checker(tray.Handle(), known, {frames.begin(), frames.end()});
-    platform.inspect = [&](DWORD message, const NOTIFYICONDATAA& record) {
+    platform.inspect = [&](DWORD message, const NOTIFYICONDATAW& record) {
         checker.Inspect(message, record);
     };
 

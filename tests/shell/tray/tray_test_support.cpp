@@ -1,5 +1,7 @@
 #include "tray_test_support.h"
 
+#include "shell/wide_text.h"
+
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -12,7 +14,7 @@ constexpr UINT_PTR kMenuFailsafeTimer = 77;
 
 }  // namespace
 
-BOOL FakeTrayPlatform::NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) {
+BOOL FakeTrayPlatform::NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) {
     if (inside_.fetch_add(1) != 0) ++overlaps;
     if (inspect) inspect(message, record);
     const bool iconAlive = (record.uFlags & NIF_ICON) != 0 && IsLiveIcon(record.hIcon);
@@ -54,6 +56,10 @@ std::vector<ShellCall> FakeTrayPlatform::TakeCalls() {
 std::size_t FakeTrayPlatform::CallCount() {
     std::lock_guard<std::mutex> lock(lock_);
     return calls_.size();
+}
+
+std::string Text(const wchar_t* recordText) {
+    return NarrowTo1251(recordText).value_or("<not Windows-1251>");
 }
 
 std::vector<FrameWait> FakeTrayPlatform::Waits() {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "shell/framework/handles.h"
@@ -25,7 +26,7 @@ constexpr UINT kIconIdWithMenu = 301;
 
 struct ShellCall {
     DWORD message;
-    NOTIFYICONDATAA record;
+    NOTIFYICONDATAW record;
     DWORD thread;
     // For calls that carry NIF_ICON: the handle was a live icon at the call.
     bool iconAlive;
@@ -38,7 +39,7 @@ struct FrameWait {
 
 class FakeTrayPlatform : public TrayPlatform {
 public:
-    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) override;
+    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) override;
     DWORD MajorVersion() override { return majorVersion; }
     bool IsWin2kOrLater() override { return win2k; }
     long long LocalSeconds() override { return clock.load(); }
@@ -56,7 +57,7 @@ public:
     std::atomic<BOOL> deleteResult{TRUE};
     std::atomic<long long> clock{1'000'000};
     // Runs inside each shell call, on the calling thread.
-    std::function<void(DWORD message, const NOTIFYICONDATAA& record)> inspect;
+    std::function<void(DWORD message, const NOTIFYICONDATAW& record)> inspect;
     // Number of shell calls that began while another was still running.
     std::atomic<int> overlaps{0};
 
@@ -66,6 +67,9 @@ private:
     std::vector<ShellCall> calls_;
     std::vector<FrameWait> waits_;
 };
+
+// A text of the record as the Windows-1251 bytes it was given as.
+std::string Text(const wchar_t* recordText);
 
 // A 16x16 opaque icon of one colour.
 UniqueIcon MakeIcon(COLORREF colour);
