@@ -139,8 +139,9 @@ public:
     virtual void BringSignInDialogForward() = 0;
     // Asks the main window's modal run to end with the result.
     virtual void EndMainDialog(int result) = 0;
-    // Runs body once on a new thread that nobody joins; the implementation does
-    // not touch the platform after body returns. False when no thread started.
+    // Runs body once on a worker thread that nobody joins (a parked one that
+    // ran an earlier body, or a new one); the implementation does not touch
+    // the platform after body returns. False when no thread could run it.
     virtual bool StartThread(std::function<void()> body) = 0;
 
     // Update download: "KovarentisSetup.exe" in the user's temporary

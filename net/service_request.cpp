@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "net/wininet_handle.h"
@@ -37,6 +35,8 @@ static_assert(kHttpsRequestFlags == 0x8480EF05, "TLS request flag word");
 constexpr DWORD kReadChunkSize = 1024;
 // A sane answer is a few dozen bytes; a runaway one must not eat the memory.
 constexpr std::size_t kResultCap = 64 * 1024;
+// A caller waits for its exchange: one poll and one Offline send at a time.
+constexpr int kParkedExchangeWorkers = 2;
 
 struct RequestText {
     std::string server;
@@ -102,15 +102,10 @@ std::string ReadBody(HINTERNET request) {
     return result;
 }
 
-std::string PerformRequest(RequestText text) {
+std::string PerformRequest(HINTERNET internet, RequestText text) {
     const ServiceEndpoint endpoint = SplitServerText(text.server);
-    // Declared in opening order, so closed request, connection, internet.
-    WinInetHandle internet(
-        InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet) {
-        return {};
-    }
-    WinInetHandle connection(InternetConnectA(internet.Get(), endpoint.host.c_str(), endpoint.port,
+    // Declared in opening order, so closed request, then connection.
+    WinInetHandle connection(InternetConnectA(internet, endpoint.host.c_str(), endpoint.port,
                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) {
         return {};
@@ -139,20 +134,37 @@ ServiceEndpoint SplitServerText(const std::string& server) {
     return {server, kHttpPort};
 }
 
+// The internet handle that every exchange connects through, opened by the
+// first one that needs it (opening it is dear; one that failed is retried by
+// the next exchange). Exchanges share it with the requester.
+class ServiceRequester::Session {
+public:
+    HINTERNET Internet() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!internet_) {
+            internet_ = WinInetHandle(
+                InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        }
+        return internet_.Get();
+    }
+
+private:
+    std::mutex mutex_;
+    WinInetHandle internet_;
+};
+
 // The outcome of one exchange, shared by the waiting caller, the worker that
 // performs the exchange and Abort. The worker keeps it alive on its own, so
-// an abandoned exchange may finish after the requester is gone.
+// an abandoned exchange may finish after the requester is gone; it keeps the
+// session open until then.
 class ServiceRequester::PendingReply : public std::enable_shared_from_this<PendingReply> {
 public:
-    bool Start(RequestText text) {
-        try {
-            std::thread([self = shared_from_this(), text = std::move(text)]() mutable {
-                self->Finish(PerformRequest(std::move(text)));
-            }).detach();
-            return true;
-        } catch (const std::system_error&) {
-            return false;
-        }
+    bool Start(WorkerPool& workers, std::shared_ptr<Session> session, RequestText text) {
+        return workers.Run([self = shared_from_this(), session = std::move(session),
+                            text = std::move(text)]() mutable {
+            const HINTERNET internet = session->Internet();
+            self->Finish(internet ? PerformRequest(internet, std::move(text)) : std::string());
+        });
     }
 
     void Abandon() {
@@ -183,7 +195,10 @@ private:
     std::string result_;
 };
 
-ServiceRequester::ServiceRequester() = default;
+ServiceRequester::ServiceRequester(std::shared_ptr<WorkerPool> workers)
+    : workers_(workers ? std::move(workers) : std::make_shared<WorkerPool>(kParkedExchangeWorkers)),
+      session_(std::make_shared<Session>()) {}
+
 ServiceRequester::~ServiceRequester() = default;
 
 std::string ServiceRequester::ServiceRequest(std::string server, std::string path,
@@ -198,9 +213,9 @@ std::string ServiceRequester::ServiceRequest(std::string server, std::string pat
     }
     // The exchange runs on a worker so that Abort can release this caller at
     // once: under Wine, closing a handle does not end a blocked WinINet call.
-    // The worker owns the three handles and closes them when it is done.
+    // The worker closes the request and connection handles when it is done.
     const bool started = reply->Start(
-        {std::move(server), std::move(path), std::move(body), std::move(headers)});
+        *workers_, session_, {std::move(server), std::move(path), std::move(body), std::move(headers)});
     std::string result = started ? reply->Wait() : std::string();
     std::lock_guard<std::mutex> lock(mutex_);
     inFlight_.erase(reply);

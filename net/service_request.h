@@ -1,6 +1,9 @@
 #pragma once
 // The agent's one road to the service: a blocking HTTP GET through WinINet
 // that returns the response body, or "" when anything on the way fails.
+// Each exchange runs on a pool worker while its caller waits, so that Abort
+// can release the caller; one internet session serves every exchange of the
+// requester and lives until the last of them has ended.
 #include <windows.h>
 #include <wininet.h>
 
@@ -10,6 +13,7 @@
 #include <string>
 
 #include "core/transport.h"
+#include "core/worker_pool.h"
 
 namespace kov {
 
@@ -24,7 +28,8 @@ ServiceEndpoint SplitServerText(const std::string& server);
 
 class ServiceRequester final : public AgentTransport {
 public:
-    ServiceRequester();
+    // Exchanges run on workers; without a pool the requester makes its own.
+    explicit ServiceRequester(std::shared_ptr<WorkerPool> workers = nullptr);
     ~ServiceRequester() override;
     ServiceRequester(const ServiceRequester&) = delete;
     ServiceRequester& operator=(const ServiceRequester&) = delete;
@@ -39,7 +44,10 @@ public:
 
 private:
     class PendingReply;
+    class Session;
 
+    const std::shared_ptr<WorkerPool> workers_;
+    const std::shared_ptr<Session> session_;
     std::mutex mutex_;
     bool aborted_ = false;
     std::set<std::shared_ptr<PendingReply>> inFlight_;

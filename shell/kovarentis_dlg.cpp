@@ -8,6 +8,9 @@
 namespace kov {
 namespace {
 
+// Kept between polls: the poll's thread and the one its exchange runs on.
+constexpr int kParkedWorkers = 2;
+
 // The online blink, connecting and away blink frames, loaded with the main
 // window so that no animation waits for a resource.
 constexpr int kFrameIconIds[] = {IDI_ONLINE,       IDI_NEW_MESSAGE,  IDI_CONNECTING_1, IDI_CONNECTING_2,
@@ -26,11 +29,12 @@ bool IsAgentCommand(UINT id) {
 CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executablePath)
     : Dialog(IDD_MAIN),
       settings_(profile, executablePath, ReadWholeFileByUtf8Path),
-      requester_(std::make_shared<ServiceTransport>()),
+      workers_(std::make_shared<WorkerPool>(kParkedWorkers)),
+      requester_(std::make_shared<ServiceTransport>(workers_)),
       trayIcons_(std::make_unique<TrayIconSet>()),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
-      platform_(std::make_shared<WindowsPlatform>()),
+      platform_(std::make_shared<WindowsPlatform>(workers_)),
       controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_)) {
     for (const int iconId : kFrameIconIds) trayIcons_->Get(iconId);
 }

@@ -47,6 +47,8 @@ private:
     void OnDpiChanged(UINT dpi);
 
     AgentSettings settings_;
+    // The threads of the polls, the Offline sends and their exchanges.
+    const std::shared_ptr<WorkerPool> workers_;
     const std::shared_ptr<ServiceTransport> requester_;
     // Before the tray, so that the icons outlive it.
     std::unique_ptr<TrayIconSet> trayIcons_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "shell/framework/menu.h"
 #include "shell/wide_text.h"
@@ -160,6 +161,7 @@ BOOL CSystemTray::SetIcon(UINT resourceId) {
 
 BOOL CSystemTray::SetIconHeld(HICON icon) {
     if (!enabled_) return FALSE;
+    if (icon == record_.hIcon && recordShown_) return TRUE;
     record_.uFlags = NIF_ICON;
     record_.hIcon = icon;
     if (hidden_) return TRUE;
@@ -183,8 +185,11 @@ HICON CSystemTray::GetIcon() {
 BOOL CSystemTray::SetTooltipText(const char* text) {
     std::lock_guard<std::mutex> lock(recordLock_);
     if (!enabled_) return FALSE;
+    wchar_t tip[kTooltipLimit] = {};
+    CopyCut(tip, text, kTooltipLimit - 1);
+    if (recordShown_ && std::wcscmp(tip, record_.szTip) == 0) return TRUE;
     record_.uFlags = NIF_TIP;
-    CopyCut(record_.szTip, text, kTooltipLimit - 1);
+    std::memcpy(record_.szTip, tip, sizeof tip);
     if (hidden_) return TRUE;
     return Notify(NIM_MODIFY);
 }
@@ -240,6 +245,12 @@ BOOL CSystemTray::Notify(DWORD message) {
     notifyingThread_.store(::GetCurrentThreadId());
     const BOOL result = platform_.NotifyIcon(message, record_);
     notifyingThread_.store(0);
+    const DWORD shownParts = NIF_ICON | NIF_TIP;
+    if (!result && (record_.uFlags & shownParts) != 0) {
+        recordShown_ = FALSE;
+    } else if (result && (record_.uFlags & shownParts) == shownParts) {
+        recordShown_ = message != NIM_DELETE;
+    }
     return result;
 }
 

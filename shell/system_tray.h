@@ -187,6 +187,12 @@ private:
     NOTIFYICONDATAW record_;
     BOOL enabled_ = FALSE;
     BOOL hidden_ = TRUE;
+    // The shell shows record_'s icon and tip (the last add that carried both
+    // succeeded, and no change of either failed since). Then an icon or tip
+    // that is already shown is not sent again: under Wine every change is a
+    // round trip to the process that draws the tray, and the agent restates
+    // its icon and tip after every poll.
+    BOOL recordShown_ = FALSE;
     BOOL removed_ = TRUE;
     // The icon belongs in the notification area (Create without RemoveIcon):
     // a new taskbar gets it again.

@@ -37,10 +37,14 @@ private:
     std::atomic<HWND>& slot_;
 };
 
-DWORD WINAPI RunThreadBody(LPVOID parameter) {
-    const std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
-    (*body)();
-    return 0;
+// The sound library, and the audio stack that it brings along, is loaded
+// when the first sound plays rather than at start: most runs never play one.
+// It stays for the process, since a sound may still be playing at the end.
+WindowsPlatform::PlaySoundFunction LoadPlaySound() {
+    const HMODULE winmm = ::LoadLibraryA("winmm.dll");
+    if (!winmm) return nullptr;
+    return reinterpret_cast<WindowsPlatform::PlaySoundFunction>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(winmm, "PlaySoundA")));
 }
 
 }  // namespace
@@ -179,9 +183,12 @@ void WindowsPlatform::SetMenuCheck(int commandId, bool checked) {
 }
 
 void WindowsPlatform::PlayNewMessageSound() {
-    Queue([](AgentWindow&, HWND) {
-        ::PlaySoundA(MAKEINTRESOURCEA(IDR_NEW_MESSAGE_SOUND), ::GetModuleHandleA(nullptr),
-                     SND_RESOURCE | SND_ASYNC);
+    Queue([this](AgentWindow&, HWND) {
+        if (!playSound_) playSound_ = LoadPlaySound();
+        if (playSound_) {
+            playSound_(MAKEINTRESOURCEA(IDR_NEW_MESSAGE_SOUND), ::GetModuleHandleA(nullptr),
+                       SND_RESOURCE | SND_ASYNC);
+        }
     });
 }
 
@@ -217,16 +224,7 @@ void WindowsPlatform::EndMainDialog(int result) {
     Queue([result](AgentWindow&, HWND mainWindow) { ::EndDialog(mainWindow, result); });
 }
 
-bool WindowsPlatform::StartThread(std::function<void()> body) {
-    auto* parameter = new std::function<void()>(std::move(body));
-    const HANDLE thread = ::CreateThread(nullptr, 0, &RunThreadBody, parameter, 0, nullptr);
-    if (!thread) {
-        delete parameter;
-        return false;
-    }
-    ::CloseHandle(thread);
-    return true;
-}
+bool WindowsPlatform::StartThread(std::function<void()> body) { return workers_->Run(std::move(body)); }
 
 std::optional<std::string> WindowsPlatform::InstallerPath() { return kov::InstallerPath(); }
 

@@ -16,9 +16,11 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "core/platform.h"
+#include "core/worker_pool.h"
 
 namespace kov {
 
@@ -46,6 +48,11 @@ public:
     // The tray's callback message and icon id.
     static constexpr UINT kTrayNotifyMessage = 0x8001;
     static constexpr UINT kTrayIconId = 101;
+
+    using PlaySoundFunction = BOOL(WINAPI*)(LPCSTR sound, HMODULE module, DWORD flags);
+
+    // Thread bodies run on these workers.
+    explicit WindowsPlatform(std::shared_ptr<WorkerPool> workers) : workers_(std::move(workers)) {}
 
     // On the UI thread, once the main window exists (its WM_INITDIALOG).
     void Attach(AgentWindow& parts, HWND mainWindow);
@@ -93,10 +100,13 @@ private:
     // The main window while it exists, else null.
     HWND LiveMainWindow() const;
 
+    const std::shared_ptr<WorkerPool> workers_;
     std::mutex mutex_;
     std::deque<Task> queue_;
     AgentWindow* parts_ = nullptr;  // set and cleared on the UI thread, under mutex_
     std::atomic<HWND> mainWindow_{nullptr};
+    // Loaded by the first sound, on the UI thread, which alone uses it.
+    PlaySoundFunction playSound_ = nullptr;
     // The sign-in dialog while one is open (at most one at a time).
     std::atomic<HWND> signInDialog_{nullptr};
 };

@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
-# Resource benchmark of the agent under Wine, beside a bare tray program (one
-# icon, one timer) as the baseline. Runs one program at a time for a fixed
-# window in each state and prints, side by side, resident memory, threads, CPU
-# time per minute, the Wine services' CPU and the executables' sizes, then the
-# goals. States: the baseline at rest; the agent connecting to a dead service;
-# online and idle with no messages; blinking with 3 messages waiting.
+# Resource benchmark of the agent under Wine, beside same_work_tray.exe, the
+# least a program can spend on the agent's idle work (a tray icon with a
+# tooltip, the status request every RequestTimeout on one long-lived worker
+# with one internet session, a cursor read every 3 s), and a bare tray program
+# (one icon, one timer) as Wine's floor. Runs one program at a time for a
+# fixed window in each state and prints, side by side, resident and private
+# memory, threads, CPU time per minute, the Wine services' CPU and the ratios
+# of agent to reference; then the start-up times (process start to the tray
+# icon and to the first request, stored credentials), the executables' sizes
+# and the goals. States: the baseline at rest; the agent and the reference
+# connecting to a dead service; both online and idle with no messages; the
+# agent blinking with 3 messages waiting; start-up, in turns.
 #   resource_bench.sh [seconds per state, default 60]
 # Environment (all optional):
 #   KOV_BENCH_SETTLE    seconds a program runs before its window (default 10)
 #   KOV_BENCH_POLL      the agent's RequestTimeout, s (15)
 #   KOV_BENCH_BASELINE_MS  the baseline's timer period, ms (the poll period)
 #   KOV_BENCH_INTERVAL  sampling interval, s (0.2)
-#   KOV_BENCH_STATES    subset of "baseline connecting online blinking"
+#   KOV_BENCH_STATES    subset of "baseline connecting online blinking startup"
+#   KOV_BENCH_STARTUP_ROUNDS  start-ups of each program (5)
 #   KOV_BENCH_AGENT, KOV_BENCH_AGENT_I686
 #                       Kovarentis.exe builds to measure and size instead of
 #                       the ones built here (x86_64, i686)
 #   KOV_BENCH_SERVICE_HOST  loopback address of the bench's stand-in service (127.0.0.213)
+#   KOV_BENCH_STARTUP_HOST  loopback address of the start-up listener (127.0.0.214)
 #   KOV_BENCH_WIN64_DIR, KOV_BENCH_WIN32_DIR  build dirs (build/resbench-win64, -win32)
 # This machine runs only 64-bit Wine, so the x86_64 builds are measured; the
 # i686 build (the product) is built for its size.
@@ -26,7 +34,8 @@ settle=${KOV_BENCH_SETTLE:-10}
 poll=${KOV_BENCH_POLL:-15}
 interval=${KOV_BENCH_INTERVAL:-0.2}
 baseline_ms=${KOV_BENCH_BASELINE_MS:-$((poll * 1000))}
-states=${KOV_BENCH_STATES:-baseline connecting online blinking}
+states=${KOV_BENCH_STATES:-baseline connecting online blinking startup}
+startup_rounds=${KOV_BENCH_STARTUP_ROUNDS:-5}
 win64=${KOV_BENCH_WIN64_DIR:-$root/build/resbench-win64}
 win32=${KOV_BENCH_WIN32_DIR:-$root/build/resbench-win32}
 work=$win64/resource-bench
@@ -37,7 +46,9 @@ results=$work/results.jsonl
 # listens on the dead one.
 service_host=${KOV_BENCH_SERVICE_HOST:-127.0.0.213}
 control=$service_host:8765
-dead_server=http://127.0.0.9
+dead_host=127.0.0.9
+dead_server=http://$dead_host
+startup_host=${KOV_BENCH_STARTUP_HOST:-127.0.0.214}
 registry_key='HKCU\Software\Kovarentis \Kovarentis\App'  # key name with a trailing blank
 helper=(python3 "$root/tools/bench/resource_bench.py")
 client=(python3 "$root/tools/standin/client.py" --control "$control")
@@ -71,7 +82,7 @@ build() {  # build dir, toolchain architecture
   local log=$work/build-$2.log
   if ! { cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$2.cmake" \
            -DCMAKE_BUILD_TYPE=MinSizeRel &&
-         cmake --build "$1" -j 2 --target Kovarentis baseline_tray; } >"$log" 2>&1; then
+         cmake --build "$1" -j 2 --target Kovarentis baseline_tray same_work_tray; } >"$log" 2>&1; then
     tail -n 20 "$log" >&2
     note "the $2 build failed (whole log: $log)"
     return 1
@@ -161,6 +172,26 @@ run_baseline() {
   stop_program
 }
 
+# The agent's status request as it goes out online (status 0).
+status_object() {  # token
+  echo "newmessages?do=get&status=0&login=demo&token=$1"
+}
+
+run_reference() {  # state, host, token
+  start_program "$work/reference/same_work_tray.exe" "$2" "$(status_object "$3")" $((poll * 1000))
+  local pid
+  if pid=$(program_process same_work_tray.exe); then
+    if [ "$1" = online ] && ! wait_for_polls_beyond 0 20; then
+      note "the reference sent no status request to the service"
+    fi
+    sleep "$settle"
+    measure "$1" same_work_tray "$pid" || true
+  else
+    record_failure "$1" same_work_tray "did not start"
+  fi
+  stop_program
+}
+
 run_connecting() {
   write_params "$dead_server"
   store_credentials demo stale-token
@@ -223,6 +254,17 @@ run_online_states() {  # whether to measure online idle, whether to measure blin
   stop_program
 }
 
+# Start-up in turns: the agent with stored credentials, then the reference,
+# both against the bench's listener, which answers every request "0 0".
+run_startup() {
+  write_params "http://$startup_host"
+  store_credentials demo startup-token
+  note "timing $startup_rounds start-ups of each program"
+  "${helper[@]}" startup "$WINEPREFIX" "$root/tools/wine/run.sh" "$wine_state" "$results" \
+    "$startup_rounds" "$startup_host" "$work/agent/Kovarentis.exe" \
+    "$work/reference/same_work_tray.exe" "$(status_object startup-token)" $((poll * 1000))
+}
+
 wants() { [[ " $states " == *" $1 "* ]]; }
 
 main() {
@@ -232,11 +274,14 @@ main() {
   local agent=${KOV_BENCH_AGENT:-$win64/bin/Kovarentis.exe}
   local agent_i686=${KOV_BENCH_AGENT_I686:-$win32/bin/Kovarentis.exe}
 
-  rm -rf "$work/agent" "$work/baseline" "$results" "$work/programs.log" "$work/service.log"
-  mkdir -p "$work/agent" "$work/baseline"
+  rm -rf "$work/agent" "$work/baseline" "$work/reference" "$results" "$work/programs.log" \
+    "$work/service.log"
+  mkdir -p "$work/agent" "$work/baseline" "$work/reference"
   cp "$agent" "$work/agent/Kovarentis.exe"
   cp "$win64/bin/baseline_tray.exe" "$work/baseline/"
+  cp "$win64/bin/same_work_tray.exe" "$work/reference/"
 
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
   start_service
   note "starting the Wine environment"
   "$root/tools/wine/env.sh" start "$wine_state" x86_64 >/dev/null
@@ -244,21 +289,30 @@ main() {
   source "$wine_state/env"
 
   if wants baseline; then run_baseline; fi
-  if wants connecting; then run_connecting; fi
+  if wants connecting; then
+    run_reference connecting "$dead_host" stale-token
+    run_connecting
+  fi
+  if wants online; then
+    "${client[@]}" reset >/dev/null
+    run_reference online "$service_host" "$("${helper[@]}" sign-in "http://$service_host" demo demo)"
+  fi
   if wants online || wants blinking; then
     run_online_states "$(wants online && echo yes || echo no)" "$(wants blinking && echo yes || echo no)"
   fi
+  if wants startup; then run_startup; fi
 
   {
     echo "Resource benchmark: $("$KOV_WINE" --version 2>/dev/null || echo Wine), 64-bit prefix, x86_64 builds;"
     echo "$seconds s per state after $settle s of settling, RequestTimeout $poll s, baseline timer $baseline_ms ms,"
-    echo "sampled every $interval s (threads: most seen in one sample)."
+    echo "sampled every $interval s (threads: most seen in one sample); load before: $load_before."
     echo
     "${helper[@]}" report "$results" \
       "Kovarentis.exe i686=$agent_i686" \
       "Kovarentis.exe x86_64=$agent" \
       "baseline_tray.exe i686=$win32/bin/baseline_tray.exe" \
-      "baseline_tray.exe x86_64=$win64/bin/baseline_tray.exe"
+      "baseline_tray.exe x86_64=$win64/bin/baseline_tray.exe" \
+      "same_work_tray.exe x86_64=$win64/bin/same_work_tray.exe"
   } | tee "$work/report.txt"
 }
 

@@ -119,7 +119,7 @@ protected:
         Pump(100);
     }
 
-    std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>();
+    std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>(std::make_shared<WorkerPool>(1));
     Parts parts;
     Host host{*platform};
 };

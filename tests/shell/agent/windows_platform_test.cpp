@@ -124,7 +124,7 @@ class WindowsPlatformTest : public ::testing::Test {
 protected:
     void SetUp() override { platform->Attach(parts, host.Handle()); }
 
-    std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>();
+    std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>(std::make_shared<WorkerPool>(1));
     FakeParts parts;
     HostWindow host{*platform};
 };

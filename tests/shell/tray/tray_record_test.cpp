@@ -277,6 +277,33 @@ TEST_F(TrayRecordTest, FailedDeleteLeavesTheIconShown) {
     EXPECT_EQ(OnlyCall().message, static_cast<DWORD>(NIM_MODIFY));
 }
 
+// The agent restates its icon and tip after every poll: what the shell
+// already shows is not sent again, unless a change may not have arrived.
+TEST_F(TrayRecordTest, IconAndTipAlreadyShownAreNotSentAgain) {
+    ASSERT_TRUE(CreateShown("Kovarentis : online"));
+    platform.TakeCalls();
+    EXPECT_TRUE(Tray().SetTooltipText("Kovarentis : online"));
+    EXPECT_TRUE(Tray().SetIcon(red.Get()));
+    EXPECT_EQ(platform.CallCount(), 0u);
+
+    EXPECT_TRUE(Tray().SetIcon(blue.Get()));
+    EXPECT_EQ(OnlyCall().record.hIcon, blue.Get());
+    EXPECT_TRUE(Tray().SetTooltipText("Kovarentis : away"));
+    EXPECT_STREQ(OnlyCall().record.szTip, L"Kovarentis : away");
+}
+
+TEST_F(TrayRecordTest, AfterAFailedChangeTheSameIconAndTipAreSentAgain) {
+    ASSERT_TRUE(CreateShown("Kovarentis : online"));
+    platform.modifyResult = FALSE;
+    EXPECT_FALSE(Tray().SetIcon(blue.Get()));
+    platform.modifyResult = TRUE;
+    platform.TakeCalls();
+    EXPECT_TRUE(Tray().SetIcon(blue.Get()));
+    EXPECT_EQ(OnlyCall().record.hIcon, blue.Get());
+    EXPECT_TRUE(Tray().SetTooltipText("Kovarentis : online"));
+    EXPECT_STREQ(OnlyCall().record.szTip, L"Kovarentis : online");
+}
+
 TEST_F(TrayRecordTest, DestructionRemovesTheIconAndItsWindow) {
     ASSERT_TRUE(CreateShown());
     const HWND hwnd = Tray().Handle();
