@@ -110,26 +110,27 @@ TEST(LoginDlgTest, TheCallerGetsTheTypedTextsAsWindows1251AndTheBoxState) {
     EXPECT_EQ(dialog.rememberChecked, 0);
 }
 
+struct OwnedSearch {
+    HWND owner;
+    HWND found;
+};
+
+// A stdcall callback: a lambda does not convert to one on 32-bit Windows.
+BOOL CALLBACK MatchOwnedWindow(HWND window, LPARAM parameter) {
+    auto* s = reinterpret_cast<OwnedSearch*>(parameter);
+    if (window == s->owner || ::GetWindow(window, GW_OWNER) != s->owner || !::IsWindowVisible(window)) {
+        return TRUE;
+    }
+    s->found = window;
+    return FALSE;
+}
+
 // A visible window owned by the dialog (its message box), waiting for it a while.
 HWND OwnedWindow(HWND dialog) {
-    struct Search {
-        HWND owner;
-        HWND found;
-    } search{dialog, nullptr};
+    OwnedSearch search{dialog, nullptr};
     const DWORD thread = ::GetWindowThreadProcessId(dialog, nullptr);
     for (int attempt = 0; attempt < 100 && !search.found; ++attempt) {
-        ::EnumThreadWindows(
-            thread,
-            [](HWND window, LPARAM parameter) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(parameter);
-                if (window == s->owner || ::GetWindow(window, GW_OWNER) != s->owner ||
-                    !::IsWindowVisible(window)) {
-                    return TRUE;
-                }
-                s->found = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        ::EnumThreadWindows(thread, MatchOwnedWindow, reinterpret_cast<LPARAM>(&search));
         if (!search.found) ::Sleep(50);
     }
     return search.found;
