@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/update_check.h"
-#include "net/wide_path.h"
+#include "net/wide_text.h"
 #include "net/win_handle.h"
 
 namespace kov {

@@ -9,7 +9,7 @@
 
 #include "core/texts.h"
 #include "net/installer_signature.h"
-#include "net/wide_path.h"
+#include "net/wide_text.h"
 #include "net/win_handle.h"
 #include "net/wininet_handle.h"
 
@@ -112,7 +112,7 @@ std::optional<std::string> InstallerPath() {
 
 bool DownloadToFile(const std::string& url, const std::string& path) {
     const WideString widePath = ExtendedLengthPath(WideFromUtf8(path));
-    if (Fetch(WideFromCp1251(url), widePath)) return true;
+    if (Fetch(WideFrom1251(url), widePath)) return true;
     ::DeleteFileW(widePath.c_str());
     return false;
 }

@@ -1,6 +1,6 @@
 #include "shell/kovarentis_dlg.h"
 
-#include "net/wide_path.h"
+#include "net/wide_text.h"
 #include "shell/dpi.h"
 #include "shell/res/resource.h"
 #include "shell/texts_loader.h"

@@ -5,7 +5,7 @@
 
 #include "shell/res/resource.h"
 #include "shell/texts_loader.h"
-#include "shell/wide_text.h"
+#include "net/wide_text.h"
 
 namespace kov {
 
@@ -53,11 +53,11 @@ void CLoginDlg::OnOK() {
 }
 
 // The box carries the dialog's caption and never the typed text.
-std::optional<std::string> CLoginDlg::Accept(const WideText& typed, const Control& field) {
-    std::optional<std::string> narrow = NarrowTo1251(typed.view());
+std::optional<std::string> CLoginDlg::Accept(const WideString& typed, const Control& field) {
+    std::optional<std::string> narrow = NarrowTo1251(typed);
     if (narrow) return narrow;
     const HMODULE program = ::GetModuleHandleW(nullptr);
-    const WideText message = WideFrom1251(LoadText(program, TextId::LoginNotRepresentable));
+    const WideString message = WideFrom1251(LoadText(program, TextId::LoginNotRepresentable));
     wchar_t caption[128] = {};
     ::GetWindowTextW(Handle(), caption, static_cast<int>(std::size(caption)));
     ::MessageBoxW(Handle(), message.c_str(), caption, MB_OK | MB_ICONEXCLAMATION);

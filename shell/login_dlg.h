@@ -11,7 +11,7 @@
 #include <string>
 
 #include "shell/framework/dialog.h"
-#include "shell/wide_text.h"
+#include "net/wide_text.h"
 
 namespace kov {
 
@@ -40,11 +40,11 @@ protected:
 private:
     // The field's text as Windows-1251, or nullopt after telling the
     // consultant and focusing the field.
-    std::optional<std::string> Accept(const WideText& typed, const Control& field);
+    std::optional<std::string> Accept(const WideString& typed, const Control& field);
 
     const HICON icon_;
-    WideText typedLogin_;
-    WideText typedPassword_;
+    WideString typedLogin_;
+    WideString typedPassword_;
     Control loginEdit_;
     Control passwordEdit_;
     Control okButton_;

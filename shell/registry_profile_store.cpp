@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "net/wide_path.h"
+#include "net/wide_text.h"
 
 namespace kov {
 namespace {

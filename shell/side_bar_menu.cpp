@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "shell/framework/handles.h"
-#include "shell/wide_text.h"
+#include "net/wide_text.h"
 
 namespace kov {
 namespace {
@@ -59,7 +59,7 @@ private:
 // Item data is the address of the item's Windows-1251 text; null counts as a
 // separator. Drawn and measured as Unicode, so the letters do not depend on
 // the system's ANSI code page.
-WideText ItemText(ULONG_PTR itemData) {
+WideString ItemText(ULONG_PTR itemData) {
     const char* text = reinterpret_cast<const char*>(itemData);
     return WideFrom1251(text ? text : "");
 }
@@ -109,15 +109,15 @@ void DrawCheckMark(HDC dc, int x, int y) {
     ::SetBkColor(dc, previousBack);
 }
 
-void DrawLabel(HDC dc, const WideText& text, RECT rect, bool bold) {
+void DrawLabel(HDC dc, const WideString& text, RECT rect, bool bold) {
     constexpr UINT kFormat = DT_SINGLELINE | DT_VCENTER;
     if (!bold) {
-        ::DrawTextW(dc, text.c_str(), text.length(), &rect, kFormat);
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, kFormat);
         return;
     }
     const UniqueFont font = CreateMenuFont(FW_BOLD, 0);
     const Selection selected(dc, font.Get());
-    ::DrawTextW(dc, text.c_str(), text.length(), &rect, kFormat);
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, kFormat);
 }
 
 void DrawSeparatorLine(HDC dc, int left, int right, int y, COLORREF colour) {
@@ -145,12 +145,12 @@ void CSideBarMenu::AttachImageList(const ImageList* list) {
 }
 
 void CSideBarMenu::MeasureItem(MEASUREITEMSTRUCT& item) {
-    const WideText text = ItemText(item.itemData);
+    const WideString text = ItemText(item.itemData);
     const ScreenDc screen;
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(screen.Get(), &metrics);
     SIZE extent{};
-    ::GetTextExtentPoint32W(screen.Get(), text.c_str(), text.length(), &extent);
+    ::GetTextExtentPoint32W(screen.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
     const int dpi = DpiOf(screen.Get());
     item.itemHeight = static_cast<UINT>(!text.empty() ? metrics.tmHeight + Scale(5, dpi) : Scale(6, dpi));
     // The text starts further right when scaled (by nothing at 100 %).
@@ -159,7 +159,7 @@ void CSideBarMenu::MeasureItem(MEASUREITEMSTRUCT& item) {
 }
 
 void CSideBarMenu::DrawItem(const DRAWITEMSTRUCT& item) {
-    const WideText text = ItemText(item.itemData);
+    const WideString text = ItemText(item.itemData);
     const bool separator = text.empty();
     const HDC dc = item.hDC;
     const int dpi = DpiOf(dc);
@@ -235,8 +235,8 @@ void CSideBarMenu::PaintSideBar(HDC dc) const {
     RECT titleRect = clip;
     titleRect.left += Scale(3, dpi);
     titleRect.bottom += Scale(5, dpi);
-    const WideText title = WideFrom1251(sideTitle);
-    ::DrawTextW(dc, title.c_str(), title.length(), &titleRect, DT_SINGLELINE | DT_BOTTOM);
+    const WideString title = WideFrom1251(sideTitle);
+    ::DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &titleRect, DT_SINGLELINE | DT_BOTTOM);
     ::SetTextColor(dc, previousText);
 }
 

@@ -5,7 +5,7 @@
 #include <cwchar>
 
 #include "shell/framework/menu.h"
-#include "shell/wide_text.h"
+#include "net/wide_text.h"
 
 namespace kov {
 namespace {
@@ -28,7 +28,7 @@ template <std::size_t N>
 void CopyCut(wchar_t (&buffer)[N], const char* text, std::size_t limit) {
     std::memset(buffer, 0, sizeof buffer);
     if (!text) return;
-    const WideText wide = WideFrom1251({text, ::strnlen(text, std::min(limit, N - 1))});
+    const WideString wide = WideFrom1251({text, ::strnlen(text, std::min(limit, N - 1))});
     std::memcpy(buffer, wide.c_str(), std::min(wide.size(), N - 1) * sizeof(wchar_t));
 }
 

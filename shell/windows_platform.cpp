@@ -14,7 +14,7 @@
 #include "shell/notification_style.h"
 #include "shell/res/resource.h"
 #include "shell/system_tray.h"
-#include "shell/wide_text.h"
+#include "net/wide_text.h"
 
 namespace kov {
 namespace {

@@ -5,12 +5,12 @@
 namespace kov {
 namespace {
 
-WideText WindowText(HWND window) {
+WideString WindowText(HWND window) {
     const int length = ::GetWindowTextLengthW(window);
     if (length <= 0) return {};
     std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
     const int copied = ::GetWindowTextW(window, buffer.data(), length + 1);
-    return WideText({buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0)});
+    return WideString(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
 }
 
 bool SameRect(const RECT& a, const RECT& b) {
@@ -33,7 +33,7 @@ void Control::FocusAll() const {
     Send(EM_SETSEL, 0, -1);
 }
 
-void DataExchange::Text(int controlId, WideText& value) const {
+void DataExchange::Text(int controlId, WideString& value) const {
     const HWND control = ::GetDlgItem(dialog_, controlId);
     if (!control) return;
     if (direction_ == Direction::FromControls) {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "shell/framework/window.h"
-#include "shell/wide_text.h"
+#include "net/wide_text.h"
 
 namespace kov {
 
@@ -36,7 +36,7 @@ public:
     // The control's text, as the system holds it (UTF-16). Towards the control
     // it is set only when it differs, so an unchanged field sends no change
     // notification.
-    void Text(int controlId, WideText& value) const;
+    void Text(int controlId, WideString& value) const;
     // A check box: 1 when checked, else 0.
     void Check(int controlId, std::int32_t& value) const;
     void Bind(int controlId, Control& control) const;

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "shell/framework/window.h"
-#include "shell/wide_text.h"
+#include "net/wide_text.h"
 
 namespace kov {
 namespace {

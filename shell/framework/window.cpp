@@ -1,7 +1,7 @@
 #include "shell/framework/window.h"
 
 #include "shell/framework/menu.h"
-#include "shell/wide_text.h"
+#include "net/wide_text.h"
 
 namespace kov {
 namespace {
@@ -48,7 +48,7 @@ Window* Window::FromHandle(HWND hwnd) {
 // Unicode windows throughout, so that text reaches them unconverted by the
 // system's ANSI code page.
 bool Window::RegisterWindowClass(const char* className, UINT classStyle) {
-    const WideText name = WideFrom1251(className);
+    const WideString name = WideFrom1251(className);
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof existing;
     if (::GetClassInfoExW(ProgramInstance(), name.c_str(), &existing)) {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/wide_path.h"
+#include "net/wide_text.h"
 
 namespace kov {
 namespace {

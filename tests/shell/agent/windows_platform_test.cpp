@@ -14,7 +14,7 @@
 #include "shell/framework/menu.h"
 #include "shell/framework/window.h"
 #include "shell/system_tray.h"
-#include "shell/wide_text.h"
+#include "net/wide_text.h"
 #include "shell/windows_platform.h"
 // Last: its macros would rename the core's constants of the same names.
 #include "shell/res/resource.h"

@@ -1,15 +1,14 @@
-#include "net/wide_path.h"
+#include "net/wide_text.h"
 
 #include "net/win_handle.h"
 
 namespace kov {
 namespace {
 
-constexpr UINT kCp1251 = 1251;
 // GetModuleFileNameW's limit for the "\\?\" form of a path.
 constexpr DWORD kLongestPath = 32768;
 
-WideString Widen(UINT codePage, const std::string& text) {
+WideString Widen(UINT codePage, std::string_view text) {
     if (text.empty()) return {};
     const int length = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (length <= 0) return {};
@@ -18,21 +17,32 @@ WideString Widen(UINT codePage, const std::string& text) {
     return wide;
 }
 
+// Nullopt when Windows substituted a character (reported through usedDefault,
+// which UTF-8 does not take: there every character has a form).
+std::optional<std::string> Narrow(UINT codePage, DWORD flags, BOOL* usedDefault, WideView text) {
+    if (text.empty()) return std::string();
+    const int length = static_cast<int>(text.size());
+    const int size = ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, usedDefault);
+    if (size <= 0 || (usedDefault && *usedDefault)) return std::nullopt;
+    std::string narrow(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(codePage, flags, text.data(), length, narrow.data(), size, nullptr, usedDefault);
+    if (usedDefault && *usedDefault) return std::nullopt;
+    return narrow;
+}
+
 }  // namespace
 
-WideString WideFromUtf8(const std::string& text) { return Widen(CP_UTF8, text); }
+WideString WideFromUtf8(std::string_view text) { return Widen(CP_UTF8, text); }
 
-WideString WideFromCp1251(const std::string& text) { return Widen(kCp1251, text); }
+WideString WideFrom1251(std::string_view text) { return Widen(kAgentCodePage, text); }
 
 std::string Utf8FromWide(const WideString& text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string narrow(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr,
-                          nullptr);
-    return narrow;
+    return Narrow(CP_UTF8, 0, nullptr, text).value_or(std::string());
+}
+
+std::optional<std::string> NarrowTo1251(WideView text) {
+    BOOL usedDefault = FALSE;
+    return Narrow(kAgentCodePage, WC_NO_BEST_FIT_CHARS, &usedDefault, text);
 }
 
 WideString ExtendedLengthPath(const WideString& path) {

@@ -1,11 +1,14 @@
 #pragma once
-// Text and paths between the agent's byte strings and Windows' UTF-16. Paths
-// cross the core as UTF-8, so any folder name survives; the service's texts
-// (the installer URL among them) are Windows-1251.
+// The one place where the agent's byte strings meet Windows' UTF-16, for the
+// network code and the shell alike. The service's and the agent's texts are
+// Windows-1251 (an explicit code page, whatever the system's ANSI one is);
+// paths cross the core as UTF-8, so any folder name survives. Pure functions,
+// any thread, except the file reading at the end.
 #include <windows.h>
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kov {
 
@@ -13,10 +16,19 @@ namespace kov {
 // which is linked whole (35 KiB of the agent); only what is used is compiled.
 struct WideCharTraits : std::char_traits<wchar_t> {};
 using WideString = std::basic_string<wchar_t, WideCharTraits>;
+using WideView = std::basic_string_view<wchar_t, WideCharTraits>;
 
-WideString WideFromUtf8(const std::string& text);
+constexpr UINT kAgentCodePage = 1251;
+
+WideString WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(const WideString& text);
-WideString WideFromCp1251(const std::string& text);
+
+// Windows-1251 bytes as UTF-16; every byte has a character, so nothing is lost.
+WideString WideFrom1251(std::string_view text);
+
+// UTF-16 as Windows-1251 bytes; nullopt when some character has no exact 1251
+// form (no look-alike is substituted: "ą" does not become "a").
+std::optional<std::string> NarrowTo1251(WideView text);
 
 // The form that file functions take at any length: an absolute path of
 // MAX_PATH characters or more gets the "\\?\" (or "\\?\UNC\") prefix; shorter

@@ -1,10 +1,11 @@
 // UTF-16 paths at any length: the forms handed to Windows, the running
 // program's own path, and reading a file by a UTF-8 path.
-#include "net/wide_path.h"
+#include "net/wide_text.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,21 @@ TEST(WideText, Utf8AndWindows1251RoundTrips) {
     const std::string utf8 = "\xce\xb1\xce\xb2 \xe6\xbc\xa2 \xd0\x96";  // αβ 漢 Ж
     EXPECT_EQ(WideFromUtf8(utf8), L"\u03b1\u03b2 \u6f22 \u0416");
     EXPECT_EQ(Utf8FromWide(WideFromUtf8(utf8)), utf8);
-    EXPECT_EQ(WideFromCp1251("http://\xe4\xee\xec.test/\xc6"), L"http://\u0434\u043e\u043c.test/\u0416");
+    EXPECT_EQ(WideFrom1251("http://\xe4\xee\xec.test/\xc6"), L"http://\u0434\u043e\u043c.test/\u0416");
     EXPECT_EQ(WideFromUtf8(""), L"");
+}
+
+// The system's ANSI code page is not 1251 in every test environment; the
+// agent's texts must not depend on it either way.
+TEST(WideText, Windows1251BothWaysWithoutLookAlikes) {
+    const std::string every1251 = "\xc0\xff\xa8\xb8\xb9 ok";  // "Аяё Ё №" byte for byte
+    EXPECT_EQ(WideFrom1251(every1251), L"\u0410\u044f\u0401\u0451\u2116 ok");
+    EXPECT_EQ(NarrowTo1251(WideFrom1251(every1251)), every1251);
+    EXPECT_EQ(NarrowTo1251(L""), std::string());
+    EXPECT_EQ(NarrowTo1251(L"a\u0105"), std::nullopt) << "no best-fit 'a' for the Polish letter";
+    EXPECT_EQ(NarrowTo1251(L"\u6f22"), std::nullopt) << "the default character is not accepted either";
+    EXPECT_EQ(NarrowTo1251(L"?"), "?") << "a real question mark is not a substitution";
+    EXPECT_EQ(WideFrom1251(std::string("a\0b", 3)).size(), 3u) << "the length is the view's, not strlen";
 }
 
 TEST(ModuleFilePath, IsTheRunningProgramsFullPath) {
