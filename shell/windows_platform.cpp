@@ -228,7 +228,6 @@ bool WindowsPlatform::StartThread(std::function<void()> body) { return workers_-
 
 std::optional<std::string> WindowsPlatform::InstallerPath() { return kov::InstallerPath(); }
 
-
 // A box that cannot be shown any more (the agent has closed) counts as declined.
 int WindowsPlatform::ShowMessageBox(const std::string& text, const std::string& caption, int style) {
     const HWND owner = LiveMainWindow();
