@@ -3,14 +3,15 @@
 #include <utility>
 
 #include "agent_core.h"
+#include "diagnostic_lines.h"
 
 namespace kov {
 
 AgentController::AgentController(std::shared_ptr<AgentPlatform> platform,
                                  std::shared_ptr<AgentTransport> transport, AgentSettings& settings,
-                                 Texts texts)
+                                 Texts texts, std::shared_ptr<DiagnosticLog> log)
     : core_(std::make_shared<AgentCore>(std::move(platform), std::move(transport), settings,
-                                        std::move(texts))) {}
+                                        std::move(texts), std::move(log))) {}
 
 AgentController::~AgentController() { core_->Close(); }
 
@@ -21,11 +22,12 @@ int AgentController::OnActivateAgent() { return core_->OnActivateAgent(); }
 AgentState AgentController::State() const { return core_->State(); }
 
 AgentCore::AgentCore(std::shared_ptr<AgentPlatform> platform, std::shared_ptr<AgentTransport> transport,
-                     AgentSettings& settings, Texts texts)
+                     AgentSettings& settings, Texts texts, std::shared_ptr<DiagnosticLog> log)
     : platform_(std::move(platform)),
       transport_(std::move(transport)),
       settings_(settings),
-      texts_(std::move(texts)) {}
+      texts_(std::move(texts)),
+      log_(std::move(log)) {}
 
 void AgentCore::Start() {
     bool haveCredentials = false;
@@ -158,6 +160,7 @@ void AgentCore::OnSignInOut() {
         signIn = state_.signedOut;
         if (!signIn) {
             // Sign out: nothing is sent to the service.
+            log_->Write(SignOutLine(settings_.login));
             state_.authStopped = true;
             settings_.ClearStored(false);
             state_.signedOut = true;

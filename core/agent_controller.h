@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "diagnostic_log.h"
 #include "platform.h"
 #include "protocol.h"
 #include "settings.h"
@@ -33,7 +34,8 @@ class AgentCore;
 class AgentController {
 public:
     AgentController(std::shared_ptr<AgentPlatform> platform, std::shared_ptr<AgentTransport> transport,
-                    AgentSettings& settings, Texts texts);
+                    AgentSettings& settings, Texts texts,
+                    std::shared_ptr<DiagnosticLog> log = std::make_shared<NoDiagnosticLog>());
     ~AgentController();
     AgentController(const AgentController&) = delete;
     AgentController& operator=(const AgentController&) = delete;

@@ -17,6 +17,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "agent_controller.h"
 #include "presentation.h"
@@ -33,7 +34,7 @@ constexpr int kEndedByAgent = 2;
 class AgentCore : public std::enable_shared_from_this<AgentCore> {
 public:
     AgentCore(std::shared_ptr<AgentPlatform> platform, std::shared_ptr<AgentTransport> transport,
-              AgentSettings& settings, Texts texts);
+              AgentSettings& settings, Texts texts, std::shared_ptr<DiagnosticLog> log);
 
     void Start();
     void OnTimer(int timerId);
@@ -121,12 +122,16 @@ private:
     enum class UpdateOutcome { Started, Declined, Failed };
     UpdateOutcome DownloadUpdate(std::string installerPayload);
     UpdateOutcome OfferUpdate(const std::string& url);
-    UpdateOutcome RefuseUpdate(const std::string& offer);
+    UpdateOutcome RefuseUpdate(const std::string& offer, std::optional<InstallerCheck> verdict);
+
+    // diagnostic_notes.cpp: a status line when the shown status changed.
+    void NoteStatusLocked();
 
     const std::shared_ptr<AgentPlatform> platform_;
     const std::shared_ptr<AgentTransport> transport_;
     AgentSettings& settings_;
     const Texts texts_;
+    const std::shared_ptr<DiagnosticLog> log_;
 
     mutable std::mutex mutex_;
     std::condition_variable gateIdle_;
@@ -159,6 +164,9 @@ private:
     // One thread at a time shows tray views; others queue theirs for it.
     std::optional<TrayView> queuedView_;
     bool showingViews_ = false;
+
+    // The status the log last named.
+    std::optional<std::pair<PresenceStatus, bool>> loggedStatus_;
 };
 
 template <typename Call>

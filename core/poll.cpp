@@ -2,6 +2,7 @@
 // a rejected token, an outdated agent or a failure. Polls run on workers, one
 // at a time: a hung server costs one thread, not one per timer tick.
 #include "agent_core.h"
+#include "diagnostic_lines.h"
 
 namespace kov {
 
@@ -60,6 +61,7 @@ AgentCore::PollFollowUp AgentCore::Poll() {
         request = StatusRequestLocked();
     }
     const std::string reply = transport_->ServiceRequest(request.server, request.path, "", "");
+    log_->Write(ReplyLine(RequestKind::Poll, reply));
     PollFollowUp followUp;
     {
         Lock lock(mutex_);
@@ -81,6 +83,7 @@ bool AgentCore::ProbeForUpdate() {
         request = {settings_.server, ProbeObjectName(settings_.prefix), requestEpoch_};
     }
     const std::string reply = transport_->ServiceRequest(request.server, request.path, "", "");
+    log_->Write(ReplyLine(RequestKind::UpdateProbe, reply));
     return ReplyCode(reply) == '2' && DownloadUpdate(ReplyInstallerUrl(reply)) == UpdateOutcome::Started;
 }
 
@@ -208,7 +211,8 @@ void AgentCore::RunStatusSends() {
             }
             request = StatusRequestLocked();
         }
-        transport_->ServiceRequest(request.server, request.path, "", "");
+        log_->Write(ReplyLine(RequestKind::OfflineSend,
+                              transport_->ServiceRequest(request.server, request.path, "", "")));
         Lock lock(mutex_);
         if (!sendRequested_ || closing_) {
             sendRunning_ = false;

@@ -156,6 +156,7 @@ void AgentCore::UpdatePresentationLocked() {
     if (presentation.killIdleTimer) platform_->KillMainTimer(IDLE_TIMER);
     if (presentation.killPollTimer) platform_->KillMainTimer(POLL_TIMER);
     state_.shownMessageCount = presentation.shownMessageCount;
+    NoteStatusLocked();
     QueueViewLocked(std::move(presentation.tray));
 }
 

@@ -88,6 +88,8 @@ void ApplyLine(AgentSettings& settings, std::string_view line) {
         settings.newMessageBalloon = LeadingDecimal(value);
     } else if (EqualsIgnoringCase(key, "SoundWhileBusy")) {
         settings.soundWhileBusy = LeadingDecimal(value);
+    } else if (EqualsIgnoringCase(key, "DiagnosticLog")) {
+        settings.diagnosticLog = LeadingDecimal(value);
     }
 }
 
@@ -152,6 +154,7 @@ void AgentSettings::Load() {
     testUpdateRequest = 0;
     newMessageBalloon = 1;
     soundWhileBusy = 0;
+    diagnosticLog = 0;
     if (!executablePath_.empty()) ApplyLines(*this, readFile_(SettingsFilePath(executablePath_)));
     ApplyDefaults(*this);
 }

@@ -43,6 +43,8 @@ public:
     // off; non-zero plays the sound even while the consultant is busy.
     int32_t newMessageBalloon = 1;
     int32_t soundWhileBusy = 0;
+    // Non-zero: the diagnostic log is kept (off by default).
+    int32_t diagnosticLog = 0;
 
     void Load();
     // Stores login and token when remember is set.

@@ -2,6 +2,7 @@
 // update, or the consultant cancels. One run at a time: a second request while
 // the dialog is open brings that dialog forward.
 #include "agent_core.h"
+#include "diagnostic_lines.h"
 
 namespace kov {
 
@@ -38,7 +39,10 @@ int AgentCore::SignIn() {
             remember = settings_.remember != 0;
         }
         const std::optional<SignInEntry> entry = platform_->RunSignInDialog(remember);
-        if (!entry) return -1;
+        if (!entry) {
+            log_->Write(SignInCancelledLine());
+            return -1;
+        }
 
         const std::string digest = PasswordDigest(entry->password);
         Request request;
@@ -53,6 +57,7 @@ int AgentCore::SignIn() {
                        requestEpoch_};
         }
         const std::string reply = transport_->ServiceRequest(request.server, request.path, "", "");
+        log_->Write(SignInLine(entry->login, reply));
         const std::optional<char> code = ReplyCode(reply);
         if (code == '0') {
             Lock lock(mutex_);

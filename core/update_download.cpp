@@ -4,6 +4,7 @@
 // open do not stack further questions. An offer refused for its URL or its
 // signature is not made again during this run.
 #include "agent_core.h"
+#include "diagnostic_lines.h"
 #include "update_check.h"
 
 namespace kov {
@@ -17,7 +18,8 @@ AgentCore::UpdateOutcome AgentCore::DownloadUpdate(std::string installerPayload)
         if (refusedUpdates_.count(offer) != 0) return UpdateOutcome::Failed;
         updateOfferOpen_ = true;
     }
-    const UpdateOutcome outcome = url ? OfferUpdate(*url) : RefuseUpdate(offer);
+    log_->Write(UpdateOfferedLine(offer));
+    const UpdateOutcome outcome = url ? OfferUpdate(*url) : RefuseUpdate(offer, std::nullopt);
     {
         Lock lock(mutex_);
         updateOfferOpen_ = false;
@@ -27,7 +29,10 @@ AgentCore::UpdateOutcome AgentCore::DownloadUpdate(std::string installerPayload)
 }
 
 // Refused without asking: there is nothing the consultant could agree to.
-AgentCore::UpdateOutcome AgentCore::RefuseUpdate(const std::string& offer) {
+// The verdict is the signature check's, none for an unusable URL.
+AgentCore::UpdateOutcome AgentCore::RefuseUpdate(const std::string& offer,
+                                                 std::optional<InstallerCheck> verdict) {
+    log_->Write(UpdateRefusedLine(verdict));
     {
         Lock lock(mutex_);
         refusedUpdates_.insert(offer);
@@ -38,24 +43,31 @@ AgentCore::UpdateOutcome AgentCore::RefuseUpdate(const std::string& offer) {
 
 AgentCore::UpdateOutcome AgentCore::OfferUpdate(const std::string& url) {
     const std::optional<int> answer = ShowBox(kUpdateQuestion, kQuestionBox);
-    if (!answer || *answer == kAnswerNo) return UpdateOutcome::Declined;
+    if (!answer || *answer == kAnswerNo) {
+        log_->Write(UpdateDeclinedLine());
+        return UpdateOutcome::Declined;
+    }
 
     std::optional<std::string> path;
     if (!Gated([&] { path = platform_->InstallerPath(); }) || !path) return UpdateOutcome::Failed;
     if (IsClosing()) return UpdateOutcome::Declined;
     if (!platform_->DownloadToFile(url, *path)) {
+        log_->Write(UpdateDownloadFailedLine());
         ShowBox(texts_[TextId::ConnectFailed], kWarningBox);
         return UpdateOutcome::Failed;
     }
-    if (platform_->CheckInstaller(*path) != InstallerCheck::Authentic) {
+    const InstallerCheck verdict = platform_->CheckInstaller(*path);
+    if (verdict != InstallerCheck::Authentic) {
         platform_->RemoveFile(*path);
-        return RefuseUpdate(url);
+        return RefuseUpdate(url, verdict);
     }
     if (IsClosing()) return UpdateOutcome::Declined;
     if (!platform_->ShellOpenFile(*path)) {
+        log_->Write(UpdateStartFailedLine());
         ShowBox(texts_[TextId::UnexpectedError], kWarningBox);
         return UpdateOutcome::Failed;
     }
+    log_->Write(UpdateStartedLine());
     Gated([&] { platform_->EndMainDialog(kEndedByAgent); });
     return UpdateOutcome::Started;
 }

@@ -113,6 +113,14 @@ TEST_F(SettingsTest, AlertKeysAreNumbersWhereZeroMeansOff) {
     EXPECT_EQ(LoadFrom("SoundWhileBusy=-1\n").soundWhileBusy, -1);
 }
 
+TEST_F(SettingsTest, DiagnosticLogIsOffUnlessTheKeyIsANonZeroNumber) {
+    EXPECT_EQ(LoadFrom("Server=http://a\n").diagnosticLog, 0);
+    EXPECT_EQ(LoadFrom(" diagnosticlog = 1 \r\n").diagnosticLog, 1);
+    EXPECT_EQ(LoadFrom("DiagnosticLog=on\n").diagnosticLog, 0);
+    EXPECT_EQ(LoadFrom(";DiagnosticLog=1\n").diagnosticLog, 0);
+    EXPECT_EQ(LoadFrom("DiagnosticLog=1\nDiagnosticLog=0\n").diagnosticLog, 0) << "the last one counts";
+}
+
 TEST_F(SettingsTest, KeysIgnoreCaseAndBlanksAroundKeyAndValueAreTrimmed) {
     const AgentSettings settings = LoadFrom(
         "  server \t=  http://example.test  \r\n"
@@ -211,7 +219,8 @@ TEST_F(SettingsTest, WithoutAnExecutablePathNoFileIsReadNotEvenInTheCurrentDirec
 TEST_F(SettingsTest, LoadingAgainStartsFromScratch) {
     AgentSettings settings = LoadFrom(
         "Server=http://a\nPreffix=p\nConsultURL=http://c\nRequestTimeout=5\nAwayTimeout=5\n"
-        "test_update_request=1\nNewMessageBalloon=0\nSoundWhileBusy=1\n");
+        "test_update_request=1\nNewMessageBalloon=0\nSoundWhileBusy=1\nDiagnosticLog=1\n");
+    ASSERT_EQ(settings.diagnosticLog, 1);
     store_.Preset("App", "Login", "later");
     std::filesystem::remove(dir_.path() / "Params.ini");
     settings.Load();
@@ -223,6 +232,7 @@ TEST_F(SettingsTest, LoadingAgainStartsFromScratch) {
     EXPECT_EQ(settings.testUpdateRequest, 0);
     EXPECT_EQ(settings.newMessageBalloon, 1);
     EXPECT_EQ(settings.soundWhileBusy, 0);
+    EXPECT_EQ(settings.diagnosticLog, 0);
     EXPECT_EQ(settings.login, "later");
 }
 
