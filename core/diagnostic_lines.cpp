@@ -92,7 +92,7 @@ std::string ExchangeLine(const ExchangeFacts& facts) {
     const std::string head = "request to " + Quoted(facts.host) + ": ";
     const std::string took = " in " + Number(facts.elapsedMs) + " ms";
     if (facts.replied) return head + "reply of " + Number(facts.replyBytes) + " bytes" + took;
-    if (facts.error == 0) return head + "failed, no worker to send it" + took;
+    if (facts.error == 0) return head + "failed (no error code)" + took;
     return head + "failed, WinINet error " + Number(facts.error) + took;
 }
 
@@ -134,8 +134,8 @@ std::string TrayFailureLine(TrayFailure failure) {
             return "tray: the shell refused the icon; trying again every 2 s for 5 minutes";
         case TrayFailure::RetriesGivenUp:
             return "tray: the icon was still refused after 5 minutes; waiting for the shell to restart";
-        case TrayFailure::ModifyRefused:
-            return "tray: the shell refused both the add and the modify; icon deleted and added afresh";
+        case TrayFailure::AddedAfresh:
+            return "tray: the shell refused both the add and the modify; the icon was deleted and added afresh";
     }
     return "tray: failure";
 }

@@ -32,8 +32,8 @@ std::string EndLine(std::string_view version);
 std::string DroppedLinesLine(std::uint64_t count);
 
 // One exchange with the server as the requester saw it: a reply of some
-// length, or a failure with the WinINet error (0 when the request could not be
-// handed to a worker), and the time it took.
+// length, or a failure with the WinINet error (0 when Windows gave none), and
+// the time it took.
 struct ExchangeFacts {
     std::string host;
     bool replied = false;
@@ -64,7 +64,7 @@ std::string UpdateStartedLine();
 enum class TrayFailure {
     AddRefused,         // the shell refused the icon; retried every 2 s
     RetriesGivenUp,     // retried for 5 minutes; a later "TaskbarCreated" brings it
-    ModifyRefused,      // after "TaskbarCreated": deleted and added afresh
+    AddedAfresh,        // add and modify refused; shown by a delete and an add
 };
 std::string TrayFailureLine(TrayFailure failure);
 

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <utility>
 
+#include "core/diagnostic_lines.h"
 #include "net/wininet_handle.h"
 
 namespace kov {
@@ -102,24 +103,47 @@ std::string ReadBody(HINTERNET request) {
     return result;
 }
 
-std::string PerformRequest(HINTERNET internet, RequestText text) {
+// "" with the error of the WinINet call that failed.
+std::string Failed(DWORD& error) {
+    error = GetLastError();
+    return {};
+}
+
+std::string PerformRequest(HINTERNET internet, RequestText text, DWORD& error) {
     const ServiceEndpoint endpoint = SplitServerText(text.server);
     // Declared in opening order, so closed request, then connection.
     WinInetHandle connection(InternetConnectA(internet, endpoint.host.c_str(), endpoint.port,
                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) {
-        return {};
+        return Failed(error);
     }
     const DWORD flags = endpoint.port == kHttpsPort ? kHttpsRequestFlags : kHttpRequestFlags;
     WinInetHandle request(HttpOpenRequestA(connection.Get(), "GET", text.path.c_str(), "HTTP/1.0",
                                            "", nullptr, flags, 0));
     if (!request) {
-        return {};
+        return Failed(error);
     }
     if (!SendTrustingUnknownAuthority(request.Get(), HeaderText(text.headers), text.body)) {
-        return {};
+        return Failed(error);
     }
     return ReadBody(request.Get());
+}
+
+// The exchange and its line in the diagnostic log: the length of the reply
+// or the WinINet error, and the time taken. Never the path: its query
+// carries the password digest or the token.
+std::string LoggedExchange(HINTERNET internet, RequestText text, DiagnosticLog& log) {
+    const ULONGLONG start = GetTickCount64();
+    ExchangeFacts facts;
+    facts.host = SplitServerText(text.server).host;
+    DWORD error = internet ? 0 : GetLastError();
+    std::string reply = internet ? PerformRequest(internet, std::move(text), error) : std::string();
+    facts.replied = internet && error == 0;
+    facts.replyBytes = reply.size();
+    facts.error = error;
+    facts.elapsedMs = GetTickCount64() - start;
+    log.Write(ExchangeLine(facts));
+    return reply;
 }
 
 }  // namespace
@@ -159,11 +183,12 @@ private:
 // session open until then.
 class ServiceRequester::PendingReply : public std::enable_shared_from_this<PendingReply> {
 public:
-    bool Start(WorkerPool& workers, std::shared_ptr<Session> session, RequestText text) {
+    bool Start(WorkerPool& workers, std::shared_ptr<Session> session, RequestText text,
+               std::shared_ptr<DiagnosticLog> log) {
         return workers.Run([self = shared_from_this(), session = std::move(session),
-                            text = std::move(text)]() mutable {
+                            text = std::move(text), log = std::move(log)]() mutable {
             const HINTERNET internet = session->Internet();
-            self->Finish(internet ? PerformRequest(internet, std::move(text)) : std::string());
+            self->Finish(LoggedExchange(internet, std::move(text), *log));
         });
     }
 
@@ -195,9 +220,10 @@ private:
     std::string result_;
 };
 
-ServiceRequester::ServiceRequester(std::shared_ptr<WorkerPool> workers)
+ServiceRequester::ServiceRequester(std::shared_ptr<WorkerPool> workers, std::shared_ptr<DiagnosticLog> log)
     : workers_(workers ? std::move(workers) : std::make_shared<WorkerPool>(kParkedExchangeWorkers)),
-      session_(std::make_shared<Session>()) {}
+      session_(std::make_shared<Session>()),
+      log_(log ? std::move(log) : std::make_shared<NoDiagnosticLog>()) {}
 
 ServiceRequester::~ServiceRequester() = default;
 
@@ -215,7 +241,7 @@ std::string ServiceRequester::ServiceRequest(std::string server, std::string pat
     // once: under Wine, closing a handle does not end a blocked WinINet call.
     // The worker closes the request and connection handles when it is done.
     const bool started = reply->Start(
-        *workers_, session_, {std::move(server), std::move(path), std::move(body), std::move(headers)});
+        *workers_, session_, {std::move(server), std::move(path), std::move(body), std::move(headers)}, log_);
     std::string result = started ? reply->Wait() : std::string();
     std::lock_guard<std::mutex> lock(mutex_);
     inFlight_.erase(reply);

@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "core/diagnostic_log.h"
 #include "core/transport.h"
 #include "core/worker_pool.h"
 
@@ -29,7 +30,9 @@ ServiceEndpoint SplitServerText(const std::string& server);
 class ServiceRequester final : public AgentTransport {
 public:
     // Exchanges run on workers; without a pool the requester makes its own.
-    explicit ServiceRequester(std::shared_ptr<WorkerPool> workers = nullptr);
+    // Each exchange writes its outcome and time to the log, when there is one.
+    explicit ServiceRequester(std::shared_ptr<WorkerPool> workers = nullptr,
+                              std::shared_ptr<DiagnosticLog> log = nullptr);
     ~ServiceRequester() override;
     ServiceRequester(const ServiceRequester&) = delete;
     ServiceRequester& operator=(const ServiceRequester&) = delete;
@@ -48,6 +51,7 @@ private:
 
     const std::shared_ptr<WorkerPool> workers_;
     const std::shared_ptr<Session> session_;
+    const std::shared_ptr<DiagnosticLog> log_;
     std::mutex mutex_;
     bool aborted_ = false;
     std::set<std::shared_ptr<PendingReply>> inFlight_;

@@ -29,14 +29,17 @@ bool IsAgentCommand(UINT id) {
 CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executablePath)
     : Dialog(IDD_MAIN),
       settings_(profile, executablePath, ReadWholeFileByUtf8Path),
+      diagnostics_(settings_),
       workers_(std::make_shared<WorkerPool>(kParkedWorkers)),
-      requester_(std::make_shared<ServiceTransport>(workers_)),
+      requester_(std::make_shared<ServiceTransport>(workers_, diagnostics_.Log())),
       trayIcons_(std::make_unique<TrayIconSet>()),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
       platform_(std::make_shared<WindowsPlatform>(workers_)),
-      controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_)) {
+      controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_,
+                                                    diagnostics_.Log())) {
     for (const int iconId : kFrameIconIds) trayIcons_->Get(iconId);
+    tray_.SetDiagnosticLog(diagnostics_.Log());
 }
 
 // The controller goes first: once it is gone no worker makes a short platform

@@ -11,6 +11,7 @@
 #include "core/agent_controller.h"
 #include "core/settings.h"
 #include "core/texts.h"
+#include "shell/agent_diagnostics.h"
 #include "shell/agent_menus.h"
 #include "shell/framework/window.h"
 #include "shell/service_transport.h"
@@ -47,6 +48,8 @@ private:
     void OnDpiChanged(UINT dpi);
 
     AgentSettings settings_;
+    // Goes last, after the end of everything that writes to it.
+    AgentDiagnostics diagnostics_;
     // The threads of the polls, the Offline sends and their exchanges.
     const std::shared_ptr<WorkerPool> workers_;
     const std::shared_ptr<ServiceTransport> requester_;

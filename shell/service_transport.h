@@ -11,7 +11,8 @@ namespace kov {
 
 class ServiceTransport final : public AgentTransport {
 public:
-    explicit ServiceTransport(std::shared_ptr<WorkerPool> workers) : requester_(std::move(workers)) {}
+    ServiceTransport(std::shared_ptr<WorkerPool> workers, std::shared_ptr<DiagnosticLog> log)
+        : requester_(std::move(workers), std::move(log)) {}
 
     std::string ServiceRequest(std::string server, std::string path, std::string body,
                                std::string headers) override {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "core/diagnostic_lines.h"
 #include "shell/framework/menu.h"
 #include "net/wide_text.h"
 
@@ -307,6 +308,7 @@ BOOL CSystemTray::ShowWholeRecordHeld() {
         Notify(NIM_DELETE);
         record_.uFlags = kWholeRecord;
         shown = Notify(NIM_ADD);
+        if (shown) log_->Write(TrayFailureLine(TrayFailure::AddedAfresh));
     }
     hidden_ = removed_ = !shown;
     return shown;
@@ -316,6 +318,7 @@ BOOL CSystemTray::ShowWholeRecordHeld() {
 // timers are set by its own thread.
 void CSystemTray::StartAddRetriesHeld() {
     if (!Handle()) return;
+    log_->Write(TrayFailureLine(TrayFailure::AddRefused));
     addRetryStart_ = platform_.LocalSeconds();
     ::SetTimer(Handle(), ADD_RETRY_TIMER, kAddRetryPeriodMs, nullptr);
 }
@@ -328,6 +331,7 @@ void CSystemTray::OnAddRetryTimer() {
     const long long elapsed = platform_.LocalSeconds() - addRetryStart_;
     const bool retry = enabled_ && wanted_ && hidden_ && elapsed >= 0 && elapsed <= kAddRetrySeconds;
     if (retry && !ShowWholeRecordHeld()) return;
+    if (!retry && enabled_ && wanted_ && hidden_) log_->Write(TrayFailureLine(TrayFailure::RetriesGivenUp));
     ::KillTimer(Handle(), ADD_RETRY_TIMER);
 }
 

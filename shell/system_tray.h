@@ -18,9 +18,12 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
+#include "core/diagnostic_log.h"
 #include "shell/framework/handles.h"
 #include "shell/framework/window.h"
 
@@ -105,6 +108,9 @@ public:
     // application's main window.
     void SetTargetWindow(HWND target) { target_.store(target); }
 
+    // Where the shell's refusals are noted; set before Create.
+    void SetDiagnosticLog(std::shared_ptr<DiagnosticLog> log) { log_ = std::move(log); }
+
     // The menu shown on a right click; not owned, set by the agent from any thread.
     std::atomic<Menu*> popupMenu{nullptr};
 
@@ -169,6 +175,7 @@ private:
     static DWORD WINAPI AnimationWorker(LPVOID tray);
 
     TrayPlatform& platform_;
+    std::shared_ptr<DiagnosticLog> log_ = std::make_shared<NoDiagnosticLog>();
     std::atomic<HWND> target_{nullptr};
     std::atomic<UINT> callbackMessage_{0};
     // The thread inside a shell call, 0 when none is (written under recordLock_).

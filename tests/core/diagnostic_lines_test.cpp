@@ -33,7 +33,7 @@ TEST(DiagnosticLinesTest, ExchangeTellsTheReplyOrTheWinInetErrorAndTheTime) {
     EXPECT_EQ(ExchangeLine({"127.0.0.1", true, 6, 0, 31}), "request to \"127.0.0.1\": reply of 6 bytes in 31 ms");
     EXPECT_EQ(ExchangeLine({"127.0.0.1", false, 0, 12029, 1003}),
               "request to \"127.0.0.1\": failed, WinINet error 12029 in 1003 ms");
-    EXPECT_EQ(ExchangeLine({"h", false, 0, 0, 0}), "request to \"h\": failed, no worker to send it in 0 ms");
+    EXPECT_EQ(ExchangeLine({"h", false, 0, 0, 0}), "request to \"h\": failed (no error code) in 0 ms");
 }
 
 TEST(DiagnosticLinesTest, RepliesAreNamedByTheirMeaningNeverByTheirBody) {
