@@ -1,25 +1,16 @@
 #include "diagnostic_lines.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cstring>
+
+#include "platform.h"
+#include "settings.h"
 
 namespace kov {
 namespace {
 
 // Longest login or URL kept in a line; the rest is cut and marked.
 constexpr std::size_t kQuotedLimit = 200;
-
-std::string Number(std::uint64_t value) { return std::to_string(value); }
-
-// Control characters (a CR or LF would start a line of its own) become "?".
-std::string Quoted(std::string_view text) {
-    std::string quoted = "\"";
-    for (const char c : text.substr(0, kQuotedLimit)) {
-        const auto byte = static_cast<unsigned char>(c);
-        quoted += byte < 0x20 || byte == 0x7F ? '?' : c;
-    }
-    if (text.size() > kQuotedLimit) quoted += "...";
-    return quoted + "\"";
-}
 
 const char* RequestName(RequestKind kind) {
     switch (kind) {
@@ -32,14 +23,16 @@ const char* RequestName(RequestKind kind) {
 
 // The reply's meaning without its body: a sign-in reply carries the token,
 // and an unexpected one may carry anything.
-std::string Outcome(std::string_view reply) {
+LogLine& Outcome(LogLine& line, std::string_view reply) {
     const std::optional<char> code = ReplyCode(reply);
-    if (!code) return "failure (no reply)";
+    if (!code) return line << "failure (no reply)";
     switch (*code) {
-        case '0': return "accepted";
-        case '1': return "rejected (login or token)";
-        case '2': return "outdated (an update is offered)";
-        default: return "failure (unexpected reply of " + Number(reply.size()) + " bytes)";
+        case '0': return line << "accepted";
+        case '1': return line << "rejected (login or token)";
+        case '2': return line << "outdated (an update is offered)";
+        default:
+            return line << "failure (unexpected reply of " << static_cast<std::uint32_t>(reply.size())
+                        << " bytes)";
     }
 }
 
@@ -63,72 +56,143 @@ const char* VerdictText(InstallerCheck verdict) {
     return "unknown verdict";
 }
 
+// At least `digits` digits, zeros in front.
+LogLine& Padded(LogLine& line, std::uint32_t value, int digits) {
+    char text[12];
+    int at = sizeof text;
+    std::uint32_t rest = value;
+    do {
+        text[--at] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0 || static_cast<int>(sizeof text) - at < digits);
+    return line << std::string_view(text + at, sizeof text - at);
+}
+
 }  // namespace
 
-std::string StampedLine(const LineStamp& stamp, std::string_view text) {
-    char head[64];
-    std::snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d.%03d [%lu] ", stamp.year, stamp.month,
-                  stamp.day, stamp.hour, stamp.minute, stamp.second, stamp.millisecond,
-                  static_cast<unsigned long>(stamp.threadId));
-    return head + std::string(text);
+LogLine& LogLine::operator<<(std::string_view text) {
+    const std::size_t count = std::min(text.size(), kCapacity - size_);
+    std::memcpy(text_ + size_, text.data(), count);
+    size_ += count;
+    return *this;
 }
 
-std::string StartLine(std::string_view version, const AgentSettings& settings) {
-    return "start: Kovarentis " + std::string(version) + "; server " + Quoted(settings.server) + ", prefix " +
-           Quoted(settings.prefix) + ", poll every " + Number(settings.requestTimeout / 1000) +
-           " s, away after " + Number(settings.awayTimeout / 60000) + " min, update probe " +
-           (settings.testUpdateRequest != 0 ? "on" : "off") + ", stored login " +
-           (settings.login.empty() ? "none" : Quoted(settings.login)) + ", stored token " +
-           (settings.token.empty() ? "no" : "yes");
+LogLine& LogLine::operator<<(std::uint32_t number) { return Padded(*this, number, 1); }
+
+LogLine& LogLine::Quoted(std::string_view text) {
+    const std::size_t start = size_ + 1;
+    *this << "\"" << text.substr(0, kQuotedLimit);
+    for (std::size_t i = start; i < size_; ++i) {
+        const auto byte = static_cast<unsigned char>(text_[i]);
+        if (byte < 0x20 || byte == 0x7F) text_[i] = '?';
+    }
+    if (text.size() > kQuotedLimit) *this << "...";
+    return *this << "\"";
 }
 
-std::string EndLine(std::string_view version) { return "end: Kovarentis " + std::string(version); }
-
-std::string DroppedLinesLine(std::uint64_t count) {
-    return "log: " + Number(count) + " lines dropped (written faster than the disk took them)";
+LogLine StampedLine(const LineStamp& stamp, std::string_view text) {
+    LogLine line;
+    Padded(line, stamp.year, 4) << "-";
+    Padded(line, stamp.month, 2) << "-";
+    Padded(line, stamp.day, 2) << " ";
+    Padded(line, stamp.hour, 2) << ":";
+    Padded(line, stamp.minute, 2) << ":";
+    Padded(line, stamp.second, 2) << ".";
+    Padded(line, stamp.millisecond, 3) << " [" << stamp.threadId << "] " << text;
+    return line;
 }
 
-std::string ExchangeLine(const ExchangeFacts& facts) {
-    const std::string head = "request to " + Quoted(facts.host) + ": ";
-    const std::string took = " in " + Number(facts.elapsedMs) + " ms";
-    if (facts.replied) return head + "reply of " + Number(facts.replyBytes) + " bytes" + took;
-    if (facts.error == 0) return head + "failed (no error code)" + took;
-    return head + "failed, WinINet error " + Number(facts.error) + took;
+LogLine StartLine(std::string_view version, const AgentSettings& settings) {
+    LogLine line;
+    line << "start: Kovarentis " << version << "; server ";
+    line.Quoted(settings.server) << ", prefix ";
+    line.Quoted(settings.prefix) << ", poll every " << static_cast<std::uint32_t>(settings.requestTimeout / 1000)
+                                 << " s, away after " << static_cast<std::uint32_t>(settings.awayTimeout / 60000)
+                                 << " min, update probe " << (settings.testUpdateRequest != 0 ? "on" : "off")
+                                 << ", signed in " << (settings.token.empty() ? "no" : "yes");
+    return line;
 }
 
-std::string ReplyLine(RequestKind kind, std::string_view reply) {
-    std::string line = std::string(RequestName(kind)) + ": " + Outcome(reply);
+LogLine EndLine(std::string_view version) {
+    LogLine line;
+    line << "end: Kovarentis " << version;
+    return line;
+}
+
+LogLine DroppedLinesLine(std::uint32_t count) {
+    LogLine line;
+    line << "log: " << count << " lines dropped (written faster than the disk took them)";
+    return line;
+}
+
+LogLine ExchangeLine(const ExchangeFacts& facts) {
+    LogLine line;
+    line << "request to ";
+    line.Quoted(facts.host) << ": ";
+    if (facts.replied) {
+        line << "reply of " << facts.replyBytes << " bytes";
+    } else if (facts.error == 0) {
+        line << "failed (no error code)";
+    } else {
+        line << "failed, WinINet error " << facts.error;
+    }
+    line << " in " << facts.elapsedMs << " ms";
+    return line;
+}
+
+LogLine ReplyLine(RequestKind kind, std::string_view reply) {
+    LogLine line;
+    line << RequestName(kind) << ": ";
+    Outcome(line, reply);
     if (kind == RequestKind::Poll && ReplyCode(reply) == '0') {
-        line += ", " + Number(static_cast<std::uint64_t>(ReplyMessageCount(reply))) + " new messages";
+        line << ", " << static_cast<std::uint32_t>(ReplyMessageCount(reply)) << " new messages";
     }
     return line;
 }
 
-std::string SignInLine(std::string_view login, std::string_view reply) {
-    return "sign-in as " + Quoted(login) + ": " + Outcome(reply);
+LogLine SignInLine(std::string_view login, std::string_view reply) {
+    LogLine line;
+    line << "sign-in as ";
+    line.Quoted(login) << ": ";
+    Outcome(line, reply);
+    return line;
 }
 
-std::string SignInCancelledLine() { return "sign-in: dialog cancelled"; }
+const char* SignInCancelledLine() { return "sign-in: dialog cancelled"; }
 
-std::string SignOutLine(std::string_view login) { return "sign-out of " + Quoted(login); }
-
-std::string StatusLine(PresenceStatus status, bool signedOut) {
-    return std::string("status: ") + (signedOut ? "signed out" : StatusName(status));
+LogLine SignOutLine(std::string_view login) {
+    LogLine line;
+    line << "sign-out of ";
+    line.Quoted(login);
+    return line;
 }
 
-std::string UpdateOfferedLine(std::string_view offer) { return "update: offered " + Quoted(offer); }
-
-std::string UpdateRefusedLine(std::optional<InstallerCheck> verdict) {
-    return std::string("update: refused, ") +
-           (verdict ? VerdictText(*verdict) : "the installer URL is not an http or https URL");
+LogLine StatusLine(PresenceStatus status, bool signedOut) {
+    LogLine line;
+    line << "status: " << (signedOut ? "signed out" : StatusName(status));
+    return line;
 }
 
-std::string UpdateDeclinedLine() { return "update: declined (not asked, or answered No)"; }
-std::string UpdateDownloadFailedLine() { return "update: download failed"; }
-std::string UpdateStartFailedLine() { return "update: the verified installer could not be started"; }
-std::string UpdateStartedLine() { return "update: installer verified and started; the agent ends"; }
+LogLine UpdateOfferedLine(std::string_view offer) {
+    LogLine line;
+    line << "update: offered ";
+    line.Quoted(offer);
+    return line;
+}
 
-std::string TrayFailureLine(TrayFailure failure) {
+LogLine UpdateRefusedLine(std::optional<InstallerCheck> verdict) {
+    LogLine line;
+    line << "update: refused, "
+         << (verdict ? VerdictText(*verdict) : "the installer URL is not an http or https URL");
+    return line;
+}
+
+const char* UpdateDeclinedLine() { return "update: declined (not asked, or answered No)"; }
+const char* UpdateDownloadFailedLine() { return "update: download failed"; }
+const char* UpdateStartFailedLine() { return "update: the verified installer could not be started"; }
+const char* UpdateStartedLine() { return "update: installer verified and started; the agent ends"; }
+
+const char* TrayFailureLine(TrayFailure failure) {
     switch (failure) {
         case TrayFailure::AddRefused:
             return "tray: the shell refused the icon; trying again every 2 s for 5 minutes";

@@ -1,9 +1,9 @@
 #include "presentation.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "agent_core.h"
+#include "format_text.h"
 
 namespace kov {
 namespace {
@@ -11,15 +11,9 @@ namespace {
 constexpr int kConnectingPeriodMs = 500;
 constexpr int kBlinkPeriodMs = 700;
 
-// printf-style formatting into a string of the exact length.
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
-    const int size = std::snprintf(nullptr, 0, format, args...);
-    if (size <= 0) return std::string();
-    std::string text(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(text.data(), text.size(), format, args...);
-    text.resize(static_cast<std::size_t>(size));
-    return text;
+    return FormatText(format, {FormatArg(args)...});
 }
 
 IconView SteadyIcon(int icon) {

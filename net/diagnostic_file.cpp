@@ -1,12 +1,10 @@
 #include "net/diagnostic_file.h"
 
-#include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
-#include <system_error>
-#include <thread>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/diagnostic_lines.h"
 #include "net/win_handle.h"
@@ -28,7 +26,7 @@ LineStamp StampNow() {
 }
 
 // One stamped line as UTF-8 with its line end.
-std::string Utf8Line(const std::string& text) {
+std::string Utf8Line(std::string_view text) {
     return Utf8FromWide(WideFrom1251(StampedLine(StampNow(), text))) + "\r\n";
 }
 
@@ -57,7 +55,7 @@ void Rotate(const WideString& path) {
 // Appends the lines; one that would take the file past the bound goes to a new
 // file, the full one becoming the previous. Failures are ignored: the lines
 // are lost, the agent goes on.
-void Append(const WideString& path, std::uint64_t bound, const std::deque<std::string>& lines) {
+void Append(const WideString& path, std::uint64_t bound, const std::vector<std::string>& lines) {
     std::uint64_t fileBytes = FileSize(path);
     std::string pending;
     for (const std::string& line : lines) {
@@ -78,43 +76,50 @@ void Append(const WideString& path, std::uint64_t bound, const std::deque<std::s
 struct DiagnosticFile::Shared {
     WideString path;
     std::uint64_t bound = 0;
+    // Set while nothing waits to be written: what Flush waits for (a Windows
+    // event, so that the wait has a time-out without a clock library).
+    FileHandle drained{::CreateEventW(nullptr, TRUE, TRUE, nullptr)};
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<std::string> queue;
-    std::uint64_t dropped = 0;
-    // Lines handed to the disk (or given up) and queued so far.
-    std::uint64_t done = 0;
-    std::uint64_t queued = 0;
+    std::vector<std::string> queue;
+    std::uint32_t dropped = 0;
     bool closed = false;
 };
 
-void DiagnosticFile::Serve(const std::shared_ptr<Shared>& shared) {
-    std::unique_lock<std::mutex> lock(shared->mutex);
+void DiagnosticFile::Serve(Shared& shared) {
+    std::unique_lock<std::mutex> lock(shared.mutex);
     for (;;) {
-        shared->changed.wait(lock, [&] { return !shared->queue.empty() || shared->closed; });
-        if (shared->queue.empty()) return;
-        std::deque<std::string> batch;
-        batch.swap(shared->queue);
-        const std::size_t taken = batch.size();
-        if (shared->dropped != 0) batch.push_front(Utf8Line(DroppedLinesLine(shared->dropped)));
-        shared->dropped = 0;
+        shared.changed.wait(lock, [&] { return !shared.queue.empty() || shared.closed; });
+        if (shared.queue.empty()) return;
+        std::vector<std::string> batch;
+        batch.swap(shared.queue);
+        const std::uint32_t dropped = shared.dropped;
+        shared.dropped = 0;
         lock.unlock();
-        Append(shared->path, shared->bound, batch);
+        if (dropped != 0) Append(shared.path, shared.bound, {Utf8Line(DroppedLinesLine(dropped))});
+        Append(shared.path, shared.bound, batch);
         lock.lock();
-        shared->done += taken;
-        shared->changed.notify_all();
+        if (shared.queue.empty()) ::SetEvent(shared.drained.Get());
     }
+}
+
+// The thread holds the shared state through a copy of its own, so the log may
+// go while a slow disk still keeps the writer.
+DWORD WINAPI DiagnosticFile::Writer(LPVOID sharedCopy) {
+    const std::unique_ptr<std::shared_ptr<Shared>> shared(static_cast<std::shared_ptr<Shared>*>(sharedCopy));
+    Serve(**shared);
+    return 0;
 }
 
 std::shared_ptr<DiagnosticFile> DiagnosticFile::Open(const WideString& path, std::uint64_t bound) {
     auto shared = std::make_shared<Shared>();
+    if (!shared->drained) return nullptr;
     shared->path = ExtendedLengthPath(path);
     shared->bound = bound;
-    try {
-        std::thread([shared] { Serve(shared); }).detach();
-    } catch (const std::system_error&) {
-        return nullptr;
-    }
+    auto writerCopy = std::make_unique<std::shared_ptr<Shared>>(shared);
+    const FileHandle writer(::CreateThread(nullptr, 0, &Writer, writerCopy.get(), 0, nullptr));
+    if (!writer) return nullptr;
+    writerCopy.release();  // the writer's own now
     return std::shared_ptr<DiagnosticFile>(new DiagnosticFile(std::move(shared)));
 }
 
@@ -129,7 +134,7 @@ DiagnosticFile::~DiagnosticFile() {
     Flush(kCloseFlushWaitMs);
 }
 
-void DiagnosticFile::Write(const std::string& line) {
+void DiagnosticFile::Write(std::string_view line) {
     std::string utf8 = Utf8Line(line);
     std::lock_guard<std::mutex> lock(shared_->mutex);
     if (shared_->queue.size() >= kQueuedLinesLimit) {
@@ -137,17 +142,13 @@ void DiagnosticFile::Write(const std::string& line) {
         return;
     }
     shared_->queue.push_back(std::move(utf8));
-    ++shared_->queued;
+    ::ResetEvent(shared_->drained.Get());
     shared_->changed.notify_all();
 }
 
 bool DiagnosticFile::Flush(DWORD waitMs) {
-    std::unique_lock<std::mutex> lock(shared_->mutex);
-    const std::uint64_t target = shared_->queued;
-    return shared_->changed.wait_for(lock, std::chrono::milliseconds(waitMs),
-                                     [&] { return shared_->done >= target; });
+    return ::WaitForSingleObject(shared_->drained.Get(), waitMs) == WAIT_OBJECT_0;
 }
-
 std::optional<WideString> DiagnosticFilePath() {
     wchar_t folder[MAX_PATH];
     const DWORD length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);

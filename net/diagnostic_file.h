@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/diagnostic_log.h"
 #include "net/wide_text.h"
@@ -33,22 +34,24 @@ public:
     DiagnosticFile(const DiagnosticFile&) = delete;
     DiagnosticFile& operator=(const DiagnosticFile&) = delete;
 
-    void Write(const std::string& line) override;
-    // Waits until every line queued so far is written (or given up), at most
-    // waitMs; true when they were.
+    void Write(std::string_view line) override;
+    // Waits until no line waits to be written (each written or given up), at
+    // most waitMs; true when none does.
     bool Flush(DWORD waitMs);
 
 private:
     struct Shared;
     explicit DiagnosticFile(std::shared_ptr<Shared> shared);
     // The writer: batches of queued lines until the log is closed and drained.
-    static void Serve(const std::shared_ptr<Shared>& shared);
+    static void Serve(Shared& shared);
+    static DWORD WINAPI Writer(LPVOID sharedCopy);
 
     std::shared_ptr<Shared> shared_;
 };
 
 // "%LOCALAPPDATA%\Kovarentis\agent.log", its folder made when missing; none
-// when Windows names no local application data folder.
+// when Windows names no local application data folder (or one of MAX_PATH
+// characters or more).
 std::optional<WideString> DiagnosticFilePath();
 
 }  // namespace kov

@@ -133,15 +133,16 @@ std::string PerformRequest(HINTERNET internet, RequestText text, DWORD& error) {
 // or the WinINet error, and the time taken. Never the path: its query
 // carries the password digest or the token.
 std::string LoggedExchange(HINTERNET internet, RequestText text, DiagnosticLog& log) {
-    const ULONGLONG start = GetTickCount64();
+    // Wraps every 49 days; the unsigned difference does not mind.
+    const DWORD start = GetTickCount();
     ExchangeFacts facts;
     facts.host = SplitServerText(text.server).host;
     DWORD error = internet ? 0 : GetLastError();
     std::string reply = internet ? PerformRequest(internet, std::move(text), error) : std::string();
     facts.replied = internet && error == 0;
-    facts.replyBytes = reply.size();
+    facts.replyBytes = static_cast<std::uint32_t>(reply.size());
     facts.error = error;
-    facts.elapsedMs = GetTickCount64() - start;
+    facts.elapsedMs = GetTickCount() - start;
     log.Write(ExchangeLine(facts));
     return reply;
 }

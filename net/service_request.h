@@ -3,7 +3,9 @@
 // that returns the response body, or "" when anything on the way fails.
 // Each exchange runs on a pool worker while its caller waits, so that Abort
 // can release the caller; one internet session serves every exchange of the
-// requester and lives until the last of them has ended.
+// requester and lives until the last of them has ended. Each exchange writes
+// one line to the diagnostic log from its worker: the host, the reply's
+// length or the WinINet error, and the time taken.
 #include <windows.h>
 #include <wininet.h>
 

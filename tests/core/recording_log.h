@@ -2,6 +2,7 @@
 // A diagnostic log that keeps its lines for the test to read.
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/diagnostic_log.h"
@@ -10,9 +11,9 @@ namespace kov::test {
 
 class RecordingLog final : public DiagnosticLog {
 public:
-    void Write(const std::string& line) override {
+    void Write(std::string_view line) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back(line);
+        lines_.emplace_back(line);
     }
 
     std::vector<std::string> Lines() const {

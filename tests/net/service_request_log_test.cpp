@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kov {
@@ -16,9 +17,9 @@ namespace {
 
 class LinesLog final : public DiagnosticLog {
 public:
-    void Write(const std::string& line) override {
+    void Write(std::string_view line) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back(line);
+        lines_.emplace_back(line);
     }
     std::vector<std::string> Lines() {
         std::lock_guard<std::mutex> lock(mutex_);

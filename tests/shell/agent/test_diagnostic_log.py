@@ -48,8 +48,8 @@ class DiagnosticLogTest(Journey):
         lines = log_lines(self.env)
         print("\n".join(lines))
         self.assertEqual(lines[0], 'start: Kovarentis %s; server "%s", prefix "newmessages", poll every 1 s, '
-                                   'away after 10 min, update probe off, stored login "%s", stored token yes'
-                         % (VERSION, UNREACHABLE, LOGIN))
+                                   'away after 10 min, update probe off, signed in yes'
+                         % (VERSION, UNREACHABLE))
         self.assertEqual(lines[-1], "end: Kovarentis " + VERSION)
         self.assertNotIn(TOKEN.encode(), log_bytes(self.env))
 
