@@ -44,7 +44,7 @@ TEST_F(LogTest, SignInPollsAndSignOutAreLoggedWithTheLoginButNoSecret) {
     Tick(kRequestTimeout);
     transport->QueueReply("0 0000");
     Tick(kRequestTimeout);
-    agent->OnCommand(ID_SIGN_IN_OUT);
+    agent->OnCommand(Command::SignInOut);
     RunThreads();
 
     EXPECT_TRUE(Has("sign-in as \"ivan\": accepted"));
@@ -68,10 +68,10 @@ TEST_F(LogTest, AStatusIsLoggedWhenItChangesNotOnEveryPoll) {
         transport->QueueReply("0 0000");
         Tick(kRequestTimeout);
     }
-    agent->OnCommand(ID_STATUS_AWAY);
+    agent->OnCommand(Command::StatusAway);
     transport->QueueReply("0 0000");
     RunThreads();
-    agent->OnCommand(ID_STATUS_OFFLINE);
+    agent->OnCommand(Command::StatusOffline);
     RunThreads();
     EXPECT_EQ(Count("status: online"), 1u) << log->All();
     EXPECT_EQ(Count("status: away"), 1u) << log->All();
