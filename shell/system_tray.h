@@ -21,7 +21,7 @@
 #include <mutex>
 #include <vector>
 
-#include "shell/framework/handles.h"
+#include "net/handles.h"
 #include "shell/framework/window.h"
 
 namespace kov {
