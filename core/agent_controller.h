@@ -42,7 +42,7 @@ public:
     // menus and the first poll. A cancelled sign-in ends the main dialog (2).
     void OnInitDialog();
     void OnTimer(int timerId);
-    void OnCommand(int commandId);
+    void OnCommand(Command command);
     // WM_ACTIVATE_AGENT; returns the message result, 0.
     int OnActivateAgent();
 

@@ -48,9 +48,8 @@ AgentCore::PollFollowUp AgentCore::Poll() {
     {
         Lock lock(mutex_);
         if (closing_) return {};
-        if (state_.signedOut) QueueViewLocked(ConnectingView());
+        if (state_.signedOut) platform_->ShowTray(ConnectingView());
     }
-    ShowQueuedViews();
     if (ProbeForUpdate()) return {};
 
     Request request;
@@ -66,7 +65,6 @@ AgentCore::PollFollowUp AgentCore::Poll() {
         if (closing_ || request.epoch != requestEpoch_) return {};
         followUp = ApplyReplyLocked(reply);
     }
-    ShowQueuedViews();
     return followUp;
 }
 
