@@ -31,7 +31,7 @@ void AgentCore::Start() {
     bool haveCredentials = false;
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         haveCredentials = !settings_.login.empty() && !settings_.token.empty();
     }
     if (!haveCredentials && RunSignIn() != SignInOutcome::Accepted) {
@@ -71,7 +71,7 @@ void AgentCore::CheckIdle() {
     if (!Gated([&] { seen = {platform_->CursorPosition(), platform_->LastInputStamp()}; })) return;
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         if (lastInputSeen_ && *lastInputSeen_ == seen) {
             ++state_.idleTicks;
         } else {
@@ -99,7 +99,7 @@ void AgentCore::OnCommand(int commandId) {
         case ID_STATUS_AWAY: OnStatusChosen(PresenceStatus::Away); break;
         case ID_STATUS_OFFLINE: OnStatusOffline(); break;
         case ID_ABOUT:
-            if (!IsClosing()) platform_->ShowAbout();
+            if (!gate_.IsClosing()) platform_->ShowAbout();
             break;
         case ID_SIGN_IN_OUT: OnSignInOut(); break;
         case ID_CLOSE: OnCloseAgent(); break;
@@ -110,7 +110,7 @@ void AgentCore::OnCommand(int commandId) {
 int AgentCore::OnActivateAgent() {
     {
         Lock lock(mutex_);
-        if (closing_ || !state_.signedOut) return 0;
+        if (gate_.IsClosing() || !state_.signedOut) return 0;
     }
     SignInAndPoll();
     return 0;
@@ -120,7 +120,7 @@ void AgentCore::OnOpenConsultPage() {
     std::string url;
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         url = settings_.consultUrl;
     }
     Gated([&] { platform_->ShellOpen(url); });
@@ -129,7 +129,7 @@ void AgentCore::OnOpenConsultPage() {
 void AgentCore::OnStatusChosen(PresenceStatus status) {
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         platform_->KillMainTimer(IDLE_TIMER);
         state_.status = status;
     }
@@ -139,11 +139,11 @@ void AgentCore::OnStatusChosen(PresenceStatus status) {
 void AgentCore::OnStatusOffline() {
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         state_.status = PresenceStatus::Offline;
         UpdatePresentationLocked();
         // No further polls until Online or Away is chosen, whatever was pending.
-        pollRequested_ = false;
+        polls_.DropRequest();
         ++requestEpoch_;
     }
     ShowQueuedViews();
@@ -154,7 +154,7 @@ void AgentCore::OnSignInOut() {
     bool signIn = false;
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         signIn = state_.signedOut;
         if (!signIn) {
             // Sign out: nothing is sent to the service.
@@ -162,7 +162,7 @@ void AgentCore::OnSignInOut() {
             settings_.ClearStored(false);
             state_.signedOut = true;
             state_.status = PresenceStatus::Offline;
-            pollRequested_ = false;
+            polls_.DropRequest();
             ++requestEpoch_;
             UpdatePresentationLocked();
         }
@@ -181,7 +181,7 @@ void AgentCore::SignInAndPoll() {
 void AgentCore::OnCloseAgent() {
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         platform_->KillMainTimer(IDLE_TIMER);
         platform_->KillMainTimer(POLL_TIMER);
     }
@@ -192,9 +192,9 @@ void AgentCore::OnCloseAgent() {
 void AgentCore::BeginClosing() {
     {
         Lock lock(mutex_);
-        closing_ = true;
-        pollRequested_ = false;
-        sendRequested_ = false;
+        gate_.Close();
+        polls_.DropRequest();
+        sends_.DropRequest();
         queuedView_.reset();
     }
     transport_->Abort();
@@ -202,18 +202,12 @@ void AgentCore::BeginClosing() {
 
 void AgentCore::Close() {
     BeginClosing();
-    Lock lock(mutex_);
-    gateIdle_.wait(lock, [this] { return gateCalls_ == 0; });
+    gate_.WaitForCallsInProgress();
 }
 
 AgentState AgentCore::State() const {
     Lock lock(mutex_);
     return state_;
-}
-
-bool AgentCore::IsClosing() const {
-    Lock lock(mutex_);
-    return closing_;
 }
 
 bool AgentCore::StartWorker(void (AgentCore::*body)()) {
@@ -232,7 +226,7 @@ bool AgentCore::PollingStoppedLocked() const {
 std::optional<int> AgentCore::ShowBox(const std::string& text, int style) {
     {
         Lock lock(mutex_);
-        if (closing_) return std::nullopt;
+        if (gate_.IsClosing()) return std::nullopt;
         ++openBoxes_;
     }
     const int answer = platform_->ShowMessageBox(text, kCaption, style);

@@ -170,14 +170,14 @@ void AgentCore::ShowQueuedViews() {
     Lock lock(mutex_);
     if (showingViews_) return;
     showingViews_ = true;
-    while (queuedView_ && !closing_) {
+    // Closing happens under the state lock, so the gate cannot refuse here.
+    while (queuedView_ && gate_.Enter()) {
         const TrayView view = std::move(*queuedView_);
         queuedView_.reset();
-        ++gateCalls_;
         lock.unlock();
         ShowTrayView(*platform_, view);
+        gate_.Leave();
         lock.lock();
-        if (--gateCalls_ == 0) gateIdle_.notify_all();
     }
     showingViews_ = false;
 }

@@ -13,7 +13,7 @@ AgentCore::UpdateOutcome AgentCore::DownloadUpdate(std::string installerPayload)
     const std::string& offer = url ? *url : installerPayload;
     {
         Lock lock(mutex_);
-        if (closing_ || updateOfferOpen_) return UpdateOutcome::Declined;
+        if (gate_.IsClosing() || updateOfferOpen_) return UpdateOutcome::Declined;
         if (refusedUpdates_.count(offer) != 0) return UpdateOutcome::Failed;
         updateOfferOpen_ = true;
     }
@@ -42,7 +42,7 @@ AgentCore::UpdateOutcome AgentCore::OfferUpdate(const std::string& url) {
 
     std::optional<std::string> path;
     if (!Gated([&] { path = platform_->InstallerPath(); }) || !path) return UpdateOutcome::Failed;
-    if (IsClosing()) return UpdateOutcome::Declined;
+    if (gate_.IsClosing()) return UpdateOutcome::Declined;
     if (!platform_->DownloadToFile(url, *path)) {
         ShowBox(texts_[TextId::ConnectFailed], kWarningBox);
         return UpdateOutcome::Failed;
@@ -51,7 +51,7 @@ AgentCore::UpdateOutcome AgentCore::OfferUpdate(const std::string& url) {
         platform_->RemoveFile(*path);
         return RefuseUpdate(url);
     }
-    if (IsClosing()) return UpdateOutcome::Declined;
+    if (gate_.IsClosing()) return UpdateOutcome::Declined;
     if (!platform_->ShellOpenFile(*path)) {
         ShowBox(texts_[TextId::UnexpectedError], kWarningBox);
         return UpdateOutcome::Failed;
