@@ -223,13 +223,13 @@ bool AgentCore::PollingStoppedLocked() const {
     return state_.status == PresenceStatus::Offline;
 }
 
-std::optional<int> AgentCore::ShowBox(const std::string& text, int style) {
+std::optional<BoxAnswer> AgentCore::ShowBox(const std::string& text, BoxKind kind) {
     {
         Lock lock(mutex_);
         if (gate_.IsClosing()) return std::nullopt;
         ++openBoxes_;
     }
-    const int answer = platform_->ShowMessageBox(text, kCaption, style);
+    const BoxAnswer answer = platform_->ShowMessageBox(text, kCaption, kind);
     Lock lock(mutex_);
     --openBoxes_;
     return answer;

@@ -93,7 +93,7 @@ private:
     }
     bool StartWorker(void (AgentCore::*body)());
     bool PollingStoppedLocked() const;
-    std::optional<int> ShowBox(const std::string& text, int style);
+    std::optional<BoxAnswer> ShowBox(const std::string& text, BoxKind kind);
     void ShowBalloon(const std::string& text, const std::string& title);
 
     // poll.cpp: the poll cycle and the Offline status request.

@@ -145,13 +145,13 @@ void AgentCore::ReportFailure(TextId text) {
         showBox = !state_.errorBoxShown && !boxOpen && openBoxes_ == 0;
         if (showBox) state_.errorBoxShown = true;
     }
-    if (showBox) ShowBox(texts_[text], kWarningBox);
+    if (showBox) ShowBox(texts_[text], BoxKind::Warning);
     KeepPolling();
 }
 
 void AgentCore::ReportRejected(bool ownsSignIn) {
     ShowBalloon(texts_[TextId::BadLogin], texts_[TextId::Authorization]);
-    ShowBox(texts_[TextId::BadLogin], kWarningBox);
+    ShowBox(texts_[TextId::BadLogin], BoxKind::Warning);
     if (!ownsSignIn) {
         Gated([&] { platform_->BringSignInDialogForward(); });
         return;

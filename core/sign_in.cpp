@@ -67,7 +67,7 @@ int AgentCore::SignIn() {
             DownloadUpdate(ReplyInstallerUrl(reply));
             return 0;
         }
-        ShowBox(texts_[code == '1' ? TextId::BadLogin : TextId::ConnectFailed], kWarningBox);
+        ShowBox(texts_[code == '1' ? TextId::BadLogin : TextId::ConnectFailed], BoxKind::Warning);
     }
 }
 
