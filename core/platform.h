@@ -27,9 +27,6 @@ constexpr int ID_SIGN_IN_OUT = 304;
 constexpr int ID_CLOSE = 305;
 constexpr int ID_OPEN_CONSULT_PAGE = 1024;
 
-// Posted to the main window by a second start of the program.
-constexpr unsigned WM_ACTIVATE_AGENT = 3024;
-
 // Icon resources the agent shows in the tray.
 namespace icons {
 constexpr int kOnline = 128;

@@ -2,7 +2,8 @@
 // resource compiler reads this file too.
 #pragma once
 
-// Strings (language 1049); their compiled-in copies are in core/texts.h.
+// Strings (language 1049); their compiled-in copies are in core/texts.h, and
+// shell/texts_loader.cpp says which entry holds which of the core's texts.
 #define IDS_ONLINE              129
 #define IDS_OFFLINE             130
 #define IDS_AWAY                131

@@ -13,6 +13,9 @@
 namespace kov::test {
 namespace {
 
+// Drive's action for a second start of the program asking for the agent.
+constexpr int kActivateAgent = -100;
+
 class StressTest : public ControllerTest {
 protected:
     StressTest() { platform = std::make_shared<FakePlatform>(ThreadMode::Real); }
@@ -44,7 +47,7 @@ protected:
         switch (action) {
             case -POLL_TIMER: agent->OnTimer(POLL_TIMER); break;
             case -IDLE_TIMER: agent->OnTimer(IDLE_TIMER); break;
-            case static_cast<int>(WM_ACTIVATE_AGENT): agent->OnActivateAgent(); break;
+            case kActivateAgent: agent->OnActivateAgent(); break;
             case 0: agent->State(); break;
             default: agent->OnCommand(action); break;
         }
@@ -63,7 +66,7 @@ TEST_F(StressTest, ConcurrentCommandsTicksAndRepliesKeepTheAgentConsistent) {
     });
     StartSignedIn();
     Drive(400, {-POLL_TIMER, -POLL_TIMER, -IDLE_TIMER, ID_STATUS_ONLINE, ID_STATUS_AWAY, ID_STATUS_OFFLINE,
-                ID_SIGN_IN_OUT, ID_OPEN_CONSULT_PAGE, static_cast<int>(WM_ACTIVATE_AGENT), 0});
+                ID_SIGN_IN_OUT, ID_OPEN_CONSULT_PAGE, kActivateAgent, 0});
     platform->JoinThreads();
     EXPECT_LE(platform->PeakThreads(), 8);
 
