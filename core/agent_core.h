@@ -5,12 +5,13 @@
 // platform's short operations.
 //
 // Locking: one mutex guards the agent state, the settings fields and the
-// bookkeeping below. The closing gate and the single-flight slots have leaf
-// locks of their own, taken under it or alone. It is never held across a request, a message box, a
+// bookkeeping below. It is never held across a request, a message box, a
 // dialog or a tray call (the tray may wait for its animation worker); the
 // main-window timers, which only post, are armed and killed under it so that
 // they follow the state changes in order. Functions named ...Locked expect the
-// mutex to be held.
+// mutex to be held. The closing gate and the single-flight slots have leaf
+// locks of their own, taken under it or alone. The gate is closed under it, so
+// what runs under it after seeing the gate open has ended when Close() returns.
 #include <cstdint>
 #include <memory>
 #include <mutex>

@@ -5,35 +5,19 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "tests/core/signal.h"
 
 namespace kov {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A flag that one thread raises and another waits for.
-class Signal {
-public:
-    void Raise() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        raised_ = true;
-        changed_.notify_all();
-    }
-    bool WaitFor(std::chrono::milliseconds limit) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, limit, [this] { return raised_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool raised_ = false;
-};
+using test::Signal;
 
 // Starts every run on a thread of its own and joins them all at the end,
 // including those that runs started.
