@@ -59,6 +59,7 @@ SeenBox ShowAndPress(BoxKind kind, int press) {
 TEST(BoxStyle, AWarningHasOnlyOkAndTheWarningIcon) {
     const SeenBox seen = ShowAndPress(BoxKind::Warning, IDOK);
     EXPECT_EQ(seen.buttons, (std::vector<int>{IDOK}));
+    ASSERT_NE(seen.icon, nullptr);
     EXPECT_EQ(seen.icon, ::LoadIconA(nullptr, IDI_WARNING));
     EXPECT_EQ(seen.answer, BoxAnswer::Ok);
 }
@@ -67,6 +68,7 @@ TEST(BoxStyle, AQuestionHasYesAndNoAndTheQuestionIconAndTellsThemApart) {
     for (const auto& [press, answer] : {std::pair{IDYES, BoxAnswer::Yes}, std::pair{IDNO, BoxAnswer::No}}) {
         const SeenBox seen = ShowAndPress(BoxKind::Question, press);
         EXPECT_EQ(seen.buttons, (std::vector<int>{IDYES, IDNO}));
+        ASSERT_NE(seen.icon, nullptr);
         EXPECT_EQ(seen.icon, ::LoadIconA(nullptr, IDI_QUESTION));
         EXPECT_EQ(seen.answer, answer) << press;
     }
