@@ -16,7 +16,7 @@ AgentController::~AgentController() { core_->Close(); }
 
 void AgentController::OnInitDialog() { core_->Start(); }
 void AgentController::OnTimer(int timerId) { core_->OnTimer(timerId); }
-void AgentController::OnCommand(int commandId) { core_->OnCommand(commandId); }
+void AgentController::OnCommand(Command command) { core_->OnCommand(command); }
 int AgentController::OnActivateAgent() { return core_->OnActivateAgent(); }
 AgentState AgentController::State() const { return core_->State(); }
 
@@ -39,19 +39,16 @@ void AgentCore::Start() {
         BeginClosing();
         return;
     }
-    CreateTrayIcon();
-    Gated([&] { platform_->BuildMenus(); });
+    CreateTray();
     RequestPoll();
 }
 
-void AgentCore::CreateTrayIcon() {
-    const TrayView connecting = ConnectingView();
-    Gated([&] {
-        platform_->CreateTrayIcon(StateTooltip(texts_[TextId::Offline]), icons::kOnline);
-        platform_->SetIconList(connecting.icon.frames);
-        platform_->Animate(connecting.icon.periodMs, kUnboundedDuration, connecting.icon.workerMode);
-        platform_->SetMenuDefaultItem(ID_OPEN_CONSULT_PAGE);
-    });
+// The icon shows the connecting animation until the first poll has an answer.
+void AgentCore::CreateTray() {
+    Lock lock(mutex_);
+    if (gate_.IsClosing()) return;
+    platform_->CreateTray({StateTooltip(texts_[TextId::Offline]), TrayIcon::Online, Command::OpenConsultPage});
+    platform_->ShowTray(ConnectingView());
 }
 
 void AgentCore::OnTimer(int timerId) {
@@ -89,21 +86,19 @@ void AgentCore::CheckIdle() {
             UpdatePresentationLocked();
         }
     }
-    ShowQueuedViews();
 }
 
-void AgentCore::OnCommand(int commandId) {
-    switch (commandId) {
-        case ID_OPEN_CONSULT_PAGE: OnOpenConsultPage(); break;
-        case ID_STATUS_ONLINE: OnStatusChosen(PresenceStatus::Online); break;
-        case ID_STATUS_AWAY: OnStatusChosen(PresenceStatus::Away); break;
-        case ID_STATUS_OFFLINE: OnStatusOffline(); break;
-        case ID_ABOUT:
+void AgentCore::OnCommand(Command command) {
+    switch (command) {
+        case Command::OpenConsultPage: OnOpenConsultPage(); break;
+        case Command::StatusOnline: OnStatusChosen(PresenceStatus::Online); break;
+        case Command::StatusAway: OnStatusChosen(PresenceStatus::Away); break;
+        case Command::StatusOffline: OnStatusOffline(); break;
+        case Command::About:
             if (!gate_.IsClosing()) platform_->ShowAbout();
             break;
-        case ID_SIGN_IN_OUT: OnSignInOut(); break;
-        case ID_CLOSE: OnCloseAgent(); break;
-        default: break;
+        case Command::SignInOut: OnSignInOut(); break;
+        case Command::Close: OnCloseAgent(); break;
     }
 }
 
@@ -146,7 +141,6 @@ void AgentCore::OnStatusOffline() {
         polls_.DropRequest();
         ++requestEpoch_;
     }
-    ShowQueuedViews();
     RequestStatusSend();
 }
 
@@ -167,11 +161,7 @@ void AgentCore::OnSignInOut() {
             UpdatePresentationLocked();
         }
     }
-    if (signIn) {
-        SignInAndPoll();
-    } else {
-        ShowQueuedViews();
-    }
+    if (signIn) SignInAndPoll();
 }
 
 void AgentCore::SignInAndPoll() {
@@ -195,7 +185,6 @@ void AgentCore::BeginClosing() {
         gate_.Close();
         polls_.DropRequest();
         sends_.DropRequest();
-        queuedView_.reset();
     }
     transport_->Abort();
 }
@@ -236,7 +225,7 @@ std::optional<BoxAnswer> AgentCore::ShowBox(const std::string& text, BoxKind kin
 }
 
 void AgentCore::ShowBalloon(const std::string& text, const std::string& title) {
-    Gated([&] { platform_->ShowBalloon(text, title, BalloonKind::Warning, kBalloonSeconds); });
+    Gated([&] { platform_->ShowBalloon({text, title, BalloonKind::Warning, kBalloonSeconds}); });
 }
 
 }  // namespace kov

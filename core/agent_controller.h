@@ -42,7 +42,7 @@ public:
     // menus and the first poll. A cancelled sign-in ends the main dialog (2).
     void OnInitDialog();
     void OnTimer(int timerId);
-    void OnCommand(int commandId);
+    void OnCommand(Command command);
     // A second start of the program asked for this one; returns the message
     // result, 0.
     int OnActivateAgent();

@@ -5,13 +5,13 @@
 // platform's short operations.
 //
 // Locking: one mutex guards the agent state, the settings fields and the
-// bookkeeping below. It is never held across a request, a message box, a
-// dialog or a tray call (the tray may wait for its animation worker); the
-// main-window timers, which only post, are armed and killed under it so that
-// they follow the state changes in order. Functions named ...Locked expect the
-// mutex to be held. The closing gate and the single-flight slots have leaf
-// locks of their own, taken under it or alone. The gate is closed under it, so
-// what runs under it after seeing the gate open has ended when Close() returns.
+// bookkeeping below. It is never held across a request, a message box or a
+// dialog; the main-window timers and the tray's views, which only queue work
+// for the UI thread, are handed over under it so that they follow the state
+// changes in order. Functions named ...Locked expect the mutex to be held.
+// The closing gate and the single-flight slots have leaf locks of their own,
+// taken under it or alone. The gate is closed under it, so what runs under it
+// after seeing the gate open has ended when Close() returns.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -41,7 +41,7 @@ public:
 
     void Start();
     void OnTimer(int timerId);
-    void OnCommand(int commandId);
+    void OnCommand(Command command);
     int OnActivateAgent();
     // Stops all further work and returns once no worker is inside a short
     // platform call; requests, boxes and dialogs are not waited for.
@@ -77,7 +77,7 @@ private:
     };
 
     // agent_controller.cpp: lifecycle, commands, away detection, gate.
-    void CreateTrayIcon();
+    void CreateTray();
     void CheckIdle();
     void OnStatusChosen(PresenceStatus status);
     void OnStatusOffline();
@@ -112,10 +112,8 @@ private:
     void RunStatusSends();
     void SendStatusOnce();
 
-    // presentation.cpp's decisions, queued and shown.
+    // presentation.cpp's decisions, handed to the tray.
     void UpdatePresentationLocked();
-    void QueueViewLocked(TrayView view);
-    void ShowQueuedViews();
 
     // sign_in.cpp
     SignInOutcome RunSignIn();
@@ -156,10 +154,6 @@ private:
     // Offers refused for their URL or their file, by URL.
     std::set<std::string> refusedUpdates_;
     int openBoxes_ = 0;
-
-    // One thread at a time shows tray views; others queue theirs for it.
-    std::optional<TrayView> queuedView_;
-    bool showingViews_ = false;
 };
 
 }  // namespace kov

@@ -18,27 +18,18 @@ namespace kov {
 constexpr int POLL_TIMER = 1;
 constexpr int IDLE_TIMER = 2;
 
-// Commands of the tray menus (300-305) and of the tray's double click (1024).
-constexpr int ID_STATUS_ONLINE = 300;
-constexpr int ID_STATUS_AWAY = 301;
-constexpr int ID_STATUS_OFFLINE = 302;
-constexpr int ID_ABOUT = 303;
-constexpr int ID_SIGN_IN_OUT = 304;
-constexpr int ID_CLOSE = 305;
-constexpr int ID_OPEN_CONSULT_PAGE = 1024;
+// The commands of the tray menus, and the tray's double click and
+// new-message balloon click (OpenConsultPage).
+enum class Command { StatusOnline, StatusAway, StatusOffline, About, SignInOut, Close, OpenConsultPage };
 
-// Icon resources the agent shows in the tray.
-namespace icons {
-constexpr int kOnline = 128;
-constexpr int kAway = 130;
-constexpr int kOffline = 131;
-constexpr int kNewMessage = 135;
-}  // namespace icons
+// The pictures the tray icon shows.
+enum class TrayIcon { Online, Away, Offline, NewMessage, Connecting1, Connecting2, Connecting3, Connecting4 };
 
-// Animation frame lists, icon resource ids in frame order.
-inline const std::vector<int> onlineBlinkFrames{128, 135};
-inline const std::vector<int> awayBlinkFrames{130, 135};
-inline const std::vector<int> connectingFrames{138, 140, 141, 142};
+// Animation frame lists, in frame order.
+inline const std::vector<TrayIcon> onlineBlinkFrames{TrayIcon::Online, TrayIcon::NewMessage};
+inline const std::vector<TrayIcon> awayBlinkFrames{TrayIcon::Away, TrayIcon::NewMessage};
+inline const std::vector<TrayIcon> connectingFrames{TrayIcon::Connecting1, TrayIcon::Connecting2,
+                                                    TrayIcon::Connecting3, TrayIcon::Connecting4};
 
 // The message boxes the agent shows, each with its buttons and icon.
 enum class BoxKind {
@@ -53,17 +44,54 @@ enum class BalloonKind {
     // A failure or a rejected sign-in: warning icon; a click does nothing.
     Warning,
     // New messages: information icon, held back by Windows in the user's quiet
-    // time; a click opens the consultant page (ID_OPEN_CONSULT_PAGE), as the
-    // icon's double click does.
+    // time; a click opens the consultant page (Command::OpenConsultPage), as
+    // the icon's double click does.
     NewMessages,
 };
 // Balloon tips are shown for 10 seconds.
 constexpr int kBalloonSeconds = 10;
 
-// Animation duration that never runs out (-1 as the tray's unsigned seconds).
-constexpr std::uint32_t kUnboundedDuration = 0xFFFFFFFFu;
-
 enum class MenuKind { Main, SignedOut };
+
+struct BalloonTip {
+    std::string text;
+    std::string title;
+    BalloonKind kind = BalloonKind::Warning;
+    int timeoutSec = kBalloonSeconds;
+};
+
+// What the tray icon shows first: created visible with the tooltip and the
+// icon, its menus built, and the command of a double click.
+struct TrayStart {
+    std::string tooltip;
+    TrayIcon icon = TrayIcon::Online;
+    Command defaultCommand = Command::OpenConsultPage;
+};
+
+// A steady icon (no frames), or an animation over frames that starts from
+// `icon` when there is one. An animation runs until the next view, its
+// duration unbounded.
+struct IconView {
+    std::optional<TrayIcon> icon;
+    std::vector<TrayIcon> frames;
+    int periodMs = 0;
+    bool workerMode = false;
+};
+
+// One whole state of the tray, as the agent decided it, with the
+// announcement of a rise of the new-message count already decided (the busy
+// check is the core's).
+struct TrayView {
+    // None leaves the tooltip as it is.
+    std::optional<std::string> tooltip;
+    IconView icon;
+    bool playSound = false;
+    std::optional<BalloonTip> balloon;
+    MenuKind menu = MenuKind::SignedOut;
+    // StatusOnline, StatusAway or StatusOffline gets the only check mark of
+    // the three; none leaves the marks as they are.
+    std::optional<Command> checkedCommand;
+};
 
 // What the check of a downloaded installer found. Only Authentic may start.
 enum class InstallerCheck {
@@ -106,24 +134,13 @@ public:
     virtual void SetMainTimer(int timerId, int periodMs) = 0;
     virtual void KillMainTimer(int timerId) = 0;
 
-    // The tray icon: created once, visible, with the callback message, icon id
-    // 101 and no balloon.
-    virtual void CreateTrayIcon(const std::string& tooltip, int iconId) = 0;
-    virtual void SetMenuDefaultItem(int commandId) = 0;
-    virtual void BuildMenus() = 0;
-    virtual void SetTooltipText(const std::string& text) = 0;
-    virtual void SetIcon(int iconId) = 0;
-    virtual void SetIconList(const std::vector<int>& iconIds) = 0;
-    // Stopping or replacing a worker-mode animation waits for its worker; the
-    // core holds no lock of its own across these two.
-    virtual void Animate(int periodMs, std::uint32_t durationSec, bool workerMode) = 0;
-    virtual void StopAnimation() = 0;
-    virtual void ShowBalloon(const std::string& text, const std::string& title, BalloonKind kind,
-                             int timeoutSec) = 0;
-    virtual void SetPopupMenu(MenuKind menu) = 0;
-    virtual void SetMenuCheck(int commandId, bool checked) = 0;
-    // Plays asynchronously; a new sound replaces one that still plays.
-    virtual void PlayNewMessageSound() = 0;
+    // The tray: created once, then shown one whole view at a time. Both only
+    // queue the work for the UI thread, which applies it in call order, so the
+    // core calls them under its state lock, in the order its state changed.
+    virtual void CreateTray(const TrayStart& start) = 0;
+    virtual void ShowTray(const TrayView& view) = 0;
+    // A balloon of its own (a failure, a rejected sign-in), in order with the views.
+    virtual void ShowBalloon(const BalloonTip& balloon) = 0;
 
     // True while a top-level window titled exactly "Kovarentis " exists.
     virtual bool IsMessageBoxOpen() = 0;

@@ -29,9 +29,8 @@ AgentCore::PollFollowUp AgentCore::Poll() {
     {
         Lock lock(mutex_);
         if (gate_.IsClosing()) return {};
-        if (state_.signedOut) QueueViewLocked(ConnectingView());
+        if (state_.signedOut) platform_->ShowTray(ConnectingView());
     }
-    ShowQueuedViews();
     if (ProbeForUpdate()) return {};
 
     Request request;
@@ -47,7 +46,6 @@ AgentCore::PollFollowUp AgentCore::Poll() {
         if (gate_.IsClosing() || request.epoch != requestEpoch_) return {};
         followUp = ApplyReplyLocked(reply);
     }
-    ShowQueuedViews();
     return followUp;
 }
 

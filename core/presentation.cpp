@@ -22,7 +22,7 @@ std::string Format(const char* format, Args... args) {
     return text;
 }
 
-IconView SteadyIcon(int icon) {
+IconView SteadyIcon(TrayIcon icon) {
     IconView view;
     view.icon = icon;
     return view;
@@ -42,7 +42,7 @@ Presentation PresentSignedOut(const AgentState& state, const Texts& texts) {
     p.tray.tooltip = StateTooltip(texts[TextId::NotSignedIn]);
     if (state.authStopped) {
         p.killPollTimer = true;
-        p.tray.icon = SteadyIcon(icons::kOffline);
+        p.tray.icon = SteadyIcon(TrayIcon::Offline);
     } else {
         p.tray.icon = ConnectingIcon();
     }
@@ -51,29 +51,35 @@ Presentation PresentSignedOut(const AgentState& state, const Texts& texts) {
     return p;
 }
 
+NewMessageAlert AlertOf(const AgentState& state, const Texts& texts, const AlertRules& rules) {
+    NewMessageAlert alert;
+    alert.soundWhileBusy = rules.soundWhileBusy;
+    if (rules.balloon) {
+        alert.balloon = BalloonTip{
+            Format(kBalloonCountFormat, texts[TextId::NewMessagesBalloon].c_str(), state.newMessageCount),
+            kCaption, BalloonKind::NewMessages, kBalloonSeconds};
+    }
+    return alert;
+}
+
 // Online and Away differ only in their text, icon, frames and check mark.
 Presentation PresentOnlineOrAway(const AgentState& state, const Texts& texts, const AlertRules& rules) {
     const bool away = state.status == PresenceStatus::Away;
     Presentation p;
     if (state.newMessageCount != 0) {
         p.tray.tooltip = Format(kTooltipCountFormat, kCaption, texts[TextId::NewMessages].c_str(), state.newMessageCount);
-        p.tray.icon.icon = icons::kNewMessage;
+        p.tray.icon.icon = TrayIcon::NewMessage;
         p.tray.icon.frames = away ? awayBlinkFrames : onlineBlinkFrames;
         p.tray.icon.periodMs = kBlinkPeriodMs;
         p.tray.icon.workerMode = false;
-        p.tray.newMessageAlert = state.newMessageCount > state.shownMessageCount;
-        p.tray.soundWhileBusy = rules.soundWhileBusy;
-        if (rules.balloon) {
-            p.tray.messageBalloon =
-                Format(kBalloonCountFormat, texts[TextId::NewMessagesBalloon].c_str(), state.newMessageCount);
-        }
+        if (state.newMessageCount > state.shownMessageCount) p.alert = AlertOf(state, texts, rules);
     } else {
         p.tray.tooltip = StateTooltip(texts[away ? TextId::Away : TextId::Online]);
-        p.tray.icon = SteadyIcon(away ? icons::kAway : icons::kOnline);
+        p.tray.icon = SteadyIcon(away ? TrayIcon::Away : TrayIcon::Online);
     }
     p.shownMessageCount = state.newMessageCount;
     p.tray.menu = MenuKind::Main;
-    p.tray.checkedCommand = away ? ID_STATUS_AWAY : ID_STATUS_ONLINE;
+    p.tray.checkedCommand = away ? Command::StatusAway : Command::StatusOnline;
     return p;
 }
 
@@ -82,32 +88,11 @@ Presentation PresentOffline(const Texts& texts) {
     p.killIdleTimer = true;
     p.killPollTimer = true;
     p.tray.tooltip = StateTooltip(texts[TextId::Offline]);
-    p.tray.icon = SteadyIcon(icons::kOffline);
+    p.tray.icon = SteadyIcon(TrayIcon::Offline);
     p.tray.menu = MenuKind::Main;
-    p.tray.checkedCommand = ID_STATUS_OFFLINE;
+    p.tray.checkedCommand = Command::StatusOffline;
     p.shownMessageCount = 0;
     return p;
-}
-
-void ShowIcon(AgentPlatform& platform, const IconView& icon) {
-    if (icon.frames.empty()) {
-        platform.StopAnimation();
-        platform.SetIcon(icon.icon);
-        return;
-    }
-    if (icon.icon != 0) platform.SetIcon(icon.icon);
-    platform.SetIconList(icon.frames);
-    platform.Animate(icon.periodMs, kUnboundedDuration, icon.workerMode);
-}
-
-// Nothing disturbs a busy consultant but a sound that is to play always; the
-// tooltip and the blinking tell of the messages all the same.
-void AnnounceNewMessages(AgentPlatform& platform, const TrayView& view) {
-    const bool busy = platform.ConsultantBusy();
-    if (!busy || view.soundWhileBusy) platform.PlayNewMessageSound();
-    if (!busy && !view.messageBalloon.empty()) {
-        platform.ShowBalloon(view.messageBalloon, kCaption, BalloonKind::NewMessages, kBalloonSeconds);
-    }
 }
 
 }  // namespace
@@ -129,57 +114,25 @@ TrayView ConnectingView() {
     return view;
 }
 
-TrayView MergeTrayViews(const TrayView& earlier, TrayView later) {
-    if (!later.tooltip) later.tooltip = earlier.tooltip;
-    if (!later.checkedCommand) later.checkedCommand = earlier.checkedCommand;
-    later.newMessageAlert = later.newMessageAlert || (earlier.newMessageAlert && later.icon.Blinking());
-    return later;
+TrayView Announce(TrayView view, const NewMessageAlert& alert, bool consultantBusy) {
+    view.playSound = !consultantBusy || alert.soundWhileBusy;
+    if (!consultantBusy) view.balloon = alert.balloon;
+    return view;
 }
 
-void ShowTrayView(AgentPlatform& platform, const TrayView& view) {
-    if (view.tooltip) platform.SetTooltipText(*view.tooltip);
-    ShowIcon(platform, view.icon);
-    if (view.newMessageAlert) AnnounceNewMessages(platform, view);
-    platform.SetPopupMenu(view.menu);
-    if (view.checkedCommand) {
-        for (int command : {ID_STATUS_ONLINE, ID_STATUS_AWAY, ID_STATUS_OFFLINE}) {
-            platform.SetMenuCheck(command, command == *view.checkedCommand);
-        }
-    }
-}
-
-// UpdatePresentation: the timers stop at once, in order with the state
-// change; the tray follows outside the lock.
+// UpdatePresentation: the timers stop and the tray's view is handed over at
+// once, in order with the state change. The busy check is made only when
+// there is something to announce.
 void AgentCore::UpdatePresentationLocked() {
     const AlertRules rules{settings_.newMessageBalloon != 0, settings_.soundWhileBusy != 0};
     Presentation presentation = PresentState(state_, texts_, rules);
     if (presentation.killIdleTimer) platform_->KillMainTimer(IDLE_TIMER);
     if (presentation.killPollTimer) platform_->KillMainTimer(POLL_TIMER);
     state_.shownMessageCount = presentation.shownMessageCount;
-    QueueViewLocked(std::move(presentation.tray));
-}
-
-void AgentCore::QueueViewLocked(TrayView view) {
-    queuedView_ = queuedView_ ? MergeTrayViews(*queuedView_, std::move(view)) : std::move(view);
-}
-
-// Shows queued views until none is left. A thread that finds another one
-// showing leaves its view to that thread, so views reach the tray in the order
-// the state changed and no lock is held across the tray calls.
-void AgentCore::ShowQueuedViews() {
-    Lock lock(mutex_);
-    if (showingViews_) return;
-    showingViews_ = true;
-    // Closing happens under the state lock, so the gate cannot refuse here.
-    while (queuedView_ && gate_.Enter()) {
-        const TrayView view = std::move(*queuedView_);
-        queuedView_.reset();
-        lock.unlock();
-        ShowTrayView(*platform_, view);
-        gate_.Leave();
-        lock.lock();
+    if (presentation.alert) {
+        presentation.tray = Announce(std::move(presentation.tray), *presentation.alert, platform_->ConsultantBusy());
     }
-    showingViews_ = false;
+    platform_->ShowTray(presentation.tray);
 }
 
 }  // namespace kov

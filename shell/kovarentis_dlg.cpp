@@ -3,6 +3,7 @@
 #include "net/wide_text.h"
 #include "shell/dpi.h"
 #include "shell/res/resource.h"
+#include "shell/resource_map.h"
 #include "shell/texts_loader.h"
 
 namespace kov {
@@ -11,17 +12,8 @@ namespace {
 // Kept between polls: the poll's thread and the one its exchange runs on.
 constexpr int kParkedWorkers = 2;
 
-// The online blink, connecting and away blink frames, loaded with the main
-// window so that no animation waits for a resource.
-constexpr int kFrameIconIds[] = {IDI_ONLINE,       IDI_NEW_MESSAGE,  IDI_CONNECTING_1, IDI_CONNECTING_2,
-                                 IDI_CONNECTING_3, IDI_CONNECTING_4, IDI_AWAY};
-
 HICON LoadSharedIcon(int iconId) {
     return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
-}
-
-bool IsAgentCommand(UINT id) {
-    return (id >= ID_STATUS_ONLINE && id <= ID_CLOSE) || id == ID_OPEN_CONSULT_PAGE;
 }
 
 }  // namespace
@@ -31,16 +23,13 @@ CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executa
       settings_(profile, executablePath, ReadWholeFileByUtf8Path),
       workers_(std::make_shared<WorkerPool>(kParkedWorkers)),
       requester_(std::make_shared<ServiceTransport>(workers_)),
-      trayIcons_(std::make_unique<TrayIconSet>()),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
-      platform_(std::make_shared<WindowsPlatform>(workers_)),
-      controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_)) {
-    for (const int iconId : kFrameIconIds) trayIcons_->Get(iconId);
-}
+      platform_(std::make_shared<WindowsPlatform>(workers_, texts_)),
+      controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_)) {}
 
 // The controller goes first: once it is gone no worker makes a short platform
-// call, so the queued work can be dropped before the tray and the menus go.
+// call, so the queued work can be dropped and the tray removed.
 CKovarentisDlg::~CKovarentisDlg() {
     controller_.reset();
     platform_->Detach();
@@ -51,7 +40,7 @@ BOOL CKovarentisDlg::OnInitDialog() {
     ::SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIcon_));
     // The template is visible: only a zero size keeps it from ever showing.
     ::MoveWindow(Handle(), 0, 0, 0, 0, FALSE);
-    platform_->Attach(*this, Handle());
+    platform_->Attach(Handle());
     controller_->OnInitDialog();
     return TRUE;
 }
@@ -65,7 +54,7 @@ bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         platform_->RunQueued();
         return true;
     case kDpiChangedMessage:
-        OnDpiChanged(LOWORD(wParam));
+        platform_->OnDpiChanged(LOWORD(wParam));
         result = 0;
         return true;
     default:
@@ -80,28 +69,10 @@ bool CKovarentisDlg::OnTimer(UINT_PTR timerId) {
 }
 
 bool CKovarentisDlg::OnCommand(UINT id, UINT /*notifyCode*/, HWND /*control*/) {
-    if (!IsAgentCommand(id)) return false;
-    controller_->OnCommand(static_cast<int>(id));
+    const std::optional<Command> command = CommandOfMenuId(id);
+    if (!command) return false;
+    controller_->OnCommand(*command);
     return true;
-}
-
-Menu& CKovarentisDlg::TrayMenu(MenuKind kind) {
-    return kind == MenuKind::Main ? static_cast<Menu&>(menus_.mainMenu) : menus_.signedOutMenu;
-}
-
-void CKovarentisDlg::BuildMenus() { menus_.BuildMenus(texts_); }
-
-HICON CKovarentisDlg::ResourceIcon(int iconId) { return trayIcons_->Get(iconId); }
-
-// The old set goes only after the tray shows the new icons.
-void CKovarentisDlg::OnDpiChanged(UINT dpi) {
-    auto icons = std::make_unique<TrayIconSet>(SmallIconSizeForDpi(dpi));
-    for (const int iconId : kFrameIconIds) icons->Get(iconId);
-    tray_.ReplaceIcons([&](HICON old) {
-        const int iconId = trayIcons_->IdOf(old);
-        return iconId != 0 ? icons->Get(iconId) : old;
-    });
-    trayIcons_ = std::move(icons);
 }
 
 }  // namespace kov

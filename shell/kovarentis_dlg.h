@@ -1,8 +1,9 @@
 #pragma once
 // The agent's hidden main window: a zero-size dialog without a taskbar button
-// that lives as long as the process. It owns every part of the agent, hands
-// its timers, the tray commands and the second-instance message to the agent
-// controller, and serves the controller's platform on the UI thread.
+// that lives as long as the process. It owns the agent's controller, its
+// settings and its platform, hands its timers, the tray commands and the
+// second-instance message to the controller, and lets the platform run its
+// queued work and follow a DPI change on the UI thread.
 #include <windows.h>
 
 #include <memory>
@@ -11,16 +12,13 @@
 #include "core/agent_controller.h"
 #include "core/settings.h"
 #include "core/texts.h"
-#include "shell/agent_menus.h"
 #include "shell/framework/window.h"
 #include "shell/service_transport.h"
-#include "shell/system_tray.h"
-#include "shell/tray_icons.h"
 #include "shell/windows_platform.h"
 
 namespace kov {
 
-class CKovarentisDlg final : public Dialog, private AgentWindow {
+class CKovarentisDlg final : public Dialog {
 public:
     // Loads the stored credentials from `profile`, "Params.ini" from beside
     // `executablePath` (UTF-8, "" when unknown), the texts and the icons.
@@ -38,22 +36,10 @@ protected:
     bool OnCommand(UINT id, UINT notifyCode, HWND control) override;
 
 private:
-    // AgentWindow, on the UI thread.
-    CSystemTray& Tray() override { return tray_; }
-    Menu& TrayMenu(MenuKind kind) override;
-    void BuildMenus() override;
-    HICON ResourceIcon(int iconId) override;
-    // The tray's icons again, at the small-icon size of the new DPI.
-    void OnDpiChanged(UINT dpi);
-
     AgentSettings settings_;
     // The threads of the polls, the Offline sends and their exchanges.
     const std::shared_ptr<WorkerPool> workers_;
     const std::shared_ptr<ServiceTransport> requester_;
-    // Before the tray, so that the icons outlive it.
-    std::unique_ptr<TrayIconSet> trayIcons_;
-    CSystemTray tray_;
-    AgentMenus menus_;
     const Texts texts_;
     const HICON windowIcon_;
     const std::shared_ptr<WindowsPlatform> platform_;

@@ -1,5 +1,7 @@
 #include "shell/notification_style.h"
 
+#include "shell/res/resource.h"
+
 namespace kov {
 namespace {
 

@@ -79,45 +79,30 @@ TrayPlatform& SystemTrayPlatform() {
 }
 
 CSystemTray::CSystemTray(TrayPlatform& platform)
-    : platform_(platform),
-      record_{},
-      win2k_(platform.IsWin2kOrLater() ? TRUE : FALSE),
-      workerWake_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    : platform_(platform), record_{}, win2k_(platform.IsWin2kOrLater() ? TRUE : FALSE) {}
 
 CSystemTray::~CSystemTray() {
-    {
-        std::lock_guard<std::mutex> control(animationControl_);
-        StopWorker();
-    }
+    StopWorker();
     RemoveIcon();
-    {
-        std::lock_guard<std::mutex> lock(recordLock_);
-        frameList_.clear();
-    }
+    frameList_.clear();
     Destroy();  // also ends an animation timer
 }
 
 BOOL CSystemTray::Create(UINT callbackMessage, const char* tooltip, HICON icon, UINT iconId,
                          const char* balloonText, const char* balloonTitle,
                          DWORD balloonIconKind, UINT balloonTimeoutSeconds) {
-    const BOOL supported = platform_.MajorVersion() >= 4 ? TRUE : FALSE;
-    {
-        std::lock_guard<std::mutex> lock(recordLock_);
-        enabled_ = supported;
-    }
-    if (!supported) return FALSE;
+    enabled_ = platform_.MajorVersion() >= 4 ? TRUE : FALSE;
+    if (!enabled_) return FALSE;
 
     // Without its window the icon still shows; it just cannot call back.
     if (!Handle() && RegisterWindowClass(kWindowClass)) {
         CreateEx(0, kWindowClass, "", WS_POPUP, RECT{0, 0, 0, 0}, nullptr, nullptr);
     }
-    callbackMessage_.store(callbackMessage);
+    callbackMessage_ = callbackMessage;
 
-    std::lock_guard<std::mutex> lock(recordLock_);
     record_.cbSize = kTrayRecordSize;
     record_.hWnd = Handle();
     record_.uID = iconId;
-    iconId_.store(iconId);
     record_.hIcon = icon;
     record_.uCallbackMessage = callbackMessage;
     record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -136,13 +121,12 @@ BOOL CSystemTray::Create(UINT callbackMessage, const char* tooltip, HICON icon, 
     // A balloon is shown once: later changes must not bring it back.
     if (withBalloon) CopyCut(record_.szInfo, nullptr, 0);
     ReleaseUnusedIcons();
-    if (!added) StartAddRetriesHeld();
+    if (!added) StartAddRetries();
     return added;
 }
 
 BOOL CSystemTray::SetIcon(HICON icon) {
-    std::lock_guard<std::mutex> lock(recordLock_);
-    const BOOL result = SetIconHeld(icon);
+    const BOOL result = ShowIcon(icon);
     ReleaseUnusedIcons();
     return result;
 }
@@ -152,19 +136,19 @@ BOOL CSystemTray::SetIcon(UINT resourceId) {
                                                         MAKEINTRESOURCEA(resourceId), IMAGE_ICON,
                                                         0, 0, LR_DEFAULTCOLOR));
     if (!loaded) return FALSE;
-    std::lock_guard<std::mutex> lock(recordLock_);
     loadedIcons_.emplace_back(loaded);
-    const BOOL result = SetIconHeld(loaded);
+    const BOOL result = ShowIcon(loaded);
     ReleaseUnusedIcons();
     return result;
 }
 
-BOOL CSystemTray::SetIconHeld(HICON icon) {
+BOOL CSystemTray::ShowIcon(HICON icon) {
     if (!enabled_) return FALSE;
-    if (icon == record_.hIcon && recordShown_) return TRUE;
+    if (icon == record_.hIcon && recordShown_ && !workerFramesShown_) return TRUE;
     record_.uFlags = NIF_ICON;
     record_.hIcon = icon;
     if (hidden_) return TRUE;
+    workerFramesShown_ = false;
     return Notify(NIM_MODIFY);
 }
 
@@ -178,12 +162,10 @@ void CSystemTray::ReleaseUnusedIcons() {
 }
 
 HICON CSystemTray::GetIcon() {
-    std::lock_guard<std::mutex> lock(recordLock_);
     return enabled_ ? record_.hIcon : nullptr;
 }
 
 BOOL CSystemTray::SetTooltipText(const char* text) {
-    std::lock_guard<std::mutex> lock(recordLock_);
     if (!enabled_) return FALSE;
     wchar_t tip[kTooltipLimit] = {};
     CopyCut(tip, text, kTooltipLimit - 1);
@@ -196,7 +178,6 @@ BOOL CSystemTray::SetTooltipText(const char* text) {
 
 BOOL CSystemTray::ShowBalloon(const char* text, const char* title, DWORD iconKind,
                               UINT timeoutSeconds) {
-    std::lock_guard<std::mutex> lock(recordLock_);
     if (!win2k_) return FALSE;
     record_.uFlags = NIF_INFO;
     CopyCut(record_.szInfo, text, kBalloonTextLimit);
@@ -210,7 +191,6 @@ BOOL CSystemTray::ShowBalloon(const char* text, const char* title, DWORD iconKin
 }
 
 BOOL CSystemTray::RemoveIcon() {
-    std::lock_guard<std::mutex> lock(recordLock_);
     if (!enabled_) return TRUE;
     wanted_ = false;
     if (removed_) return TRUE;
@@ -220,19 +200,14 @@ BOOL CSystemTray::RemoveIcon() {
 }
 
 BOOL CSystemTray::SetMenuDefaultItem(UINT item, BOOL byPosition) {
-    UINT iconId = 0;
-    {
-        std::lock_guard<std::mutex> lock(menuDefaultLock_);
-        if (item == defaultItem_ && byPosition == defaultByPosition_) return TRUE;
-        defaultItem_ = item;
-        defaultByPosition_ = byPosition;
-        iconId = iconId_.load();
-    }
-    if (Menu* menu = popupMenu.load()) {
-        menu->SetDefaultItem(item, byPosition != FALSE);
+    if (item == defaultItem_ && byPosition == defaultByPosition_) return TRUE;
+    defaultItem_ = item;
+    defaultByPosition_ = byPosition;
+    if (popupMenu) {
+        popupMenu->SetDefaultItem(item, byPosition != FALSE);
         return TRUE;
     }
-    const ResourceMenu resource(iconId);
+    const ResourceMenu resource(record_.uID);
     if (!resource.popup) return FALSE;
     ::SetMenuDefaultItem(resource.popup, item, byPosition);
     return TRUE;
@@ -240,11 +215,12 @@ BOOL CSystemTray::SetMenuDefaultItem(UINT item, BOOL byPosition) {
 
 // The shell call is a message sent to the notification area. While this
 // thread waits for it, Windows hands it the messages sent to its own windows,
-// the shell's callbacks among them; those must not run here, under the lock.
+// the shell's callbacks among them; those must not run here, in the middle of
+// a change of the record.
 BOOL CSystemTray::Notify(DWORD message) {
-    notifyingThread_.store(::GetCurrentThreadId());
+    inShellCall_ = true;
     const BOOL result = platform_.NotifyIcon(message, record_);
-    notifyingThread_.store(0);
+    inShellCall_ = false;
     const DWORD shownParts = NIF_ICON | NIF_TIP;
     if (!result && (record_.uFlags & shownParts) != 0) {
         recordShown_ = FALSE;
@@ -255,17 +231,11 @@ BOOL CSystemTray::Notify(DWORD message) {
 }
 
 bool CSystemTray::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    const UINT callback = callbackMessage_.load();
-    const bool isCallback = callback != 0 && message == callback;
+    const bool isCallback = callbackMessage_ != 0 && message == callbackMessage_;
     const bool isTaskbarCreated = kTaskbarCreatedMessage != 0 && message == kTaskbarCreatedMessage;
-    if (message == WM_ARM_ANIMATION_TIMER) {
-        ArmAnimationTimer();
-        result = 0;
-        return true;
-    }
     if (!isCallback && !isTaskbarCreated) return Window::OnMessage(message, wParam, lParam, result);
 
-    if (notifyingThread_.load() == ::GetCurrentThreadId()) {
+    if (inShellCall_) {
         // Handled again from the message loop, once the shell call is over.
         ::PostMessageA(Handle(), message, wParam, lParam);
         result = 0;
@@ -289,16 +259,15 @@ bool CSystemTray::OnTimer(UINT_PTR timerId) {
 // message while it still shows the icon (on a DPI change, in a reconnected
 // session), and then refuses the add.
 LRESULT CSystemTray::OnTaskbarCreated() {
-    std::lock_guard<std::mutex> lock(recordLock_);
     if (!enabled_ || !wanted_) return 0;
-    if (!ShowWholeRecordHeld()) StartAddRetriesHeld();
+    if (!ShowWholeRecord()) StartAddRetries();
     return 0;
 }
 
 // Icon, tooltip and callback as the record holds them now: added, or modified
 // when the shell still knows the icon, or as a last resort deleted and added
 // afresh. The icon counts as hidden only when all of that failed.
-BOOL CSystemTray::ShowWholeRecordHeld() {
+BOOL CSystemTray::ShowWholeRecord() {
     constexpr UINT kWholeRecord = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record_.uFlags = kWholeRecord;
     BOOL shown = Notify(NIM_ADD) || Notify(NIM_MODIFY);
@@ -312,9 +281,7 @@ BOOL CSystemTray::ShowWholeRecordHeld() {
     return shown;
 }
 
-// On the tray's thread (Create and the broadcast run there): a window's
-// timers are set by its own thread.
-void CSystemTray::StartAddRetriesHeld() {
+void CSystemTray::StartAddRetries() {
     if (!Handle()) return;
     addRetryStart_ = platform_.LocalSeconds();
     ::SetTimer(Handle(), ADD_RETRY_TIMER, kAddRetryPeriodMs, nullptr);
@@ -324,22 +291,17 @@ void CSystemTray::StartAddRetriesHeld() {
 // the icon as it is now. Removed, shown by a broadcast or out of time: the
 // retries end.
 void CSystemTray::OnAddRetryTimer() {
-    std::lock_guard<std::mutex> lock(recordLock_);
     const long long elapsed = platform_.LocalSeconds() - addRetryStart_;
     const bool retry = enabled_ && wanted_ && hidden_ && elapsed >= 0 && elapsed <= kAddRetrySeconds;
-    if (retry && !ShowWholeRecordHeld()) return;
+    if (retry && !ShowWholeRecord()) return;
     ::KillTimer(Handle(), ADD_RETRY_TIMER);
 }
 
 LRESULT CSystemTray::OnTrayNotification(WPARAM iconId, LPARAM mouseMessage) {
-    const UINT ownId = iconId_.load();
-    MenuDefault menuDefault{};
-    {
-        std::lock_guard<std::mutex> lock(menuDefaultLock_);
-        menuDefault = {defaultItem_, defaultByPosition_};
-    }
+    const UINT ownId = record_.uID;
+    const MenuDefault menuDefault{defaultItem_, defaultByPosition_};
     if (iconId != ownId) return 0;
-    const HWND target = target_.load();
+    const HWND target = target_;
     if (!target) return 0;
 
     switch (LOWORD(mouseMessage)) {
@@ -349,7 +311,7 @@ LRESULT CSystemTray::OnTrayNotification(WPARAM iconId, LPARAM mouseMessage) {
         PostDefaultCommand(target, ownId, menuDefault);
         return 1;
     case NIN_BALLOONUSERCLICK:
-        if (const UINT command = balloonClickCommand_.load()) {
+        if (const UINT command = balloonClickCommand_) {
             ::SetForegroundWindow(target);
             ::PostMessageA(target, WM_COMMAND, command, 0);
         }
@@ -363,7 +325,7 @@ LRESULT CSystemTray::OnTrayNotification(WPARAM iconId, LPARAM mouseMessage) {
 // that the menu closes when the consultant clicks elsewhere.
 LRESULT CSystemTray::ShowPopupMenu(HWND target, UINT iconId, MenuDefault menuDefault) {
     POINT cursor{};
-    Menu* menu = popupMenu.load();
+    Menu* menu = popupMenu;
     if (menu && menu->Handle()) {
         ::GetCursorPos(&cursor);
         menu->SetDefaultItem(menuDefault.item, menuDefault.byPosition != FALSE);
@@ -387,7 +349,7 @@ void CSystemTray::PostDefaultCommand(HWND target, UINT iconId, MenuDefault menuD
     ::SetForegroundWindow(target);
     UINT command = menuDefault.item;
     if (menuDefault.byPosition) {
-        Menu* menu = popupMenu.load();
+        Menu* menu = popupMenu;
         if (menu && menu->Handle()) {
             command = menu->ItemId(static_cast<int>(menuDefault.item));
         } else {

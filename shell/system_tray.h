@@ -8,17 +8,17 @@
 // Texts arrive as Windows-1251 bytes and reach the shell as UTF-16, so they read
 // the same whatever the system's ANSI code page.
 //
-// The object is used from the UI thread, from poll worker threads and from its
-// own animation worker. Every operation that writes the notification record
-// holds recordLock_ while it writes and while the shell reads the record, so
-// no call ever carries one thread's flags with another thread's data.
+// The object and its window belong to the thread that calls Create (the UI
+// thread); every operation is called there. The one exception is a
+// worker-mode animation: its thread steps over a copy of the frames with a
+// record of its own and shares nothing with the window's thread but the event
+// that stops it, so no lock is needed.
 #include <windows.h>
 #include <shellapi.h>
 
-#include <atomic>
 #include <cstddef>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <vector>
 
 #include "shell/framework/handles.h"
@@ -30,8 +30,6 @@ class Menu;
 
 // Timer id of a timer-mode animation on the tray's window.
 constexpr UINT ANIMATION_TIMER = 4567;
-// Posted to the tray's window by Animate on another thread: arm the timer.
-constexpr UINT WM_ARM_ANIMATION_TIMER = WM_APP + 0x210;
 // Timer id of the retries of an add that the shell refused.
 constexpr UINT ADD_RETRY_TIMER = 4568;
 // How often and for how long a refused add is tried again: the shell may not
@@ -60,7 +58,8 @@ public:
     // Local date and time, counted in whole seconds.
     virtual long long LocalSeconds();
     // The animation worker's pause: waits for the wake event or the time-out,
-    // returns as WaitForSingleObject.
+    // returns as WaitForSingleObject. Called on the worker's thread, as is
+    // NotifyIcon for its steps.
     virtual DWORD WaitBetweenFrames(HANDLE wake, DWORD milliseconds);
 };
 
@@ -95,7 +94,7 @@ public:
     BOOL ShowBalloon(const char* text, const char* title, DWORD iconKind, UINT timeoutSeconds);
     // The command a click on the balloons shown from now on posts to the
     // target window; 0 (the start) for none.
-    void SetBalloonClickCommand(UINT command) { balloonClickCommand_.store(command); }
+    void SetBalloonClickCommand(UINT command) { balloonClickCommand_ = command; }
     BOOL RemoveIcon();
     // The default item of the popup menu and of a double click: a command id,
     // or a position when byPosition is set.
@@ -103,10 +102,10 @@ public:
 
     // The window that owns the popup menu and receives the commands: the
     // application's main window.
-    void SetTargetWindow(HWND target) { target_.store(target); }
+    void SetTargetWindow(HWND target) { target_ = target; }
 
-    // The menu shown on a right click; not owned, set by the agent from any thread.
-    std::atomic<Menu*> popupMenu{nullptr};
+    // The menu shown on a right click; not owned.
+    Menu* popupMenu = nullptr;
 
     // Puts replace(old) wherever an icon of the caller's was (the current
     // icon, the one an animation restores, the frames) and shows the current
@@ -114,14 +113,16 @@ public:
     // The old handles may be destroyed once this returns.
     void ReplaceIcons(const std::function<HICON(HICON)>& replace);
 
-    // Frames for Animate: handles the caller keeps owning, in display order.
+    // Frames for Animate: handles the caller keeps owning, in display order. A
+    // running worker goes on with the frames it started with.
     BOOL SetIconList(const HICON* icons, UINT count);
     // Cycles through the frames after stopping any running animation. Timer
     // mode steps every period on the tray's thread until the duration (whole
     // seconds, 0 or 0xFFFFFFFF for no limit) has passed; worker mode steps
-    // every 200 ms whatever the period, until stopped. True when a timer was set.
+    // every 200 ms on a thread of its own whatever the period, until stopped.
+    // True when a timer was set.
     BOOL Animate(UINT periodMs, DWORD durationSeconds, BOOL useWorker);
-    // Shows the next frame.
+    // Shows the next frame of the list (a timer-mode step).
     BOOL StepAnimation();
     // Stops the animation and shows the icon that was current when it began;
     // on return the worker has ended. True when a timer was killed.
@@ -145,45 +146,34 @@ private:
         UINT item;
         BOOL byPosition;
     };
+    struct Worker;
 
     LRESULT OnTaskbarCreated();
     void OnAddRetryTimer();
     LRESULT ShowPopupMenu(HWND target, UINT iconId, MenuDefault menuDefault);
     void PostDefaultCommand(HWND target, UINT iconId, MenuDefault menuDefault);
 
-    // These expect recordLock_ to be held.
     BOOL Notify(DWORD message);
-    BOOL SetIconHeld(HICON icon);
-    BOOL ShowWholeRecordHeld();
-    void StartAddRetriesHeld();
+    BOOL ShowIcon(HICON icon);
+    BOOL ShowWholeRecord();
+    void StartAddRetries();
     void ReleaseUnusedIcons();
-    void ArmAnimationTimerHeld();
 
-    void ArmAnimationTimer();
-    bool OnWindowThread() const;
-
-    // These expect animationControl_ to be held.
-    BOOL StopAnimationHeld();
-    void StopWorker();
-    void StartWorker();
-    static DWORD WINAPI AnimationWorker(LPVOID tray);
+    // The worker of a worker-mode animation, starting after frame `index`;
+    // StopWorker returns once it has ended, with the index it got to.
+    void StartWorker(int index);
+    int StopWorker();
+    static DWORD WINAPI RunWorker(LPVOID worker);
 
     TrayPlatform& platform_;
-    std::atomic<HWND> target_{nullptr};
-    std::atomic<UINT> callbackMessage_{0};
-    // The thread inside a shell call, 0 when none is (written under recordLock_).
-    std::atomic<DWORD> notifyingThread_{0};
-    // What the shell's callback reads. The callback can arrive on a thread
-    // that holds recordLock_ in a shell call (a thread waiting for a sent
-    // message takes in the messages sent to it), so these have their own guard.
-    std::atomic<UINT> iconId_{0};
-    std::atomic<UINT> balloonClickCommand_{0};
-    std::mutex menuDefaultLock_;
+    HWND target_ = nullptr;
+    UINT callbackMessage_ = 0;
+    // The window's thread is inside a shell call.
+    bool inShellCall_ = false;
+    UINT balloonClickCommand_ = 0;
     UINT defaultItem_ = 0;
     BOOL defaultByPosition_ = TRUE;
 
-    // Guards the record and every field below it up to the animation control.
-    std::mutex recordLock_;
     NOTIFYICONDATAW record_;
     BOOL enabled_ = FALSE;
     BOOL hidden_ = TRUE;
@@ -193,6 +183,8 @@ private:
     // round trip to the process that draws the tray, and the agent restates
     // its icon and tip after every poll.
     BOOL recordShown_ = FALSE;
+    // A worker has shown its frames since the record's icon was last sent.
+    bool workerFramesShown_ = false;
     BOOL removed_ = TRUE;
     // The icon belongs in the notification area (Create without RemoveIcon):
     // a new taskbar gets it again.
@@ -201,26 +193,26 @@ private:
     long long addRetryStart_ = 0;
     const BOOL win2k_;
     std::vector<HICON> frameList_;
-    // ANIMATION_TIMER while a timer animation runs (armed, or about to be by
-    // the tray's thread), else 0.
+    // ANIMATION_TIMER while a timer animation runs, else 0.
     UINT_PTR animationTimerId_ = 0;
-    UINT animationPeriodMs_ = 0;
     int frameIndex_ = 0;
     long long animationStart_ = 0;
     DWORD animationDuration_ = 0;
     HICON savedIcon_ = nullptr;
     // Icons loaded by resource id, kept while current or saved.
     std::vector<UniqueIcon> loadedIcons_;
+    std::unique_ptr<Worker> worker_;
+};
 
-    // Serialises Animate, StopAnimation, SetIconList and the timer handler as
-    // whole operations (at most one worker at a time). Taken before
-    // recordLock_; the worker never takes it, so a stop may wait for the worker
-    // while holding it.
-    std::mutex animationControl_;
-    UniqueHandle animationWorker_;
-    std::atomic<bool> animationRunning_{false};
-    // Set to wake the worker from its pause when it is stopped.
-    UniqueHandle workerWake_;
+// What a worker-mode animation's thread uses: set up before it starts, then
+// touched by that thread alone until the window's thread has waited for it.
+struct CSystemTray::Worker {
+    TrayPlatform& platform;
+    NOTIFYICONDATAW record;  // the tray's record as it was, NIF_ICON
+    std::vector<HICON> frames;
+    int frameIndex;
+    UniqueHandle wake;  // set to end the worker
+    UniqueHandle thread;
 };
 
 }  // namespace kov

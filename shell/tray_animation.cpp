@@ -1,6 +1,7 @@
 // The frame animation of the tray icon, and the icons' replacement by
 // others of the same pictures.
 #include <exception>
+#include <memory>
 
 #include "shell/system_tray.h"
 
@@ -22,111 +23,73 @@ void ReportOutOfMemory() {
 }  // namespace
 
 BOOL CSystemTray::SetIconList(const HICON* icons, UINT count) {
-    std::vector<HICON> frames;
-    bool built = true;
     try {
-        frames.assign(icons, icons + count);
+        frameList_.assign(icons, icons + count);
     } catch (const std::exception&) {
-        built = false;
+        frameList_.clear();
+        ReportOutOfMemory();
+        return FALSE;
     }
-    {
-        std::lock_guard<std::mutex> control(animationControl_);
-        std::lock_guard<std::mutex> lock(recordLock_);
-        frameList_.swap(frames);
-    }
-    if (!built) ReportOutOfMemory();  // not while other threads wait for the locks
-    return built ? TRUE : FALSE;
+    return TRUE;
 }
 
+// A running worker is stopped while the handles change, then goes on with
+// the new frames from where it was.
 void CSystemTray::ReplaceIcons(const std::function<HICON(HICON)>& replace) {
-    std::lock_guard<std::mutex> control(animationControl_);
-    std::lock_guard<std::mutex> lock(recordLock_);
+    const bool workerRan = worker_ != nullptr;
+    const int workerIndex = StopWorker();
     for (HICON& frame : frameList_) frame = replace(frame);
     if (savedIcon_) savedIcon_ = replace(savedIcon_);
-    if (enabled_ && record_.hIcon) SetIconHeld(replace(record_.hIcon));
+    if (enabled_ && record_.hIcon) {
+        // A worker shows its new frame at once when it starts again.
+        if (workerRan) {
+            record_.hIcon = replace(record_.hIcon);
+        } else {
+            ShowIcon(replace(record_.hIcon));
+        }
+    }
     ReleaseUnusedIcons();
+    if (workerRan) StartWorker(workerIndex);
 }
 
 BOOL CSystemTray::Animate(UINT periodMs, DWORD durationSeconds, BOOL useWorker) {
-    std::lock_guard<std::mutex> control(animationControl_);
-    {
-        std::lock_guard<std::mutex> lock(recordLock_);
-        if (frameList_.empty()) return FALSE;  // a running animation goes on
-    }
-    StopAnimationHeld();
+    if (frameList_.empty()) return FALSE;  // a running animation goes on
+    StopAnimation();
 
-    std::lock_guard<std::mutex> lock(recordLock_);
     frameIndex_ = 0;
     animationStart_ = platform_.LocalSeconds();
     animationDuration_ = durationSeconds;
     savedIcon_ = enabled_ ? record_.hIcon : nullptr;
     if (useWorker) {
-        StartWorker();
+        StartWorker(0);
         return FALSE;
     }
     // Without its window the tray would get a thread timer that nobody handles.
     if (!Handle()) return FALSE;
-    animationTimerId_ = ANIMATION_TIMER;
-    animationPeriodMs_ = periodMs;
-    if (!OnWindowThread()) {
-        // A window's timers are set by its own thread: the tray's thread arms it.
-        if (::PostMessageA(Handle(), WM_ARM_ANIMATION_TIMER, 0, 0)) return TRUE;
-        animationTimerId_ = 0;
-        return FALSE;
-    }
-    ArmAnimationTimerHeld();
+    animationTimerId_ = ::SetTimer(Handle(), ANIMATION_TIMER, periodMs, nullptr);
     return animationTimerId_ != 0 ? TRUE : FALSE;
-}
-
-void CSystemTray::ArmAnimationTimer() {
-    std::lock_guard<std::mutex> control(animationControl_);
-    std::lock_guard<std::mutex> lock(recordLock_);
-    ArmAnimationTimerHeld();
-}
-
-// Stopped or replaced meanwhile: animationTimerId_ tells, nothing is armed.
-void CSystemTray::ArmAnimationTimerHeld() {
-    if (animationTimerId_ == 0) return;
-    animationTimerId_ = ::SetTimer(Handle(), ANIMATION_TIMER, animationPeriodMs_, nullptr);
-}
-
-bool CSystemTray::OnWindowThread() const {
-    return ::GetWindowThreadProcessId(Handle(), nullptr) == ::GetCurrentThreadId();
 }
 
 // Frame 0 is shown last in each cycle: the index moves before the frame shows.
 BOOL CSystemTray::StepAnimation() {
-    std::lock_guard<std::mutex> lock(recordLock_);
     if (frameList_.empty()) return FALSE;
     if (++frameIndex_ >= static_cast<int>(frameList_.size())) frameIndex_ = 0;
-    const BOOL result = SetIconHeld(frameList_[frameIndex_]);
+    const BOOL result = ShowIcon(frameList_[frameIndex_]);
     ReleaseUnusedIcons();
     return result;
 }
 
+// The worker has ended before the icon is restored, so that no step of it
+// can overwrite the restored icon.
 BOOL CSystemTray::StopAnimation() {
-    std::lock_guard<std::mutex> control(animationControl_);
-    return StopAnimationHeld();
-}
-
-BOOL CSystemTray::StopAnimationHeld() {
     BOOL killed = FALSE;
-    {
-        std::lock_guard<std::mutex> lock(recordLock_);
-        if (animationTimerId_ != 0) {
-            // Another thread only marks it stopped; the tray's thread kills the
-            // timer at its next tick.
-            killed = OnWindowThread() ? ::KillTimer(Handle(), animationTimerId_) : TRUE;
-            animationTimerId_ = 0;
-        }
+    if (animationTimerId_ != 0) {
+        killed = ::KillTimer(Handle(), animationTimerId_);
+        animationTimerId_ = 0;
     }
-    // Without recordLock_: the worker needs it to finish its step.
     StopWorker();
-
-    // Only now, so that no step of the worker can overwrite the restored icon.
-    std::lock_guard<std::mutex> lock(recordLock_);
     if (savedIcon_) {
-        SetIconHeld(savedIcon_);
+        ShowIcon(savedIcon_);
         savedIcon_ = nullptr;
         ReleaseUnusedIcons();
     }
@@ -134,56 +97,54 @@ BOOL CSystemTray::StopAnimationHeld() {
 }
 
 void CSystemTray::OnAnimationTimer(UINT_PTR timerId) {
-    // Taken first so that no Animate on another thread can slip in between
-    // the check below and the step or stop it decides on.
-    std::lock_guard<std::mutex> control(animationControl_);
-    bool expired = false;
-    {
-        std::lock_guard<std::mutex> lock(recordLock_);
-        if (timerId != ANIMATION_TIMER) return;
-        if (animationTimerId_ == 0) {
-            ::KillTimer(Handle(), timerId);  // stopped from another thread
-            return;
-        }
-        const long long elapsed = platform_.LocalSeconds() - animationStart_;
-        // Compared as unsigned: 0xFFFFFFFF seconds never pass, and a clock put
-        // back before the start ends the animation.
-        expired = animationDuration_ != 0 && static_cast<DWORD>(elapsed) > animationDuration_;
-    }
+    if (timerId != ANIMATION_TIMER || animationTimerId_ == 0) return;
+    const long long elapsed = platform_.LocalSeconds() - animationStart_;
+    // Compared as unsigned: 0xFFFFFFFF seconds never pass, and a clock put
+    // back before the start ends the animation.
+    const bool expired = animationDuration_ != 0 && static_cast<DWORD>(elapsed) > animationDuration_;
     if (expired) {
-        StopAnimationHeld();
+        StopAnimation();
     } else {
         StepAnimation();
     }
 }
 
-void CSystemTray::StartWorker() {
-    if (!workerWake_) return;  // a worker that cannot be woken would not pause either
-    ::ResetEvent(workerWake_.Get());
-    animationRunning_.store(true);
-    animationWorker_.Reset(::CreateThread(nullptr, 0, &CSystemTray::AnimationWorker, this, 0, nullptr));
-    if (!animationWorker_) animationRunning_.store(false);
+// The worker sends the icon changes itself, with a copy of the record that
+// changes only in its frame; while it runs, the window's record still holds
+// the icon to restore, and the shell shows something else.
+void CSystemTray::StartWorker(int index) {
+    NOTIFYICONDATAW record = record_;
+    record.uFlags = NIF_ICON;
+    auto worker = std::unique_ptr<Worker>(new Worker{platform_, record, frameList_, index,
+                                                     UniqueHandle(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+                                                     UniqueHandle()});
+    // A worker that cannot be woken would not pause either.
+    if (!enabled_ || !worker->wake) return;
+    worker->thread.Reset(::CreateThread(nullptr, 0, &CSystemTray::RunWorker, worker.get(), 0, nullptr));
+    if (!worker->thread) return;
+    workerFramesShown_ = true;
+    worker_ = std::move(worker);
 }
 
-// Ends the worker, waking it from its pause; it may be in the middle of a
-// step, which it finishes first.
-void CSystemTray::StopWorker() {
-    if (!animationWorker_) return;
-    animationRunning_.store(false);
-    ::SetEvent(workerWake_.Get());
-    ::WaitForSingleObject(animationWorker_.Get(), INFINITE);
-    animationWorker_.Reset();
+// Wakes the worker from its pause and waits for it; it may be in the middle
+// of a step, which it finishes first.
+int CSystemTray::StopWorker() {
+    if (!worker_) return 0;
+    ::SetEvent(worker_->wake.Get());
+    ::WaitForSingleObject(worker_->thread.Get(), INFINITE);
+    const int index = worker_->frameIndex;
+    worker_.reset();
+    return index;
 }
 
-DWORD WINAPI CSystemTray::AnimationWorker(LPVOID parameter) {
-    auto* tray = static_cast<CSystemTray*>(parameter);
-    while (tray->animationRunning_.load()) {
-        tray->StepAnimation();
-        if (tray->platform_.WaitBetweenFrames(tray->workerWake_.Get(), kWorkerStepMs) ==
-            WAIT_OBJECT_0) {
-            break;
-        }
-    }
+DWORD WINAPI CSystemTray::RunWorker(LPVOID parameter) {
+    Worker& worker = *static_cast<Worker*>(parameter);
+    const int count = static_cast<int>(worker.frames.size());
+    do {
+        if (++worker.frameIndex >= count) worker.frameIndex = 0;
+        worker.record.hIcon = worker.frames[worker.frameIndex];
+        worker.platform.NotifyIcon(NIM_MODIFY, worker.record);
+    } while (worker.platform.WaitBetweenFrames(worker.wake.Get(), kWorkerStepMs) != WAIT_OBJECT_0);
     return 0;
 }
 

@@ -1,6 +1,5 @@
 #include "shell/windows_platform.h"
 
-#include <mmsystem.h>
 #include <shellapi.h>
 
 #include <memory>
@@ -10,12 +9,9 @@
 #include "net/update_download.h"
 #include "shell/about_dlg.h"
 #include "shell/box_style.h"
-#include "shell/framework/menu.h"
+#include "net/wide_text.h"
 #include "shell/login_dlg.h"
 #include "shell/notification_style.h"
-#include "shell/res/resource.h"
-#include "shell/system_tray.h"
-#include "net/wide_text.h"
 
 namespace kov {
 namespace {
@@ -38,32 +34,26 @@ private:
     std::atomic<HWND>& slot_;
 };
 
-// The sound library, and the audio stack that it brings along, is loaded
-// when the first sound plays rather than at start: most runs never play one.
-// It stays for the process, since a sound may still be playing at the end.
-WindowsPlatform::PlaySoundFunction LoadPlaySound() {
-    const HMODULE winmm = ::LoadLibraryA("winmm.dll");
-    if (!winmm) return nullptr;
-    return reinterpret_cast<WindowsPlatform::PlaySoundFunction>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(winmm, "PlaySoundA")));
-}
-
 }  // namespace
 
-void WindowsPlatform::Attach(AgentWindow& parts, HWND mainWindow) {
+WindowsPlatform::WindowsPlatform(std::shared_ptr<WorkerPool> workers, Texts texts, TrayPlatform& trayShell)
+    : workers_(std::move(workers)), texts_(std::move(texts)), trayShell_(trayShell) {}
+
+void WindowsPlatform::Attach(HWND mainWindow) {
+    tray_ = std::make_unique<AgentTray>(texts_, trayShell_);
     std::lock_guard<std::mutex> lock(mutex_);
-    parts_ = &parts;
     mainWindow_.store(mainWindow);
 }
 
+// The tray goes outside the lock: its end waits for an animation worker.
 void WindowsPlatform::Detach() {
     std::deque<Task> dropped;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        parts_ = nullptr;
         mainWindow_.store(nullptr);
         dropped.swap(queue_);
     }
+    tray_.reset();
 }
 
 // One task at a time, taken under the lock and run outside it, so that a
@@ -72,17 +62,15 @@ void WindowsPlatform::Detach() {
 void WindowsPlatform::RunQueued() {
     for (;;) {
         Task task;
-        AgentWindow* parts = nullptr;
         HWND mainWindow = nullptr;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (queue_.empty() || !parts_) return;
+            mainWindow = mainWindow_.load();
+            if (queue_.empty() || !mainWindow) return;
             task = std::move(queue_.front());
             queue_.pop_front();
-            parts = parts_;
-            mainWindow = mainWindow_.load();
         }
-        task(*parts, mainWindow);
+        task(*tray_, mainWindow);
     }
 }
 
@@ -90,12 +78,16 @@ void WindowsPlatform::Queue(Task task) {
     HWND mainWindow = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!parts_) return;
+        if (!mainWindow_.load()) return;
         queue_.push_back(std::move(task));
         // One message per batch: the run empties the queue.
         if (queue_.size() == 1) mainWindow = mainWindow_.load();
     }
     if (mainWindow) ::PostMessageA(mainWindow, kRunQueuedMessage, 0, 0);
+}
+
+void WindowsPlatform::OnDpiChanged(UINT dpi) {
+    if (tray_) tray_->OnDpiChanged(dpi);
 }
 
 HWND WindowsPlatform::LiveMainWindow() const {
@@ -104,93 +96,26 @@ HWND WindowsPlatform::LiveMainWindow() const {
 }
 
 void WindowsPlatform::SetMainTimer(int timerId, int periodMs) {
-    Queue([timerId, periodMs](AgentWindow&, HWND mainWindow) {
+    Queue([timerId, periodMs](AgentTray&, HWND mainWindow) {
         ::SetTimer(mainWindow, static_cast<UINT_PTR>(timerId), static_cast<UINT>(periodMs), nullptr);
     });
 }
 
 void WindowsPlatform::KillMainTimer(int timerId) {
-    Queue([timerId](AgentWindow&, HWND mainWindow) {
-        ::KillTimer(mainWindow, static_cast<UINT_PTR>(timerId));
-    });
+    Queue([timerId](AgentTray&, HWND mainWindow) { ::KillTimer(mainWindow, static_cast<UINT_PTR>(timerId)); });
 }
 
 // The icon's hidden window is created on the UI thread, which then serves it.
-void WindowsPlatform::CreateTrayIcon(const std::string& tooltip, int iconId) {
-    Queue([tooltip, iconId](AgentWindow& parts, HWND mainWindow) {
-        CSystemTray& tray = parts.Tray();
-        tray.SetTargetWindow(mainWindow);
-        tray.Create(kTrayNotifyMessage, tooltip.c_str(), parts.ResourceIcon(iconId), kTrayIconId);
-    });
+void WindowsPlatform::CreateTray(const TrayStart& start) {
+    Queue([start](AgentTray& tray, HWND mainWindow) { tray.Create(start, mainWindow); });
 }
 
-void WindowsPlatform::SetMenuDefaultItem(int commandId) {
-    Queue([commandId](AgentWindow& parts, HWND) {
-        parts.Tray().SetMenuDefaultItem(static_cast<UINT>(commandId), FALSE);
-    });
+void WindowsPlatform::ShowTray(const TrayView& view) {
+    Queue([view](AgentTray& tray, HWND) { tray.Show(view); });
 }
 
-void WindowsPlatform::BuildMenus() {
-    Queue([](AgentWindow& parts, HWND) { parts.BuildMenus(); });
-}
-
-void WindowsPlatform::SetTooltipText(const std::string& text) {
-    Queue([text](AgentWindow& parts, HWND) { parts.Tray().SetTooltipText(text.c_str()); });
-}
-
-void WindowsPlatform::SetIcon(int iconId) {
-    Queue([iconId](AgentWindow& parts, HWND) { parts.Tray().SetIcon(parts.ResourceIcon(iconId)); });
-}
-
-void WindowsPlatform::SetIconList(const std::vector<int>& iconIds) {
-    Queue([iconIds](AgentWindow& parts, HWND) {
-        std::vector<HICON> frames;
-        frames.reserve(iconIds.size());
-        for (const int id : iconIds) frames.push_back(parts.ResourceIcon(id));
-        parts.Tray().SetIconList(frames.data(), static_cast<UINT>(frames.size()));
-    });
-}
-
-void WindowsPlatform::Animate(int periodMs, std::uint32_t durationSec, bool workerMode) {
-    Queue([periodMs, durationSec, workerMode](AgentWindow& parts, HWND) {
-        parts.Tray().Animate(static_cast<UINT>(periodMs), durationSec, workerMode ? TRUE : FALSE);
-    });
-}
-
-void WindowsPlatform::StopAnimation() {
-    Queue([](AgentWindow& parts, HWND) { parts.Tray().StopAnimation(); });
-}
-
-void WindowsPlatform::ShowBalloon(const std::string& text, const std::string& title, BalloonKind kind,
-                                  int timeoutSec) {
-    const BalloonStyle style = StyleOf(kind);
-    Queue([text, title, style, timeoutSec](AgentWindow& parts, HWND) {
-        CSystemTray& tray = parts.Tray();
-        tray.SetBalloonClickCommand(style.clickCommand);
-        tray.ShowBalloon(text.c_str(), title.c_str(), style.infoFlags, static_cast<UINT>(timeoutSec));
-    });
-}
-
-void WindowsPlatform::SetPopupMenu(MenuKind menu) {
-    Queue([menu](AgentWindow& parts, HWND) { parts.Tray().popupMenu.store(&parts.TrayMenu(menu)); });
-}
-
-// Only the signed-in menu has the status items.
-void WindowsPlatform::SetMenuCheck(int commandId, bool checked) {
-    Queue([commandId, checked](AgentWindow& parts, HWND) {
-        parts.TrayMenu(MenuKind::Main)
-            .CheckItem(static_cast<UINT>(commandId), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-    });
-}
-
-void WindowsPlatform::PlayNewMessageSound() {
-    Queue([this](AgentWindow&, HWND) {
-        if (!playSound_) playSound_ = LoadPlaySound();
-        if (playSound_) {
-            playSound_(MAKEINTRESOURCEA(IDR_NEW_MESSAGE_SOUND), ::GetModuleHandleA(nullptr),
-                       SND_RESOURCE | SND_ASYNC);
-        }
-    });
+void WindowsPlatform::ShowBalloon(const BalloonTip& balloon) {
+    Queue([balloon](AgentTray& tray, HWND) { tray.ShowBalloon(balloon); });
 }
 
 bool WindowsPlatform::IsMessageBoxOpen() { return ::FindWindowA(nullptr, kCaption) != nullptr; }
@@ -216,13 +141,13 @@ void WindowsPlatform::ShellOpen(const std::string& url) {
 }
 
 void WindowsPlatform::BringSignInDialogForward() {
-    Queue([this](AgentWindow&, HWND) {
+    Queue([this](AgentTray&, HWND) {
         if (const HWND dialog = signInDialog_.load()) ::SetForegroundWindow(dialog);
     });
 }
 
 void WindowsPlatform::EndMainDialog(int result) {
-    Queue([result](AgentWindow&, HWND mainWindow) { ::EndDialog(mainWindow, result); });
+    Queue([result](AgentTray&, HWND mainWindow) { ::EndDialog(mainWindow, result); });
 }
 
 bool WindowsPlatform::StartThread(std::function<void()> body) { return workers_->Run(std::move(body)); }

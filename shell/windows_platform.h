@@ -1,12 +1,13 @@
 #pragma once
 // The agent core's platform on Windows.
 //
-// Everything that touches the main window, its timers, the tray icon or the
-// menus runs on the main window's (UI) thread: such a call is queued in call
-// order and the main window is asked, by a posted message, to run the queue.
-// So no call ever waits for the UI thread, a timer is armed by the thread
-// that owns its window (SetTimer works for no other), and worker threads
-// never step on the tray's and the menus' window objects.
+// Everything that touches the main window, its timers or the tray runs on
+// the main window's (UI) thread: such a call is queued in call order and the
+// main window is asked, by a posted message, to run the queue. So no call
+// ever waits for the UI thread, a timer is armed by the thread that owns its
+// window (SetTimer works for no other), and the tray, its menus and icons
+// (AgentTray) are used by the UI thread alone: it creates them in Attach and
+// destroys them in Detach.
 //
 // Worker threads keep this object alive after the main window is gone:
 // Detach drops the queued work, and from then on the window operations do
@@ -20,62 +21,37 @@
 #include <mutex>
 
 #include "core/platform.h"
+#include "core/texts.h"
 #include "core/worker_pool.h"
+#include "shell/agent_tray.h"
 
 namespace kov {
-
-class CSystemTray;
-class Menu;
-
-// The main window's parts that the platform drives, on the UI thread only.
-class AgentWindow {
-public:
-    virtual CSystemTray& Tray() = 0;
-    virtual Menu& TrayMenu(MenuKind kind) = 0;
-    virtual void BuildMenus() = 0;
-    // An icon of the program's resources at the notification area's size,
-    // valid as long as the main window.
-    virtual HICON ResourceIcon(int iconId) = 0;
-
-protected:
-    ~AgentWindow() = default;
-};
 
 class WindowsPlatform final : public AgentPlatform {
 public:
     // Posted to the main window: run the queued work.
     static constexpr UINT kRunQueuedMessage = WM_APP + 0x100;
-    // The tray's callback message and icon id.
-    static constexpr UINT kTrayNotifyMessage = 0x8001;
-    static constexpr UINT kTrayIconId = 101;
 
-    using PlaySoundFunction = BOOL(WINAPI*)(LPCSTR sound, HMODULE module, DWORD flags);
-
-    // Thread bodies run on these workers.
-    explicit WindowsPlatform(std::shared_ptr<WorkerPool> workers) : workers_(std::move(workers)) {}
+    // Thread bodies run on these workers; the tray's menus show these texts
+    // and hand its icon changes to this shell.
+    WindowsPlatform(std::shared_ptr<WorkerPool> workers, Texts texts, TrayPlatform& trayShell = SystemTrayPlatform());
 
     // On the UI thread, once the main window exists (its WM_INITDIALOG).
-    void Attach(AgentWindow& parts, HWND mainWindow);
-    // On the UI thread, before the main window's parts are destroyed.
+    void Attach(HWND mainWindow);
+    // On the UI thread, before the main window is destroyed: drops the queued
+    // work and removes the tray.
     void Detach();
-    // The main window calls it for kRunQueuedMessage.
+    // The main window calls these for kRunQueuedMessage and a DPI change.
     void RunQueued();
+    void OnDpiChanged(UINT dpi);
+    // The tray while attached, else null; UI thread only.
+    const AgentTray* Tray() const { return tray_.get(); }
 
     void SetMainTimer(int timerId, int periodMs) override;
     void KillMainTimer(int timerId) override;
-    void CreateTrayIcon(const std::string& tooltip, int iconId) override;
-    void SetMenuDefaultItem(int commandId) override;
-    void BuildMenus() override;
-    void SetTooltipText(const std::string& text) override;
-    void SetIcon(int iconId) override;
-    void SetIconList(const std::vector<int>& iconIds) override;
-    void Animate(int periodMs, std::uint32_t durationSec, bool workerMode) override;
-    void StopAnimation() override;
-    void ShowBalloon(const std::string& text, const std::string& title, BalloonKind kind,
-                     int timeoutSec) override;
-    void SetPopupMenu(MenuKind menu) override;
-    void SetMenuCheck(int commandId, bool checked) override;
-    void PlayNewMessageSound() override;
+    void CreateTray(const TrayStart& start) override;
+    void ShowTray(const TrayView& view) override;
+    void ShowBalloon(const BalloonTip& balloon) override;
     bool IsMessageBoxOpen() override;
     CursorPos CursorPosition() override;
     std::uint32_t LastInputStamp() override;
@@ -95,18 +71,20 @@ public:
     bool ShellOpenFile(const std::string& path) override;
 
 private:
-    using Task = std::function<void(AgentWindow& parts, HWND mainWindow)>;
+    using Task = std::function<void(AgentTray& tray, HWND mainWindow)>;
     void Queue(Task task);
     // The main window while it exists, else null.
     HWND LiveMainWindow() const;
 
     const std::shared_ptr<WorkerPool> workers_;
+    const Texts texts_;
+    TrayPlatform& trayShell_;
     std::mutex mutex_;
     std::deque<Task> queue_;
-    AgentWindow* parts_ = nullptr;  // set and cleared on the UI thread, under mutex_
+    // Set in Attach and cleared in Detach, on the UI thread, under mutex_.
     std::atomic<HWND> mainWindow_{nullptr};
-    // Loaded by the first sound, on the UI thread, which alone uses it.
-    PlaySoundFunction playSound_ = nullptr;
+    // UI thread only.
+    std::unique_ptr<AgentTray> tray_;
     // The sign-in dialog while one is open (at most one at a time).
     std::atomic<HWND> signInDialog_{nullptr};
 };

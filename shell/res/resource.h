@@ -45,12 +45,8 @@
 // The new-message sound, resource type "WAVE".
 #define IDR_NEW_MESSAGE_SOUND   145
 
-// Tray menu commands and the main window's own messages. The agent's logic
-// declares the same numbers as typed constants: it is read first, so that
-// these macros can never rewrite its declarations, whatever the include order.
-#if defined(__cplusplus) && !defined(RC_INVOKED)
-#include "core/platform.h"
-#endif
+// Tray menu commands (the core's Command, mapped in shell/resource_map.cpp)
+// and the main window's own messages.
 #define ID_STATUS_ONLINE        300
 #define ID_STATUS_AWAY          301
 #define ID_STATUS_OFFLINE       302
@@ -59,6 +55,7 @@
 #define ID_CLOSE                305
 #define ID_OPEN_CONSULT_PAGE    1024
 #define WM_TRAY_NOTIFY          0x8001
+// Posted to the running agent's main window by a second start of the program.
 #define WM_ACTIVATE_AGENT       3024
 
 // Caption of the hidden main window: a second start finds the running agent by

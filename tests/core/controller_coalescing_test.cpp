@@ -17,7 +17,7 @@ TEST_F(CoalescingTest, PollsRequestedDuringAPollRunOnceAfterIt) {
         if (nested++ > 0) return;
         agent->OnTimer(POLL_TIMER);
         agent->OnTimer(POLL_TIMER);
-        agent->OnCommand(ID_STATUS_ONLINE);
+        agent->OnCommand(Command::StatusOnline);
         EXPECT_EQ(platform->QueuedThreads(), 0) << "no second poll thread while one runs";
     };
     transport->QueueReply("0 0000");
@@ -31,7 +31,7 @@ TEST_F(CoalescingTest, StatusChosenDuringAPollIsReportedByThePollThatFollows) {
     StartOnline();
     transport->duringRequest = [&](const SentRequest&) {
         transport->duringRequest = nullptr;
-        agent->OnCommand(ID_STATUS_AWAY);
+        agent->OnCommand(Command::StatusAway);
     };
     transport->QueueReply("0 0000");
     transport->QueueReply("0 0000");
@@ -46,11 +46,11 @@ TEST_F(CoalescingTest, RepeatedOfflineWhileItsRequestRunsSendsOnceMore) {
     StartOnline();
     transport->duringRequest = [&](const SentRequest&) {
         transport->duringRequest = nullptr;
-        agent->OnCommand(ID_STATUS_OFFLINE);
-        agent->OnCommand(ID_STATUS_OFFLINE);
+        agent->OnCommand(Command::StatusOffline);
+        agent->OnCommand(Command::StatusOffline);
         EXPECT_EQ(platform->QueuedThreads(), 0);
     };
-    agent->OnCommand(ID_STATUS_OFFLINE);
+    agent->OnCommand(Command::StatusOffline);
     RunThreads();
     const auto requests = StatusRequests();
     ASSERT_EQ(requests.size(), 3u);
@@ -62,7 +62,7 @@ TEST_F(CoalescingTest, ReplyArrivingAfterOfflineIsDropped) {
     StartOnline();
     transport->duringRequest = [&](const SentRequest&) {
         transport->duringRequest = nullptr;
-        agent->OnCommand(ID_STATUS_OFFLINE);
+        agent->OnCommand(Command::StatusOffline);
     };
     transport->QueueReply("0 0007");
     Tick(kRequestTimeout);
@@ -79,7 +79,7 @@ TEST_F(CoalescingTest, ReplyArrivingAfterSignOutIsDropped) {
     StartOnline();
     transport->duringRequest = [&](const SentRequest&) {
         transport->duringRequest = nullptr;
-        agent->OnCommand(ID_SIGN_IN_OUT);
+        agent->OnCommand(Command::SignInOut);
     };
     transport->QueueReply("1");
     Tick(kRequestTimeout);
@@ -93,7 +93,7 @@ TEST_F(CoalescingTest, PollRequestedBeforeOfflineDoesNotRun) {
     transport->duringRequest = [&](const SentRequest&) {
         transport->duringRequest = nullptr;
         agent->OnTimer(POLL_TIMER);  // remembered...
-        agent->OnCommand(ID_STATUS_OFFLINE);  // ...and forgotten
+        agent->OnCommand(Command::StatusOffline);  // ...and forgotten
     };
     transport->QueueReply("0 0000");
     Tick(kRequestTimeout);
@@ -136,7 +136,7 @@ TEST_F(CoalescingTest, SignOutDuringTheFailureBoxKeepsPollingStopped) {
     platform->duringBox = [&](const BoxShown&) {
         transport->QueueReply("0 0000");
         Tick(kRequestTimeout);                 // back online meanwhile
-        agent->OnCommand(ID_SIGN_IN_OUT);  // then signed out
+        agent->OnCommand(Command::SignInOut);  // then signed out
     };
     Tick(kRequestTimeout);  // fails: the box opens
     EXPECT_FALSE(platform->TimerRunning(POLL_TIMER)) << "closing the box must not re-arm polling";
@@ -166,7 +166,7 @@ TEST_F(CoalescingTest, ClosingWhileTheSignInDialogIsOpenOnAWorker) {
     transport->QueueReply("1");
     platform->script.signIns.push_back(SignInEntry{"maria", "secret", true});
     platform->duringSignIn = [&] {
-        agent->OnCommand(ID_CLOSE);
+        agent->OnCommand(Command::Close);
         agent.reset();
         platform->MarkOwnerGone();
     };
@@ -179,7 +179,7 @@ TEST_F(CoalescingTest, ClosingWhileTheSignInDialogIsOpenOnAWorker) {
 
 TEST_F(CoalescingTest, WorkersQueuedBeforeClosingDoNothing) {
     StartSignedIn();
-    agent->OnCommand(ID_STATUS_OFFLINE);
+    agent->OnCommand(Command::StatusOffline);
     EXPECT_EQ(platform->QueuedThreads(), 2);
     agent.reset();
     platform->MarkOwnerGone();
@@ -199,39 +199,42 @@ TEST_F(CoalescingTest, AThreadThatCannotStartDoesNotBlockLaterPolls) {
     EXPECT_EQ(StatusRequests().size(), 2u);
 }
 
-TEST_F(CoalescingTest, StateChangedWhileTheTrayIsUpdatedIsShownAfterIt) {
+// A state change made while the UI thread is busy reaches the tray after the
+// view decided before it, whichever thread decided each.
+TEST_F(CoalescingTest, StateChangedWhileTheTrayIsBusyIsShownAfterTheEarlierView) {
     StartOnline();
-    platform->afterTooltip = [&](const std::string& tooltip) {
-        if (tooltip != Tooltip(kNewMessagesText + "3")) return;
-        platform->afterTooltip = nullptr;
-        agent->OnCommand(ID_STATUS_OFFLINE);
-    };
+    platform->HoldTray();
     transport->QueueReply("0 0003");
     Tick(kRequestTimeout);
+    agent->OnCommand(Command::StatusOffline);
+    const std::vector<TrayView> held = platform->HeldViews();
+    ASSERT_EQ(held.size(), 2u);
+    EXPECT_EQ(held[0].tooltip, Tooltip(kNewMessagesText + "3"));
+    EXPECT_EQ(held[1].tooltip, Tooltip(kOfflineText));
+
+    platform->ReleaseTray();
     const TrayState tray = Record().tray;
     EXPECT_EQ(tray.tooltip, Tooltip(kOfflineText));
     EXPECT_FALSE(tray.animating);
-    EXPECT_EQ(tray.icon, 131);
-    EXPECT_EQ(tray.checks.at(ID_STATUS_OFFLINE), true);
+    EXPECT_EQ(tray.icon, TrayIcon::Offline);
+    EXPECT_EQ(tray.checks.at(Command::StatusOffline), true);
     EXPECT_EQ(tray.sounds, 1) << "the count shown first still sounded";
 }
 
-TEST_F(CoalescingTest, SoundOwedByAViewReplacedBeforeItWasShownStillPlays) {
+TEST_F(CoalescingTest, SoundOwedByAViewFollowedBeforeItWasShownStillPlays) {
     settings.requestTimeout = 24 * 60 * 60 * 1000;
     settings.awayTimeout = 3000;  // away at the second idle check
     StartOnline();
-    platform->afterTooltip = [&](const std::string& tooltip) {
-        if (tooltip != Tooltip(kOfflineText)) return;
-        platform->afterTooltip = nullptr;
-        // While Offline is being shown: back online with 3 messages, then away
-        // detected; both views wait, and the second replaces the first.
-        agent->OnCommand(ID_STATUS_ONLINE);
-        transport->QueueReply("0 0003");
-        RunThreads();
-        agent->OnTimer(IDLE_TIMER);
-        agent->OnTimer(IDLE_TIMER);
-    };
-    agent->OnCommand(ID_STATUS_OFFLINE);
+    platform->HoldTray();
+    // While Offline waits: back online with 3 messages, then away detected.
+    agent->OnCommand(Command::StatusOffline);
+    RunThreads();
+    agent->OnCommand(Command::StatusOnline);
+    transport->QueueReply("0 0003");
+    RunThreads();
+    agent->OnTimer(IDLE_TIMER);
+    agent->OnTimer(IDLE_TIMER);
+    platform->ReleaseTray();
     const TrayState tray = Record().tray;
     EXPECT_EQ(agent->State().status, PresenceStatus::Away);
     EXPECT_EQ(tray.tooltip, Tooltip(kNewMessagesText + "3"));

@@ -37,6 +37,10 @@ inline const std::string kUpdateQuestionText =  // Ваша версия аге�
     "\xe5\xeb\xe0\x2c\x20\xf3\xf1\xf2\xe0\xed\xee\xe2\xe8\xf2\xfc\x20\xed\xee\xe2\xfb\xe9\x20\xe0\xe3"
     "\xe5\xed\xf2\x3f";
 
+// The connecting animation's frames, in order.
+inline const std::vector<TrayIcon> kConnecting{TrayIcon::Connecting1, TrayIcon::Connecting2, TrayIcon::Connecting3,
+                                               TrayIcon::Connecting4};
+
 inline std::string Tooltip(const std::string& text) { return "Kovarentis : " + text; }
 
 constexpr int kRequestTimeout = 15000;

@@ -17,8 +17,8 @@ protected:
         Tick(kRequestTimeout);
     }
 
-    std::map<int, bool> Checks(bool online, bool away, bool offline) const {
-        return {{ID_STATUS_ONLINE, online}, {ID_STATUS_AWAY, away}, {ID_STATUS_OFFLINE, offline}};
+    std::map<Command, bool> Checks(bool online, bool away, bool offline) const {
+        return {{Command::StatusOnline, online}, {Command::StatusAway, away}, {Command::StatusOffline, offline}};
     }
 
     // The calls made since ClearCalls, in order, without the ones named.
@@ -41,21 +41,19 @@ TEST_F(PresentationTest, OnlineWithNewMessagesBlinksWithTheCountAndSoundsOnce) {
     const TrayState tray = Record().tray;
     EXPECT_EQ(tray.tooltip, Tooltip(kNewMessagesText + "3"));
     EXPECT_EQ(tray.tooltip, "Kovarentis : \xcd\xee\xe2\xfb\xf5 \xf1\xee\xee\xe1\xf9\xe5\xed\xe8\xe9 3");
-    EXPECT_EQ(tray.frames, (std::vector<int>{128, 135}));
+    EXPECT_EQ(tray.frames, (std::vector<TrayIcon>{TrayIcon::Online, TrayIcon::NewMessage}));
     EXPECT_TRUE(tray.animating);
     EXPECT_FALSE(tray.workerMode);
     EXPECT_EQ(tray.periodMs, 700);
-    EXPECT_EQ(tray.durationSec, 0xFFFFFFFFu);
     EXPECT_EQ(tray.sounds, 1);
     EXPECT_EQ(tray.popupMenu, MenuKind::Main);
     EXPECT_EQ(tray.checks, Checks(true, false, false));
     EXPECT_EQ(agent->State().shownMessageCount, 3);
     EXPECT_EQ(CallsWithout({"StartThread", "CursorPosition", "LastInputStamp", "SetMainTimer 1 15000",
                             "SetMainTimer 2 3000"}),
-              (std::vector<std::string>{"SetTooltipText", "SetIcon 135", "SetIconList", "Animate 700 timer",
-                                        "ConsultantBusy", "PlayNewMessageSound", "ShowBalloon",
-                                        "SetPopupMenu main", "SetMenuCheck 300 on",
-                                        "SetMenuCheck 301 off", "SetMenuCheck 302 off"}));
+              (std::vector<std::string>{"ConsultantBusy", "ShowTray"}));
+    EXPECT_EQ(tray.icon, TrayIcon::NewMessage) << "the blink starts from the new-message icon";
+    EXPECT_EQ(Record().balloons.size(), 1u);
 }
 
 TEST_F(PresentationTest, OnlineWithoutMessagesShowsTheSteadyOnlineIcon) {
@@ -64,7 +62,7 @@ TEST_F(PresentationTest, OnlineWithoutMessagesShowsTheSteadyOnlineIcon) {
     const TrayState tray = Record().tray;
     EXPECT_EQ(tray.tooltip, Tooltip(kOnlineText));
     EXPECT_FALSE(tray.animating);
-    EXPECT_EQ(tray.icon, 128);
+    EXPECT_EQ(tray.icon, TrayIcon::Online);
     EXPECT_EQ(tray.popupMenu, MenuKind::Main);
     EXPECT_EQ(tray.checks, Checks(true, false, false));
     EXPECT_EQ(agent->State().shownMessageCount, 0);
@@ -72,19 +70,19 @@ TEST_F(PresentationTest, OnlineWithoutMessagesShowsTheSteadyOnlineIcon) {
 
 TEST_F(PresentationTest, AwayRowsUseTheAwayIconFramesTextAndCheckMark) {
     StartOnline();
-    agent->OnCommand(ID_STATUS_AWAY);
+    agent->OnCommand(Command::StatusAway);
     transport->QueueReply("0 0000");
     RunThreads();
     TrayState tray = Record().tray;
     EXPECT_EQ(tray.tooltip, Tooltip(kAwayText));
     EXPECT_FALSE(tray.animating);
-    EXPECT_EQ(tray.icon, 130);
+    EXPECT_EQ(tray.icon, TrayIcon::Away);
     EXPECT_EQ(tray.checks, Checks(false, true, false));
 
     NextPoll("0    5");
     tray = Record().tray;
     EXPECT_EQ(tray.tooltip, Tooltip(kNewMessagesText + "5"));
-    EXPECT_EQ(tray.frames, (std::vector<int>{130, 135}));
+    EXPECT_EQ(tray.frames, (std::vector<TrayIcon>{TrayIcon::Away, TrayIcon::NewMessage}));
     EXPECT_TRUE(tray.animating);
     EXPECT_FALSE(tray.workerMode);
     EXPECT_EQ(tray.periodMs, 700);
@@ -95,35 +93,31 @@ TEST_F(PresentationTest, AwayRowsUseTheAwayIconFramesTextAndCheckMark) {
 TEST_F(PresentationTest, OfflineStopsEverythingAndChecksOffline) {
     StartOnline(3);
     platform->ClearCalls();
-    agent->OnCommand(ID_STATUS_OFFLINE);
+    agent->OnCommand(Command::StatusOffline);
     const TrayState tray = Record().tray;
     EXPECT_EQ(tray.tooltip, Tooltip(kOfflineText));
     EXPECT_FALSE(tray.animating);
-    EXPECT_EQ(tray.icon, 131);
+    EXPECT_EQ(tray.icon, TrayIcon::Offline);
     EXPECT_EQ(tray.popupMenu, MenuKind::Main);
     EXPECT_EQ(tray.checks, Checks(false, false, true));
     EXPECT_EQ(agent->State().shownMessageCount, 0);
     EXPECT_EQ(CallsWithout({"StartThread"}),
-              (std::vector<std::string>{"KillMainTimer 2", "KillMainTimer 1", "SetTooltipText", "StopAnimation",
-                                        "SetIcon 131", "SetPopupMenu main", "SetMenuCheck 300 off",
-                                        "SetMenuCheck 301 off", "SetMenuCheck 302 on"}));
+              (std::vector<std::string>{"KillMainTimer 2", "KillMainTimer 1", "ShowTray"}));
 }
 
 TEST_F(PresentationTest, SignedOutByTheConsultantShowsTheOfflineIconAndTheSignedOutMenu) {
     StartOnline(3);
     const auto checksBefore = Record().tray.checks;
     platform->ClearCalls();
-    agent->OnCommand(ID_SIGN_IN_OUT);
+    agent->OnCommand(Command::SignInOut);
     const TrayState tray = Record().tray;
     EXPECT_EQ(tray.tooltip, Tooltip(kNotSignedInText));
     EXPECT_FALSE(tray.animating);
-    EXPECT_EQ(tray.icon, 131);
+    EXPECT_EQ(tray.icon, TrayIcon::Offline);
     EXPECT_EQ(tray.popupMenu, MenuKind::SignedOut);
     EXPECT_EQ(tray.checks, checksBefore) << "the signed-out menu has no status items";
     EXPECT_EQ(agent->State().shownMessageCount, 0);
-    EXPECT_EQ(CallsWithout({}), (std::vector<std::string>{"KillMainTimer 2", "KillMainTimer 1", "SetTooltipText",
-                                                         "StopAnimation", "SetIcon 131",
-                                                         "SetPopupMenu signed-out"}));
+    EXPECT_EQ(CallsWithout({}), (std::vector<std::string>{"KillMainTimer 2", "KillMainTimer 1", "ShowTray"}));
 }
 
 TEST_F(PresentationTest, FailureReplacesTheBlinkByTheConnectingAnimation) {
@@ -132,7 +126,7 @@ TEST_F(PresentationTest, FailureReplacesTheBlinkByTheConnectingAnimation) {
     NextPoll("");
     const TrayState tray = Record().tray;
     EXPECT_EQ(tray.tooltip, Tooltip(kNotSignedInText));
-    EXPECT_EQ(tray.frames, (std::vector<int>{138, 140, 141, 142}));
+    EXPECT_EQ(tray.frames, kConnecting);
     EXPECT_TRUE(tray.animating);
     EXPECT_TRUE(tray.workerMode);
     EXPECT_EQ(tray.periodMs, 500);
@@ -141,15 +135,14 @@ TEST_F(PresentationTest, FailureReplacesTheBlinkByTheConnectingAnimation) {
     EXPECT_EQ(agent->State().shownMessageCount, 0);
     const auto calls = CallsWithout({"StartThread", "CursorPosition", "LastInputStamp", "ShowBalloon",
                                      "IsMessageBoxOpen", "SetMainTimer 1 15000"});
-    EXPECT_EQ(calls, (std::vector<std::string>{"KillMainTimer 2", "SetTooltipText", "SetIconList",
-                                               "Animate 500 worker", "SetPopupMenu signed-out"}))
+    EXPECT_EQ(calls, (std::vector<std::string>{"KillMainTimer 2", "ShowTray"}))
         << "the poll timer keeps running while connecting";
 }
 
 TEST_F(PresentationTest, PollStartingSignedOutShowsTheConnectingAnimation) {
     StartOnline();
-    agent->OnCommand(ID_SIGN_IN_OUT);
-    ASSERT_EQ(Record().tray.icon, 131);
+    agent->OnCommand(Command::SignInOut);
+    ASSERT_EQ(Record().tray.icon, TrayIcon::Offline);
     platform->script.signIns.push_back(SignInEntry{"ivan", "pw", true});
     transport->QueueReply("0 t");
     bool connectingWhileWaiting = false;
@@ -157,11 +150,11 @@ TEST_F(PresentationTest, PollStartingSignedOutShowsTheConnectingAnimation) {
         if (!IsStatusRequest(request)) return;
         const TrayState tray = Record().tray;
         connectingWhileWaiting = tray.animating && tray.workerMode &&
-                                 tray.frames == std::vector<int>{138, 140, 141, 142} &&
+                                 tray.frames == kConnecting &&
                                  tray.popupMenu == MenuKind::SignedOut &&
                                  tray.tooltip == Tooltip(kNotSignedInText);
     };
-    agent->OnCommand(ID_SIGN_IN_OUT);
+    agent->OnCommand(Command::SignInOut);
     RunThreads();
     EXPECT_TRUE(connectingWhileWaiting);
 }
@@ -199,20 +192,23 @@ TEST_F(PresentationTest, ANegativeCountIsNoNewMessages) {
 
 TEST_F(PresentationTest, RepeatedCountRestartsTheBlink) {
     StartOnline(3);
-    platform->ClearCalls();
+    const TrayState before = Record().tray;
     NextPoll("0 0003");
-    const auto calls = Record().calls;
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Animate 700 timer"), 1);
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "PlayNewMessageSound"), 0);
+    const TrayState after = Record().tray;
+    EXPECT_EQ(after.animationStarts, before.animationStarts + 1);
+    EXPECT_TRUE(after.animating);
+    EXPECT_FALSE(after.workerMode);
+    EXPECT_EQ(after.periodMs, 700);
+    EXPECT_EQ(after.sounds, before.sounds);
 }
 
 TEST_F(PresentationTest, OfflineAndFailuresResetTheShownCountSoTheSoundPlaysAgain) {
     StartOnline(3);
     ASSERT_EQ(Record().tray.sounds, 1);
 
-    agent->OnCommand(ID_STATUS_OFFLINE);
+    agent->OnCommand(Command::StatusOffline);
     RunThreads();
-    agent->OnCommand(ID_STATUS_ONLINE);
+    agent->OnCommand(Command::StatusOnline);
     transport->QueueReply("0 0003");
     RunThreads();
     EXPECT_EQ(Record().tray.sounds, 2) << "Offline reset the shown count";
@@ -228,12 +224,12 @@ TEST_F(PresentationTest, AwayDetectionBeyondTheLimitRestartsTheBlinkWithoutSound
     StartOnline(2);
     for (int i = 0; i < 4; ++i) Tick(3000);
     ASSERT_EQ(agent->State().status, PresenceStatus::Away);
-    platform->ClearCalls();
+    const int startsBefore = Record().tray.animationStarts;
     Tick(3000);
     Tick(3000);
-    const auto calls = Record().calls;
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Animate 700 timer"), 2);
-    EXPECT_EQ(Record().tray.frames, (std::vector<int>{130, 135}));
+    EXPECT_EQ(Record().tray.animationStarts, startsBefore + 2);
+    EXPECT_FALSE(Record().tray.workerMode);
+    EXPECT_EQ(Record().tray.frames, (std::vector<TrayIcon>{TrayIcon::Away, TrayIcon::NewMessage}));
     EXPECT_EQ(Record().tray.sounds, 1);
 }
 

@@ -30,7 +30,7 @@ TEST_F(ReplyTest, AcceptedReplyShorterThanSixCharactersCountsNoMessages) {
 
 TEST_F(ReplyTest, AcceptedReplyWhileAwayStaysAwayWithoutIdleTimer) {
     StartOnline();
-    agent->OnCommand(ID_STATUS_AWAY);
+    agent->OnCommand(Command::StatusAway);
     transport->QueueReply("0 0000");
     RunThreads();
     EXPECT_EQ(QueryValue(StatusRequests().back().path, "status"), "1");
@@ -88,9 +88,9 @@ TEST_F(ReplyTest, RejectedTokenThenCancelledSignInStaysStoppedUntilAskedAgain) {
     const AgentState state = agent->State();
     EXPECT_TRUE(state.signedOut);
     EXPECT_TRUE(state.authStopped);
-    EXPECT_EQ(Record().tray.icon, 131);
+    EXPECT_EQ(Record().tray.icon, TrayIcon::Offline);
 
-    agent->OnCommand(ID_SIGN_IN_OUT);
+    agent->OnCommand(Command::SignInOut);
     EXPECT_EQ(Record().signInPresets.size(), 2u);
     EXPECT_EQ(agent->OnActivateAgent(), 0);
     EXPECT_EQ(Record().signInPresets.size(), 3u);
@@ -202,7 +202,7 @@ TEST_F(ReplyTest, ARunOfFailuresShowsOneBoxUntilAnAcceptedOrRejectedReply) {
     EXPECT_FALSE(agent->State().errorBoxShown);
     platform->script.signIns.push_back(SignInEntry{"ivan", "secret", true});
     transport->QueueReply("0 tok2");
-    agent->OnCommand(ID_SIGN_IN_OUT);
+    agent->OnCommand(Command::SignInOut);
     const std::size_t boxesBefore = Record().boxes.size();
     RunThreads();  // its poll fails
     EXPECT_EQ(Record().boxes.size(), boxesBefore + 1);

@@ -101,13 +101,13 @@ TEST_F(SignInTest, EachFailedAttemptShowsOneBoxAndTheDialogAgain) {
 
 TEST_F(SignInTest, FailedAttemptKeepsThePreviousTokenButEmptiesStoredValuesWhenUnticked) {
     StartOnline();
-    agent->OnCommand(ID_SIGN_IN_OUT);  // out: token gone
+    agent->OnCommand(Command::SignInOut);  // out: token gone
     settings.token = "kept";           // as if left by an earlier sign-in of this run
     store.Preset("App", "Login", "ivan");
     store.Preset("App", "Token", "kept");
     Type("maria", "pw", false);
     transport->QueueReply("1");
-    agent->OnCommand(ID_SIGN_IN_OUT);  // the second dialog is cancelled
+    agent->OnCommand(Command::SignInOut);  // the second dialog is cancelled
 
     EXPECT_EQ(settings.login, "maria");
     EXPECT_EQ(settings.token, "kept");
@@ -121,10 +121,10 @@ TEST_F(SignInTest, FailedAttemptKeepsThePreviousTokenButEmptiesStoredValuesWhenU
 TEST_F(SignInTest, CancellingTheFirstDialogChangesNothing) {
     StartOnline();
     settings.login = "ivan";
-    agent->OnCommand(ID_SIGN_IN_OUT);  // out
+    agent->OnCommand(Command::SignInOut);  // out
     const std::size_t writes = store.Writes().size();
     settings.token = "t";
-    agent->OnCommand(ID_SIGN_IN_OUT);  // in, cancelled
+    agent->OnCommand(Command::SignInOut);  // in, cancelled
     EXPECT_EQ(settings.login, "");
     EXPECT_EQ(settings.token, "t");
     EXPECT_EQ(settings.remember, 1);
@@ -171,15 +171,15 @@ TEST_F(SignInTest, UpdateStartedFromTheFirstSignInEndsTheAgentWithoutATray) {
 
 TEST_F(SignInTest, SignInCommandWhileTheDialogIsOpenBringsItForward) {
     StartOnline();
-    agent->OnCommand(ID_SIGN_IN_OUT);  // out
+    agent->OnCommand(Command::SignInOut);  // out
     Type("ivan", "secret", true);
     transport->QueueReply("0 t");
     platform->duringSignIn = [&] {
         platform->duringSignIn = nullptr;
-        agent->OnCommand(ID_SIGN_IN_OUT);
+        agent->OnCommand(Command::SignInOut);
         EXPECT_EQ(agent->OnActivateAgent(), 0);
     };
-    agent->OnCommand(ID_SIGN_IN_OUT);  // in
+    agent->OnCommand(Command::SignInOut);  // in
 
     EXPECT_EQ(Record().signInPresets.size(), 1u);
     EXPECT_EQ(Record().signInForward, 2);
@@ -196,7 +196,7 @@ TEST_F(SignInTest, RejectedTokenWhileTheConsultantSignsInBringsTheOpenDialogForw
         platform->duringSignIn = nullptr;
         Tick(kRequestTimeout);
     };
-    agent->OnCommand(ID_SIGN_IN_OUT);
+    agent->OnCommand(Command::SignInOut);
     RunThreads();
 
     const FakeRecord record = Record();
@@ -210,7 +210,7 @@ TEST_F(SignInTest, SignInCommandDuringTheRejectedBoxDoesNotOpenASecondDialog) {
     StartOnline();
     transport->QueueReply("1");
     platform->duringBox = [&](const BoxShown& box) {
-        if (box.text == kBadLoginText) agent->OnCommand(ID_SIGN_IN_OUT);
+        if (box.text == kBadLoginText) agent->OnCommand(Command::SignInOut);
     };
     Tick(kRequestTimeout);
     EXPECT_EQ(Record().signInPresets.size(), 1u);

@@ -14,13 +14,12 @@ TEST_F(StartTest, StoredCredentialsSkipTheDialogAndShowTheConnectingTray) {
     EXPECT_TRUE(record.signInPresets.empty());
     EXPECT_TRUE(record.tray.created);
     EXPECT_EQ(record.tray.createdTooltip, Tooltip(kOfflineText));
-    EXPECT_EQ(record.tray.createdIcon, 128);
-    EXPECT_EQ(record.tray.frames, (std::vector<int>{138, 140, 141, 142}));
+    EXPECT_EQ(record.tray.createdIcon, TrayIcon::Online);
+    EXPECT_EQ(record.tray.frames, kConnecting);
     EXPECT_TRUE(record.tray.animating);
     EXPECT_TRUE(record.tray.workerMode);
     EXPECT_EQ(record.tray.periodMs, 500);
-    EXPECT_EQ(record.tray.durationSec, 0xFFFFFFFFu);
-    EXPECT_EQ(record.tray.defaultItem, ID_OPEN_CONSULT_PAGE);
+    EXPECT_EQ(record.tray.defaultItem, Command::OpenConsultPage);
     EXPECT_TRUE(record.tray.menusBuilt);
     EXPECT_EQ(platform->QueuedThreads(), 1) << "the first poll runs on a worker";
     EXPECT_TRUE(transport->Requests().empty()) << "the UI thread sends nothing itself";

@@ -106,7 +106,7 @@ TEST_F(StateTest, InputWhileAwayDetectedReturnsToOnlineLocally) {
 
 TEST_F(StateTest, ChoosingOnlineOrAwayKillsIdleTimerAndPollsAtOnce) {
     StartOnline();
-    agent->OnCommand(ID_STATUS_AWAY);
+    agent->OnCommand(Command::StatusAway);
     EXPECT_FALSE(platform->TimerRunning(IDLE_TIMER));
     EXPECT_EQ(agent->State().status, PresenceStatus::Away);
     transport->QueueReply("0 0000");
@@ -120,7 +120,7 @@ TEST_F(StateTest, ChoosingOnlineOrAwayKillsIdleTimerAndPollsAtOnce) {
     Tick(3000);
     EXPECT_EQ(agent->State().status, PresenceStatus::Away);
 
-    agent->OnCommand(ID_STATUS_ONLINE);
+    agent->OnCommand(Command::StatusOnline);
     EXPECT_EQ(agent->State().status, PresenceStatus::Online);
     transport->QueueReply("0 0000");
     RunThreads();
@@ -131,7 +131,7 @@ TEST_F(StateTest, ChoosingOnlineOrAwayKillsIdleTimerAndPollsAtOnce) {
 
 TEST_F(StateTest, OfflineSendsExactlyOneStatusTwoAndStopsPolling) {
     StartOnline();
-    agent->OnCommand(ID_STATUS_OFFLINE);
+    agent->OnCommand(Command::StatusOffline);
     EXPECT_FALSE(platform->TimerRunning(IDLE_TIMER));
     EXPECT_FALSE(platform->TimerRunning(POLL_TIMER));
     RunThreads();
@@ -145,7 +145,7 @@ TEST_F(StateTest, OfflineSendsExactlyOneStatusTwoAndStopsPolling) {
     EXPECT_EQ(state.status, PresenceStatus::Offline);
     EXPECT_FALSE(state.signedOut);
 
-    agent->OnCommand(ID_STATUS_ONLINE);
+    agent->OnCommand(Command::StatusOnline);
     transport->QueueReply("0 0000");
     RunThreads();
     EXPECT_EQ(StatusRequests().size(), 3u);
@@ -157,7 +157,7 @@ TEST_F(StateTest, OfflineSendsExactlyOneStatusTwoAndStopsPolling) {
 TEST_F(StateTest, OfflineReplyIsIgnored) {
     StartOnline();
     transport->QueueReply("1");  // would stop the agent if it were applied
-    agent->OnCommand(ID_STATUS_OFFLINE);
+    agent->OnCommand(Command::StatusOffline);
     RunThreads();
     EXPECT_FALSE(agent->State().signedOut);
     EXPECT_TRUE(Record().signInPresets.empty());
@@ -166,7 +166,7 @@ TEST_F(StateTest, OfflineReplyIsIgnored) {
 
 TEST_F(StateTest, SigningOutSendsNothingAndBlanksTheCredentials) {
     StartOnline(2);
-    agent->OnCommand(ID_SIGN_IN_OUT);
+    agent->OnCommand(Command::SignInOut);
     RunThreads();
     Tick(10 * 60 * 1000);
 
@@ -186,11 +186,11 @@ TEST_F(StateTest, SigningOutSendsNothingAndBlanksTheCredentials) {
 
 TEST_F(StateTest, SignInFromTheSignedOutMenuPollsAtOnce) {
     StartOnline();
-    agent->OnCommand(ID_SIGN_IN_OUT);  // out
+    agent->OnCommand(Command::SignInOut);  // out
     platform->script.signIns.push_back(SignInEntry{"maria", "pw", true});
     transport->QueueReply("0 t2");
     transport->QueueReply("0 0001");
-    agent->OnCommand(ID_SIGN_IN_OUT);  // in
+    agent->OnCommand(Command::SignInOut);  // in
     EXPECT_EQ(platform->QueuedThreads(), 1);
     RunThreads();
     const auto requests = StatusRequests();
@@ -222,8 +222,8 @@ TEST_F(StateTest, SecondStartWhileConnectingOpensTheSignIn) {
 
 TEST_F(StateTest, OpenPageAndAboutUseTheShell) {
     StartOnline();
-    agent->OnCommand(ID_OPEN_CONSULT_PAGE);
-    agent->OnCommand(ID_ABOUT);
+    agent->OnCommand(Command::OpenConsultPage);
+    agent->OnCommand(Command::About);
     const FakeRecord record = Record();
     EXPECT_EQ(record.opened, std::vector<std::string>{std::string(kServer) + "/profile/expertconsult"});
     EXPECT_EQ(record.aboutShown, 1);
@@ -232,7 +232,7 @@ TEST_F(StateTest, OpenPageAndAboutUseTheShell) {
 
 TEST_F(StateTest, CloseKillsTheTimersEndsTheDialogAndStopsAllWork) {
     StartOnline();
-    agent->OnCommand(ID_CLOSE);
+    agent->OnCommand(Command::Close);
     EXPECT_FALSE(platform->TimerRunning(POLL_TIMER));
     EXPECT_FALSE(platform->TimerRunning(IDLE_TIMER));
     EXPECT_EQ(Record().endResults, std::vector<int>{1});
@@ -240,18 +240,19 @@ TEST_F(StateTest, CloseKillsTheTimersEndsTheDialogAndStopsAllWork) {
 
     // Messages still queued for the main window do nothing any more.
     agent->OnTimer(POLL_TIMER);
-    agent->OnCommand(ID_STATUS_ONLINE);
-    agent->OnCommand(ID_STATUS_OFFLINE);
+    agent->OnCommand(Command::StatusOnline);
+    agent->OnCommand(Command::StatusOffline);
     RunThreads();
     EXPECT_EQ(transport->Requests().size(), 1u);
     EXPECT_EQ(Record().endResults.size(), 1u);
 }
 
-TEST_F(StateTest, UnknownTimerAndCommandDoNothing) {
+// Unknown commands never reach the core: the main window passes on only the
+// menu ids it maps to commands.
+TEST_F(StateTest, UnknownTimerDoesNothing) {
     StartOnline();
     platform->ClearCalls();
     agent->OnTimer(4567);
-    agent->OnCommand(999);
     RunThreads();
     EXPECT_TRUE(Record().calls.empty());
     EXPECT_EQ(transport->Requests().size(), 1u);

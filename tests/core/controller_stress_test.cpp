@@ -13,9 +13,6 @@
 namespace kov::test {
 namespace {
 
-// Drive's action for a second start of the program asking for the agent.
-constexpr int kActivateAgent = -100;
-
 class StressTest : public ControllerTest {
 protected:
     StressTest() { platform = std::make_shared<FakePlatform>(ThreadMode::Real); }
@@ -30,12 +27,13 @@ protected:
 
     // What the consultant and the system do, from two threads at once (the
     // controller's entry points must not rely on a single caller thread).
-    void Drive(int actionsPerThread, std::initializer_list<int> actions) {
-        const std::vector<int> choices(actions);
+    using Action = void (*)(AgentController&);
+    void Drive(int actionsPerThread, std::initializer_list<Action> actions) {
+        const std::vector<Action> choices(actions);
         auto driver = [&](unsigned seed) {
             std::mt19937 random(seed);
             std::uniform_int_distribution<std::size_t> pick(0, choices.size() - 1);
-            for (int i = 0; i < actionsPerThread; ++i) Act(choices[pick(random)]);
+            for (int i = 0; i < actionsPerThread; ++i) choices[pick(random)](*agent);
         };
         std::thread first(driver, 1u);
         std::thread second(driver, 2u);
@@ -43,15 +41,12 @@ protected:
         second.join();
     }
 
-    void Act(int action) {
-        switch (action) {
-            case -POLL_TIMER: agent->OnTimer(POLL_TIMER); break;
-            case -IDLE_TIMER: agent->OnTimer(IDLE_TIMER); break;
-            case kActivateAgent: agent->OnActivateAgent(); break;
-            case 0: agent->State(); break;
-            default: agent->OnCommand(action); break;
-        }
-    }
+    template <int timerId>
+    static void TimerFires(AgentController& agent) { agent.OnTimer(timerId); }
+    template <Command command>
+    static void Choose(AgentController& agent) { agent.OnCommand(command); }
+    static void Activate(AgentController& agent) { agent.OnActivateAgent(); }
+    static void Look(AgentController& agent) { agent.State(); }
 };
 
 TEST_F(StressTest, ConcurrentCommandsTicksAndRepliesKeepTheAgentConsistent) {
@@ -65,8 +60,9 @@ TEST_F(StressTest, ConcurrentCommandsTicksAndRepliesKeepTheAgentConsistent) {
         return replies[serial++ % 7];
     });
     StartSignedIn();
-    Drive(400, {-POLL_TIMER, -POLL_TIMER, -IDLE_TIMER, ID_STATUS_ONLINE, ID_STATUS_AWAY, ID_STATUS_OFFLINE,
-                ID_SIGN_IN_OUT, ID_OPEN_CONSULT_PAGE, kActivateAgent, 0});
+    Drive(400, {TimerFires<POLL_TIMER>, TimerFires<POLL_TIMER>, TimerFires<IDLE_TIMER>, Choose<Command::StatusOnline>,
+                Choose<Command::StatusAway>, Choose<Command::StatusOffline>, Choose<Command::SignInOut>,
+                Choose<Command::OpenConsultPage>, Activate, Look});
     platform->JoinThreads();
     EXPECT_LE(platform->PeakThreads(), 8);
 
@@ -89,7 +85,8 @@ TEST_F(StressTest, ConcurrentCommandsTicksAndRepliesKeepTheAgentConsistent) {
 TEST_F(StressTest, HungServerCostsOnePollAndOneStatusThread) {
     transport->Hang();
     StartSignedIn();
-    Drive(1000, {-POLL_TIMER, -IDLE_TIMER, ID_STATUS_ONLINE, ID_STATUS_AWAY, ID_STATUS_OFFLINE, 0});
+    Drive(1000, {TimerFires<POLL_TIMER>, TimerFires<IDLE_TIMER>, Choose<Command::StatusOnline>, Choose<Command::StatusAway>,
+                 Choose<Command::StatusOffline>, Look});
     EXPECT_LE(platform->PeakThreads(), 2);
     EXPECT_LE(transport->PeakInFlight(), 2);
     EXPECT_LE(transport->Requests().size(), 2u);
@@ -105,12 +102,12 @@ TEST_F(StressTest, HungServerCostsOnePollAndOneStatusThread) {
 TEST_F(StressTest, ClosingDoesNotWaitForRequestsThatIgnoreTheAbort) {
     transport->Hang(/*ignoreAbort=*/true);
     StartSignedIn();
-    agent->OnCommand(ID_STATUS_OFFLINE);
+    agent->OnCommand(Command::StatusOffline);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (transport->InFlight() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     ASSERT_EQ(transport->InFlight(), 2) << "the poll and the Offline request both hang";
 
-    agent->OnCommand(ID_CLOSE);
+    agent->OnCommand(Command::Close);
     agent.reset();
     platform->MarkOwnerGone();
     EXPECT_EQ(transport->InFlight(), 2) << "the destructor returned while both still hang";
@@ -134,7 +131,7 @@ TEST_F(StressTest, ClosingWaitsForTrayCallsInProgressButNothingElse) {
         std::thread ui([&] {
             for (int i = 0; i < 40 + round * 7; ++i) {
                 agent->OnTimer(i % 3 ? POLL_TIMER : IDLE_TIMER);
-                if (i % 5 == 0) agent->OnCommand(ID_STATUS_ONLINE);
+                if (i % 5 == 0) agent->OnCommand(Command::StatusOnline);
             }
             agent.reset();
             platform->MarkOwnerGone();

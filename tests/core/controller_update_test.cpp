@@ -42,7 +42,7 @@ TEST_F(UpdateTest, AcceptedDownloadStartsTheInstallerAndEndsTheAgent) {
     EXPECT_EQ(record.boxes.size(), 1u);
 
     Tick(10 * 60 * 1000);
-    agent->OnCommand(ID_STATUS_ONLINE);
+    agent->OnCommand(Command::StatusOnline);
     RunThreads();
     EXPECT_EQ(transport->Requests().size(), 2u) << "the ending agent sends nothing more";
 }

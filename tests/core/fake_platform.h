@@ -2,7 +2,10 @@
 // Stand-ins for the desktop and the service, for the controller's tests.
 //
 // FakePlatform records what the agent shows and asks, answers from a script,
-// and keeps the main window's timers on a fake clock. Its threads either wait
+// and keeps the main window's timers on a fake clock. It applies each tray
+// view as the Windows side does on its UI thread, at once or, while the test
+// holds views back (a UI thread busy elsewhere), in call order when it lets
+// them go. Its threads either wait
 // in a queue that the test runs on its own thread (deterministic tests) or run
 // for real (stress tests). FakeTransport records requests and answers from a
 // queue or a function; it can hang until it is aborted or released.
@@ -31,29 +34,24 @@ struct BoxShown {
     BoxKind kind = BoxKind::Warning;
 };
 
-struct BalloonShown {
-    std::string text;
-    std::string title;
-    BalloonKind kind = BalloonKind::Warning;
-    int timeoutSec = 0;
-};
+using BalloonShown = BalloonTip;
 
 // The tray as the consultant would see it.
 struct TrayState {
     bool created = false;
     std::string createdTooltip;
-    int createdIcon = 0;
-    int defaultItem = 0;
+    std::optional<TrayIcon> createdIcon;
+    std::optional<Command> defaultItem;
     bool menusBuilt = false;
     std::string tooltip;
-    int icon = 0;  // the icon on show while no animation runs
-    std::vector<int> frames;
+    std::optional<TrayIcon> icon;  // the icon on show while no animation runs
+    std::vector<TrayIcon> frames;
     bool animating = false;
     int periodMs = 0;
-    std::uint32_t durationSec = 0;
     bool workerMode = false;
+    int animationStarts = 0;
     std::optional<MenuKind> popupMenu;
-    std::map<int, bool> checks;
+    std::map<Command, bool> checks;
     int sounds = 0;
 };
 
@@ -77,7 +75,7 @@ struct FakeScript {
 // What the agent did.
 struct FakeRecord {
     TrayState tray;
-    std::vector<std::string> calls;  // short tray and timer calls, in order
+    std::vector<std::string> calls;  // short calls, in order
     std::vector<BoxShown> boxes;
     std::vector<BalloonShown> balloons;
     std::vector<bool> signInPresets;  // the remember box of each dialog shown
@@ -104,9 +102,6 @@ public:
     // it, like messages dispatched by a modal loop.
     std::function<void(const BoxShown&)> duringBox;
     std::function<void()> duringSignIn;
-    // Run after each tooltip change, on the thread that made it: a state change
-    // made here arrives while the tray is being updated.
-    std::function<void(const std::string& tooltip)> afterTooltip;
 
     // --- the fake clock
 
@@ -204,6 +199,25 @@ public:
         record_.calls.clear();
     }
 
+    // --- the UI thread's tray queue
+
+    // While held, views and balloons wait, as for a UI thread that is busy.
+    void HoldTray() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        holdTray_ = true;
+    }
+    // Applies what waited, in call order, and applies at once from then on.
+    void ReleaseTray() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        holdTray_ = false;
+        for (auto& apply : heldTray_) apply();
+        heldTray_.clear();
+    }
+    std::vector<TrayView> HeldViews() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return heldViews_;
+    }
+
     // --- AgentPlatform: short operations
 
     void SetMainTimer(int timerId, int periodMs) override {
@@ -214,61 +228,24 @@ public:
     void KillMainTimer(int timerId) override {
         Short("KillMainTimer " + std::to_string(timerId), [&] { timers_.erase(timerId); });
     }
-    void CreateTrayIcon(const std::string& tooltip, int iconId) override {
-        Short("CreateTrayIcon", [&] {
+    void CreateTray(const TrayStart& start) override {
+        Short("CreateTray", [&] {
             auto& tray = record_.tray;
             tray.created = true;
-            tray.createdTooltip = tray.tooltip = tooltip;
-            tray.createdIcon = tray.icon = iconId;
+            tray.createdTooltip = tray.tooltip = start.tooltip;
+            tray.createdIcon = tray.icon = start.icon;
+            tray.defaultItem = start.defaultCommand;
+            tray.menusBuilt = true;
         });
     }
-    void SetMenuDefaultItem(int commandId) override {
-        Short("SetMenuDefaultItem", [&] { record_.tray.defaultItem = commandId; });
-    }
-    void BuildMenus() override {
-        Short("BuildMenus", [&] { record_.tray.menusBuilt = true; });
-    }
-    void SetTooltipText(const std::string& text) override {
-        std::function<void(const std::string&)> after;
-        Short("SetTooltipText", [&] {
-            record_.tray.tooltip = text;
-            after = afterTooltip;
-        });
-        if (after) after(text);
-    }
-    void SetIcon(int iconId) override {
-        Short("SetIcon " + std::to_string(iconId), [&] { record_.tray.icon = iconId; });
-    }
-    void SetIconList(const std::vector<int>& iconIds) override {
-        Short("SetIconList", [&] { record_.tray.frames = iconIds; });
-    }
-    void Animate(int periodMs, std::uint32_t durationSec, bool workerMode) override {
-        Short("Animate " + std::to_string(periodMs) + (workerMode ? " worker" : " timer"), [&] {
-            auto& tray = record_.tray;
-            if (tray.frames.empty()) return;
-            tray.animating = true;
-            tray.periodMs = periodMs;
-            tray.durationSec = durationSec;
-            tray.workerMode = workerMode;
+    void ShowTray(const TrayView& view) override {
+        Short("ShowTray", [&] {
+            if (holdTray_) heldViews_.push_back(view);
+            UiThread([this, view] { ApplyView(view); });
         });
     }
-    void StopAnimation() override {
-        Short("StopAnimation", [&] { record_.tray.animating = false; });
-    }
-    void ShowBalloon(const std::string& text, const std::string& title, BalloonKind iconKind,
-                     int timeoutSec) override {
-        Short("ShowBalloon", [&] { record_.balloons.push_back({text, title, iconKind, timeoutSec}); });
-    }
-    void SetPopupMenu(MenuKind menu) override {
-        Short(menu == MenuKind::Main ? "SetPopupMenu main" : "SetPopupMenu signed-out",
-              [&] { record_.tray.popupMenu = menu; });
-    }
-    void SetMenuCheck(int commandId, bool checked) override {
-        Short("SetMenuCheck " + std::to_string(commandId) + (checked ? " on" : " off"),
-              [&] { record_.tray.checks[commandId] = checked; });
-    }
-    void PlayNewMessageSound() override {
-        Short("PlayNewMessageSound", [&] { ++record_.tray.sounds; });
+    void ShowBalloon(const BalloonTip& balloon) override {
+        Short("ShowBalloon", [&] { UiThread([this, balloon] { record_.balloons.push_back(balloon); }); });
     }
     bool IsMessageBoxOpen() override {
         bool open = false;
@@ -398,6 +375,41 @@ private:
         std::int64_t due = 0;
     };
 
+    // Under mutex_.
+    void UiThread(std::function<void()> apply) {
+        if (holdTray_) {
+            heldTray_.push_back(std::move(apply));
+        } else {
+            apply();
+        }
+    }
+
+    // What the Windows side does with a view, under mutex_.
+    void ApplyView(const TrayView& view) {
+        auto& tray = record_.tray;
+        if (view.tooltip) tray.tooltip = *view.tooltip;
+        const IconView& icon = view.icon;
+        if (icon.frames.empty()) {
+            tray.animating = false;
+            tray.icon = icon.icon;
+        } else {
+            if (icon.icon) tray.icon = icon.icon;
+            tray.frames = icon.frames;
+            tray.animating = true;
+            tray.periodMs = icon.periodMs;
+            tray.workerMode = icon.workerMode;
+            ++tray.animationStarts;
+        }
+        if (view.playSound) ++tray.sounds;
+        if (view.balloon) record_.balloons.push_back(*view.balloon);
+        tray.popupMenu = view.menu;
+        if (view.checkedCommand) {
+            for (const Command status : {Command::StatusOnline, Command::StatusAway, Command::StatusOffline}) {
+                tray.checks[status] = status == *view.checkedCommand;
+            }
+        }
+    }
+
     template <typename Apply>
     void Short(std::string call, Apply&& apply) {
         if (ownerGone_.load()) CountLateCall();
@@ -427,6 +439,9 @@ private:
     std::atomic<int> peak_{0};
     std::atomic<bool> ownerGone_{false};
     int boxesOpen_ = 0;
+    bool holdTray_ = false;
+    std::vector<std::function<void()>> heldTray_;
+    std::vector<TrayView> heldViews_;
     FakeRecord record_;
 };
 

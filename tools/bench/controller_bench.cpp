@@ -75,18 +75,9 @@ public:
 
     void SetMainTimer(int, int) override {}
     void KillMainTimer(int) override {}
-    void CreateTrayIcon(const std::string&, int) override {}
-    void SetMenuDefaultItem(int) override {}
-    void BuildMenus() override {}
-    void SetTooltipText(const std::string&) override {}
-    void SetIcon(int) override {}
-    void SetIconList(const std::vector<int>&) override {}
-    void Animate(int, std::uint32_t, bool) override {}
-    void StopAnimation() override {}
-    void ShowBalloon(const std::string&, const std::string&, kov::BalloonKind, int) override {}
-    void SetPopupMenu(kov::MenuKind) override {}
-    void SetMenuCheck(int, bool) override {}
-    void PlayNewMessageSound() override {}
+    void CreateTray(const kov::TrayStart&) override {}
+    void ShowTray(const kov::TrayView&) override {}
+    void ShowBalloon(const kov::BalloonTip&) override {}
     bool IsMessageBoxOpen() override { return false; }
     kov::CursorPos CursorPosition() override { return {}; }
     std::uint32_t LastInputStamp() override { return 0; }

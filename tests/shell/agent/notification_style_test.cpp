@@ -51,18 +51,6 @@ private:
     std::vector<Balloon> balloons_;
 };
 
-class Parts final : public AgentWindow {
-public:
-    CSystemTray& Tray() override { return tray; }
-    Menu& TrayMenu(MenuKind) override { return menu; }
-    void BuildMenus() override {}
-    HICON ResourceIcon(int) override { return ::LoadIconA(nullptr, MAKEINTRESOURCEA(32512)); }
-
-    BalloonRecordingShell shell;
-    CSystemTray tray{shell};
-    Menu menu;
-};
-
 // The main window: runs the platform's queue, records the commands.
 class Host final : public Window {
 public:
@@ -101,32 +89,34 @@ void Pump(DWORD milliseconds) {
 class PlatformBalloonTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform->Attach(parts, host.Handle());
-        platform->CreateTrayIcon("tip", 128);
+        platform->Attach(host.Handle());
+        platform->CreateTray({"tip", TrayIcon::Online, Command::OpenConsultPage});
         Pump(100);
-        ASSERT_NE(parts.tray.Handle(), nullptr);
+        ASSERT_NE(platform->Tray(), nullptr);
+        ASSERT_NE(platform->Tray()->Tray().Handle(), nullptr);
     }
     void TearDown() override { platform->Detach(); }
 
     void ShowFromAWorker(BalloonKind kind) {
-        std::thread worker([&] { platform->ShowBalloon("text", "Kovarentis ", kind, 10); });
+        std::thread worker([&] { platform->ShowBalloon({"text", "Kovarentis ", kind, 10}); });
         worker.join();
         Pump(100);
     }
     void ClickTheBalloon() {
-        ::SendMessageA(parts.tray.Handle(), WindowsPlatform::kTrayNotifyMessage, WindowsPlatform::kTrayIconId,
+        ::SendMessageA(platform->Tray()->Tray().Handle(), AgentTray::kNotifyMessage, AgentTray::kIconId,
                        NIN_BALLOONUSERCLICK);
         Pump(100);
     }
 
-    std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>(std::make_shared<WorkerPool>(1));
-    Parts parts;
+    BalloonRecordingShell shell;
+    std::shared_ptr<WindowsPlatform> platform =
+        std::make_shared<WindowsPlatform>(std::make_shared<WorkerPool>(1), Texts(), shell);
     Host host{*platform};
 };
 
 TEST_F(PlatformBalloonTest, AClickOnANewMessageBalloonOpensTheConsultantPage) {
     ShowFromAWorker(BalloonKind::NewMessages);
-    const auto balloons = parts.shell.Balloons();
+    const auto balloons = shell.Balloons();
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].text, "text");
     EXPECT_EQ(balloons[0].flags, static_cast<DWORD>(NIIF_INFO | NIIF_RESPECT_QUIET_TIME));
@@ -137,7 +127,7 @@ TEST_F(PlatformBalloonTest, AClickOnANewMessageBalloonOpensTheConsultantPage) {
 TEST_F(PlatformBalloonTest, AClickOnAFailureBalloonDoesNothingEvenAfterANewMessageBalloon) {
     ShowFromAWorker(BalloonKind::NewMessages);
     ShowFromAWorker(BalloonKind::Warning);
-    const auto balloons = parts.shell.Balloons();
+    const auto balloons = shell.Balloons();
     ASSERT_EQ(balloons.size(), 2u);
     EXPECT_EQ(balloons[1].flags, static_cast<DWORD>(NIIF_WARNING));
     ClickTheBalloon();

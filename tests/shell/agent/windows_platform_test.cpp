@@ -1,6 +1,7 @@
 // The agent core's platform on Windows: work asked for on any thread runs on
-// the main window's thread, in call order, without the caller waiting; once
-// the main window is gone nothing runs and the modal operations return.
+// the main window's thread, in call order, without the caller waiting (the
+// tray's views among it, so the tray is used on that thread alone); once the
+// main window is gone nothing runs and the modal operations return.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -45,27 +46,6 @@ public:
 private:
     std::mutex mutex_;
     std::vector<ShellCall> calls_;
-};
-
-// The main window's parts, with plain menus holding the status items.
-class FakeParts final : public AgentWindow {
-public:
-    FakeParts() {
-        for (Menu* menu : {&mainMenu, &signedOutMenu}) menu->CreatePopup();
-        for (UINT id : {300u, 301u, 302u}) mainMenu.Append(MF_STRING, id, "status");
-    }
-    CSystemTray& Tray() override { return tray; }
-    Menu& TrayMenu(MenuKind kind) override { return kind == MenuKind::Main ? mainMenu : signedOutMenu; }
-    void BuildMenus() override { ++menuBuilds; }
-    HICON ResourceIcon(int iconId) override {
-        return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
-    }
-
-    RecordingTrayPlatform shell;
-    CSystemTray tray{shell};
-    Menu mainMenu;
-    Menu signedOutMenu;
-    int menuBuilds = 0;
 };
 
 // Stands in for the main window: runs the platform's queue and records its
@@ -120,68 +100,114 @@ bool RunsWithoutTheUiThread(const std::function<void()>& calls) {
     return finished;
 }
 
+TrayView TooltipView(const std::string& tooltip) {
+    TrayView view;
+    view.tooltip = tooltip;
+    return view;
+}
+
 class WindowsPlatformTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform->Attach(parts, host.Handle()); }
+    void SetUp() override { platform->Attach(host.Handle()); }
+    void TearDown() override { platform->Detach(); }
 
-    std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>(std::make_shared<WorkerPool>(1));
-    FakeParts parts;
+    void CreateTray() {
+        platform->CreateTray({"tip", TrayIcon::Online, Command::OpenConsultPage});
+        PumpFor(100);
+        ASSERT_NE(platform->Tray(), nullptr);
+    }
+    const AgentTray& Tray() const { return *platform->Tray(); }
+    bool Checked(UINT id) const {
+        return (::GetMenuState(Tray().Menus().mainMenu.Handle(), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    }
+
+    // Before the platform, whose tray hands it the shell calls.
+    RecordingTrayPlatform shell;
+    std::shared_ptr<WindowsPlatform> platform =
+        std::make_shared<WindowsPlatform>(std::make_shared<WorkerPool>(1), Texts(), shell);
     HostWindow host{*platform};
 };
 
+// A worker hands over the tray and its views: they reach the tray on the UI
+// thread, which alone uses it, in call order.
 TEST_F(WindowsPlatformTest, WorkerCallsRunOnTheUiThreadInCallOrder) {
     ASSERT_TRUE(RunsWithoutTheUiThread([&] {
-        platform->CreateTrayIcon("first tip", IDI_ONLINE);
-        platform->SetTooltipText("second tip");
-        platform->SetTooltipText("third tip");
+        platform->CreateTray({"first tip", TrayIcon::Online, Command::OpenConsultPage});
+        platform->ShowTray(TooltipView("second tip"));
+        platform->ShowTray(TooltipView("third tip"));
         platform->SetMainTimer(7, 10);
         platform->KillMainTimer(7);
         platform->SetMainTimer(8, 10);
     }));
-    EXPECT_TRUE(parts.shell.Calls().empty()) << "nothing runs before the UI thread does";
+    EXPECT_TRUE(shell.Calls().empty()) << "nothing runs before the UI thread does";
 
     PumpFor(300);
-    const std::vector<ShellCall> calls = parts.shell.Calls();
+    const std::vector<ShellCall> calls = shell.Calls();
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(calls[0].tip, "first tip");
     EXPECT_EQ(calls[1].tip, "second tip");
     EXPECT_EQ(calls[2].tip, "third tip");
     for (const ShellCall& call : calls) EXPECT_EQ(call.thread, ::GetCurrentThreadId());
-    ASSERT_NE(parts.tray.Handle(), nullptr);
-    EXPECT_EQ(::GetWindowThreadProcessId(parts.tray.Handle(), nullptr), ::GetCurrentThreadId())
+    ASSERT_NE(Tray().Tray().Handle(), nullptr);
+    EXPECT_EQ(::GetWindowThreadProcessId(Tray().Tray().Handle(), nullptr), ::GetCurrentThreadId())
         << "the tray's window belongs to the UI thread";
 
     ASSERT_FALSE(host.timers.empty());
     for (const UINT_PTR timer : host.timers) EXPECT_EQ(timer, 8u) << "timer 7 was killed after it was set";
 }
 
-TEST_F(WindowsPlatformTest, MenusFollowTheCalls) {
-    platform->BuildMenus();
-    platform->SetPopupMenu(MenuKind::SignedOut);
-    platform->SetMenuCheck(301, true);
-    platform->SetMenuCheck(300, false);
-    PumpFor(100);
-    EXPECT_EQ(parts.menuBuilds, 1);
-    EXPECT_EQ(parts.tray.popupMenu.load(), &parts.signedOutMenu);
-    EXPECT_TRUE(::GetMenuState(parts.mainMenu.Handle(), 301, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_FALSE(::GetMenuState(parts.mainMenu.Handle(), 300, MF_BYCOMMAND) & MF_CHECKED);
+// A view with an alert, then one without, both handed over before the UI
+// thread runs: the first one's balloon still shows, before the second's tip.
+TEST_F(WindowsPlatformTest, AnEarlierViewsBalloonIsShownBeforeTheLaterView) {
+    CreateTray();
+    TrayView rise = TooltipView("4 messages");
+    rise.balloon = BalloonTip{"4 new", "Kovarentis ", BalloonKind::NewMessages, 10};
+    ASSERT_TRUE(RunsWithoutTheUiThread([&] {
+        platform->ShowTray(rise);
+        platform->ShowTray(TooltipView("3 messages"));
+    }));
+    PumpFor(200);
+    const std::vector<ShellCall> calls = shell.Calls();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[1].tip, "4 messages");
+    EXPECT_EQ(calls[2].flags, static_cast<UINT>(NIF_INFO)) << "the balloon of the first view";
+    EXPECT_EQ(calls[3].tip, "3 messages");
+}
 
-    platform->SetPopupMenu(MenuKind::Main);
-    platform->SetMenuCheck(301, false);
+TEST_F(WindowsPlatformTest, MenusFollowTheViews) {
+    CreateTray();
+    ASSERT_NE(Tray().Menus().mainMenu.Handle(), nullptr) << "the menus are built with the tray";
+    TrayView view;
+    view.menu = MenuKind::SignedOut;
+    view.checkedCommand = Command::StatusAway;
+    platform->ShowTray(view);
     PumpFor(100);
-    EXPECT_EQ(parts.tray.popupMenu.load(), &parts.mainMenu);
-    EXPECT_FALSE(::GetMenuState(parts.mainMenu.Handle(), 301, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(Tray().Tray().popupMenu, &Tray().Menus().signedOutMenu);
+    EXPECT_TRUE(Checked(301));
+    EXPECT_FALSE(Checked(300));
+    EXPECT_FALSE(Checked(302));
+
+    view.menu = MenuKind::Main;
+    view.checkedCommand = Command::StatusOnline;
+    platform->ShowTray(view);
+    view.checkedCommand.reset();
+    platform->ShowTray(view);
+    PumpFor(100);
+    EXPECT_EQ(Tray().Tray().popupMenu, &Tray().Menus().mainMenu);
+    EXPECT_FALSE(Checked(301));
+    EXPECT_TRUE(Checked(300)) << "a view without a check leaves the marks alone";
 }
 
 TEST_F(WindowsPlatformTest, AfterDetachNothingRunsAndModalCallsReturnAtOnce) {
-    platform->CreateTrayIcon("queued before", IDI_ONLINE);
+    platform->CreateTray({"queued before", TrayIcon::Online, Command::OpenConsultPage});
     platform->SetMainTimer(9, 10);
     platform->Detach();
-    platform->SetTooltipText("asked after");
+    platform->ShowTray(TooltipView("asked after"));
     PumpFor(200);
-    EXPECT_TRUE(parts.shell.Calls().empty());
+    EXPECT_TRUE(shell.Calls().empty());
     EXPECT_TRUE(host.timers.empty());
+    EXPECT_EQ(platform->Tray(), nullptr);
 
     EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, BoxKind::Warning), BoxAnswer::No);
     EXPECT_FALSE(platform->RunSignInDialog(true).has_value());
@@ -213,15 +239,14 @@ TEST_F(WindowsPlatformTest, IsMessageBoxOpenLooksForTheExactCaption) {
 // A main window that is a modal dialog, as the agent's is.
 class HostDialog final : public Dialog {
 public:
-    HostDialog(WindowsPlatform& platform, AgentWindow& parts)
-        : Dialog(IDD_ABOUT), platform_(platform), parts_(parts) {}
+    explicit HostDialog(WindowsPlatform& platform) : Dialog(IDD_ABOUT), platform_(platform) {}
     ~HostDialog() override {
         if (worker_.joinable()) worker_.join();
     }
 
 protected:
     BOOL OnInitDialog() override {
-        platform_.Attach(parts_, Handle());
+        platform_.Attach(Handle());
         worker_ = std::thread([this] { platform_.EndMainDialog(2); });
         return TRUE;
     }
@@ -233,12 +258,11 @@ protected:
 
 private:
     WindowsPlatform& platform_;
-    AgentWindow& parts_;
     std::thread worker_;
 };
 
 TEST_F(WindowsPlatformTest, EndMainDialogFromAWorkerEndsTheModalRunWithTheResult) {
-    HostDialog dialog(*platform, parts);
+    HostDialog dialog(*platform);
     EXPECT_EQ(dialog.RunModal(), 2);
 }
 
@@ -303,7 +327,7 @@ TEST_F(WindowsPlatformTest, SignInDialogOnAWorkerComesForwardAndReturnsTheEntry)
 class ReenteringShell final : public TrayPlatform {
 public:
     BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) override {
-        if (message == NIM_MODIFY) ::SendMessageA(record.hWnd, WindowsPlatform::kTrayNotifyMessage, record.uID, WM_MOUSEMOVE);
+        if (message == NIM_MODIFY) ::SendMessageA(record.hWnd, AgentTray::kNotifyMessage, record.uID, WM_MOUSEMOVE);
         return TRUE;
     }
 };
@@ -313,9 +337,8 @@ TEST(TrayOnTheUiThreadTest, ACallbackDuringAShellCallDoesNotHang) {
     std::thread ui([&] {
         ReenteringShell shell;
         CSystemTray tray(shell);
-        tray.Create(WindowsPlatform::kTrayNotifyMessage, "tip",
-                    ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ONLINE)),
-                    WindowsPlatform::kTrayIconId);
+        tray.Create(AgentTray::kNotifyMessage, "tip",
+                    ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ONLINE)), AgentTray::kIconId);
         tray.SetTooltipText("changed");
         done = true;
     });

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <set>
-#include <thread>
 
 #include "tray_test_support.h"
 
@@ -115,36 +114,29 @@ TEST_F(TrayAnimationTest, OtherTimersDoNotStep) {
     EXPECT_EQ(platform.CallCount(), 0u);
 }
 
-TEST_F(TrayAnimationTest, RealTimerStepsOnTheTraysThreadWhoeverStartedAndStoppedIt) {
+TEST_F(TrayAnimationTest, RealTimerStepsOnTheTraysThreadAndNotAfterTheStop) {
     ASSERT_TRUE(tray.SetIconList(frames.data(), 4));
-    BOOL started = FALSE;
-    std::thread([&] { started = tray.Animate(10, 0, FALSE); }).join();
-    ASSERT_TRUE(started);
+    ASSERT_TRUE(tray.Animate(10, 0, FALSE));
     ASSERT_TRUE(PumpUntil([&] { return IconCalls() >= 5; }, 3000));
     const auto calls = platform.TakeCalls();
     for (const ShellCall& call : calls) EXPECT_EQ(call.thread, ::GetCurrentThreadId());
     const auto shown = FramesShown(calls);
     EXPECT_EQ(std::vector<int>(shown.begin(), shown.begin() + 4), (std::vector<int>{1, 2, 3, 0}));
 
-    BOOL stopped = FALSE;
-    std::thread([&] { stopped = tray.StopAnimation(); }).join();
-    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(tray.StopAnimation());
     const auto restore = platform.TakeCalls();
     ASSERT_EQ(restore.size(), 1u);
     EXPECT_EQ(restore[0].record.hIcon, steady.Get());
     PumpFor(100);
-    EXPECT_EQ(platform.CallCount(), 0u) << "no step after a stop from another thread";
+    EXPECT_EQ(platform.CallCount(), 0u) << "no step after the stop";
 }
 
-TEST_F(TrayAnimationTest, TimerStartedAndStoppedElsewhereBeforeTheTraysThreadRunsNeverSteps) {
+TEST_F(TrayAnimationTest, TimerStoppedBeforeItFiresNeverSteps) {
     ASSERT_TRUE(tray.SetIconList(frames.data(), 2));
-    std::thread([&] {
-        EXPECT_TRUE(tray.Animate(10, 0, FALSE));
-        tray.StopAnimation();
-    }).join();
-    platform.TakeCalls();
+    EXPECT_TRUE(tray.Animate(10, 0, FALSE));
+    EXPECT_TRUE(tray.StopAnimation());
     PumpFor(100);
-    EXPECT_EQ(platform.CallCount(), 0u);
+    EXPECT_EQ(platform.CallCount(), 0u) << "the steady icon was never replaced, so nothing is sent";
 }
 
 TEST_F(TrayAnimationTest, WorkerStepsEvery200MsAndChangesNothingAfterTheStop) {
@@ -213,24 +205,15 @@ TEST_F(TrayAnimationTest, AnimationOverALoadedIconRestoresALiveHandle) {
     EXPECT_FALSE(IsLiveIcon(loaded)) << "released once neither current nor saved";
 }
 
-// Two threads replace a worker animation at the same moment, one by another
-// worker and one by a timer: afterwards exactly one animation runs.
-TEST_F(TrayAnimationTest, ConcurrentAnimateNeverLeavesTwoAnimations) {
+// The agent replaces one animation by another as its views come: a worker
+// by a timer and back, again and again. Afterwards exactly one animation
+// runs, and a worker's steps never come after the restore that ended it.
+TEST_F(TrayAnimationTest, ReplacedAnimationsLeaveExactlyOneRunning) {
     ASSERT_TRUE(tray.SetIconList(frames.data(), 4));
     for (int round = 0; round < 12; ++round) {
-        tray.Animate(500, 0xFFFFFFFF, TRUE);
-        std::atomic<int> ready{0};
-        auto start = [&](BOOL useWorker) {
-            return std::thread([&, useWorker] {
-                ++ready;
-                while (ready.load() < 2) ::SwitchToThread();
-                tray.Animate(10, 0xFFFFFFFF, useWorker);
-            });
-        };
-        std::thread byWorker = start(TRUE);
-        std::thread byTimer = start(FALSE);
-        byWorker.join();
-        byTimer.join();
+        const BOOL byWorker = round % 2 == 0 ? TRUE : FALSE;
+        tray.Animate(500, 0xFFFFFFFF, byWorker);
+        tray.Animate(10, 0xFFFFFFFF, byWorker ? FALSE : TRUE);
 
         platform.TakeCalls();
         // Long enough for two animations to show themselves, even on a busy machine.
@@ -246,8 +229,8 @@ TEST_F(TrayAnimationTest, ConcurrentAnimateNeverLeavesTwoAnimations) {
             }
         }
         EXPECT_LE(workerThreads.size(), 1u) << "round " << round;
-        EXPECT_FALSE(!workerThreads.empty() && timerSteps > 0) << "round " << round;
-        EXPECT_FALSE(workerThreads.empty() && timerSteps == 0) << "round " << round;
+        EXPECT_EQ(workerThreads.empty(), byWorker == TRUE) << "round " << round << ": the later animation runs";
+        EXPECT_EQ(timerSteps == 0, byWorker == FALSE) << "round " << round;
     }
     tray.StopAnimation();
     platform.TakeCalls();

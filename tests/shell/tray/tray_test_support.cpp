@@ -15,17 +15,12 @@ constexpr UINT_PTR kMenuFailsafeTimer = 77;
 }  // namespace
 
 BOOL FakeTrayPlatform::NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) {
-    if (inside_.fetch_add(1) != 0) ++overlaps;
     if (inspect) inspect(message, record);
     const bool iconAlive = (record.uFlags & NIF_ICON) != 0 && IsLiveIcon(record.hIcon);
-    // Stay inside a little longer, so that a call that is not serialised with
-    // the others is caught overlapping.
-    ::SwitchToThread();
     {
         std::lock_guard<std::mutex> lock(lock_);
         calls_.push_back({message, record, ::GetCurrentThreadId(), iconAlive});
     }
-    --inside_;
     switch (message) {
     case NIM_ADD:
         return addResult.load();

@@ -58,11 +58,8 @@ public:
     std::atomic<long long> clock{1'000'000};
     // Runs inside each shell call, on the calling thread.
     std::function<void(DWORD message, const NOTIFYICONDATAW& record)> inspect;
-    // Number of shell calls that began while another was still running.
-    std::atomic<int> overlaps{0};
 
 private:
-    std::atomic<int> inside_{0};
     std::mutex lock_;
     std::vector<ShellCall> calls_;
     std::vector<FrameWait> waits_;
