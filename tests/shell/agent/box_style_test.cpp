@@ -38,15 +38,18 @@ struct SeenBox {
 SeenBox ShowAndPress(BoxKind kind, int press) {
     std::atomic<int> result{-1};
     std::thread shower([&] { result = ::MessageBoxW(nullptr, L"text", kTestCaption, BoxStyle(kind)); });
+    // The box is shown once it has set itself up (its caption comes earlier,
+    // while the buttons it does not use are still there).
     HWND box = nullptr;
-    for (int tries = 0; tries < 1000 && !box; ++tries) {
+    for (int tries = 0; tries < 1000 && !(box && ::IsWindowVisible(box)); ++tries) {
+        ::Sleep(10);
         box = ::FindWindowW(nullptr, kTestCaption);
-        if (!box) ::Sleep(10);
     }
     SeenBox seen;
     if (box) {
         for (const int id : {IDOK, IDCANCEL, IDYES, IDNO}) {
-            if (::GetDlgItem(box, id)) seen.buttons.push_back(id);
+            const HWND button = ::GetDlgItem(box, id);
+            if (button && ::IsWindowVisible(button)) seen.buttons.push_back(id);
         }
         seen.icon = BoxIcon(box);
         ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(press), 0);
