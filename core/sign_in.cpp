@@ -9,7 +9,7 @@ AgentCore::SignInOutcome AgentCore::RunSignIn() {
     bool alreadyOpen = false;
     {
         Lock lock(mutex_);
-        if (closing_) return SignInOutcome::Cancelled;
+        if (gate_.IsClosing()) return SignInOutcome::Cancelled;
         alreadyOpen = signInOpen_;
         signInOpen_ = true;
     }
@@ -34,7 +34,7 @@ int AgentCore::SignIn() {
         bool remember = true;
         {
             Lock lock(mutex_);
-            if (closing_) return -1;
+            if (gate_.IsClosing()) return -1;
             remember = settings_.remember != 0;
         }
         const std::optional<SignInEntry> entry = platform_->RunSignInDialog(remember);
@@ -44,7 +44,7 @@ int AgentCore::SignIn() {
         Request request;
         {
             Lock lock(mutex_);
-            if (closing_) return -1;
+            if (gate_.IsClosing()) return -1;
             settings_.login = entry->login;
             settings_.remember = entry->remember ? 1 : 0;
             // Unticked: the registry forgets the old credentials at once.
@@ -56,7 +56,7 @@ int AgentCore::SignIn() {
         const std::optional<char> code = ReplyCode(reply);
         if (code == '0') {
             Lock lock(mutex_);
-            if (closing_) return -1;
+            if (gate_.IsClosing()) return -1;
             settings_.token = ReplyToken(reply);
             settings_.Save();
             // Replies to requests made with the old token no longer count.
@@ -67,7 +67,7 @@ int AgentCore::SignIn() {
             DownloadUpdate(ReplyInstallerUrl(reply));
             return 0;
         }
-        ShowBox(texts_[code == '1' ? TextId::BadLogin : TextId::ConnectFailed], kWarningBox);
+        ShowBox(texts_[code == '1' ? TextId::BadLogin : TextId::ConnectFailed], BoxKind::Warning);
     }
 }
 
