@@ -33,7 +33,7 @@ void AgentCore::Start() {
     bool haveCredentials = false;
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         haveCredentials = !settings_.login.empty() && !settings_.token.empty();
     }
     if (!haveCredentials && RunSignIn() != SignInOutcome::Accepted) {
@@ -48,7 +48,7 @@ void AgentCore::Start() {
 // The icon shows the connecting animation until the first poll has an answer.
 void AgentCore::CreateTray() {
     Lock lock(mutex_);
-    if (closing_) return;
+    if (gate_.IsClosing()) return;
     platform_->CreateTray({StateTooltip(texts_[TextId::Offline]), TrayIcon::Online, Command::OpenConsultPage});
     platform_->ShowTray(ConnectingView());
 }
@@ -70,7 +70,7 @@ void AgentCore::CheckIdle() {
     if (!Gated([&] { seen = {platform_->CursorPosition(), platform_->LastInputStamp()}; })) return;
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         if (lastInputSeen_ && *lastInputSeen_ == seen) {
             ++state_.idleTicks;
         } else {
@@ -97,7 +97,7 @@ void AgentCore::OnCommand(Command command) {
         case Command::StatusAway: OnStatusChosen(PresenceStatus::Away); break;
         case Command::StatusOffline: OnStatusOffline(); break;
         case Command::About:
-            if (!IsClosing()) platform_->ShowAbout();
+            if (!gate_.IsClosing()) platform_->ShowAbout();
             break;
         case Command::SignInOut: OnSignInOut(); break;
         case Command::Close: OnCloseAgent(); break;
@@ -107,7 +107,7 @@ void AgentCore::OnCommand(Command command) {
 int AgentCore::OnActivateAgent() {
     {
         Lock lock(mutex_);
-        if (closing_ || !state_.signedOut) return 0;
+        if (gate_.IsClosing() || !state_.signedOut) return 0;
     }
     SignInAndPoll();
     return 0;
@@ -117,7 +117,7 @@ void AgentCore::OnOpenConsultPage() {
     std::string url;
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         url = settings_.consultUrl;
     }
     Gated([&] { platform_->ShellOpen(url); });
@@ -126,7 +126,7 @@ void AgentCore::OnOpenConsultPage() {
 void AgentCore::OnStatusChosen(PresenceStatus status) {
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         platform_->KillMainTimer(IDLE_TIMER);
         state_.status = status;
     }
@@ -136,11 +136,11 @@ void AgentCore::OnStatusChosen(PresenceStatus status) {
 void AgentCore::OnStatusOffline() {
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         state_.status = PresenceStatus::Offline;
         UpdatePresentationLocked();
         // No further polls until Online or Away is chosen, whatever was pending.
-        pollRequested_ = false;
+        polls_.DropRequest();
         ++requestEpoch_;
     }
     RequestStatusSend();
@@ -150,7 +150,7 @@ void AgentCore::OnSignInOut() {
     bool signIn = false;
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         signIn = state_.signedOut;
         if (!signIn) {
             // Sign out: nothing is sent to the service.
@@ -159,7 +159,7 @@ void AgentCore::OnSignInOut() {
             settings_.ClearStored(false);
             state_.signedOut = true;
             state_.status = PresenceStatus::Offline;
-            pollRequested_ = false;
+            polls_.DropRequest();
             ++requestEpoch_;
             UpdatePresentationLocked();
         }
@@ -174,7 +174,7 @@ void AgentCore::SignInAndPoll() {
 void AgentCore::OnCloseAgent() {
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         platform_->KillMainTimer(IDLE_TIMER);
         platform_->KillMainTimer(POLL_TIMER);
     }
@@ -185,27 +185,21 @@ void AgentCore::OnCloseAgent() {
 void AgentCore::BeginClosing() {
     {
         Lock lock(mutex_);
-        closing_ = true;
-        pollRequested_ = false;
-        sendRequested_ = false;
+        gate_.Close();
+        polls_.DropRequest();
+        sends_.DropRequest();
     }
     transport_->Abort();
 }
 
 void AgentCore::Close() {
     BeginClosing();
-    Lock lock(mutex_);
-    gateIdle_.wait(lock, [this] { return gateCalls_ == 0; });
+    gate_.WaitForCallsInProgress();
 }
 
 AgentState AgentCore::State() const {
     Lock lock(mutex_);
     return state_;
-}
-
-bool AgentCore::IsClosing() const {
-    Lock lock(mutex_);
-    return closing_;
 }
 
 bool AgentCore::StartWorker(void (AgentCore::*body)()) {
@@ -221,13 +215,13 @@ bool AgentCore::PollingStoppedLocked() const {
     return state_.status == PresenceStatus::Offline;
 }
 
-std::optional<int> AgentCore::ShowBox(const std::string& text, int style) {
+std::optional<BoxAnswer> AgentCore::ShowBox(const std::string& text, BoxKind kind) {
     {
         Lock lock(mutex_);
-        if (closing_) return std::nullopt;
+        if (gate_.IsClosing()) return std::nullopt;
         ++openBoxes_;
     }
-    const int answer = platform_->ShowMessageBox(text, kCaption, style);
+    const BoxAnswer answer = platform_->ShowMessageBox(text, kCaption, kind);
     Lock lock(mutex_);
     --openBoxes_;
     return answer;

@@ -45,7 +45,8 @@ public:
     void OnInitDialog();
     void OnTimer(int timerId);
     void OnCommand(Command command);
-    // WM_ACTIVATE_AGENT; returns the message result, 0.
+    // A second start of the program asked for this one; returns the message
+    // result, 0.
     int OnActivateAgent();
 
     AgentState State() const;

@@ -1,7 +1,7 @@
 #pragma once
 // The controller's shared inside. Worker threads hold it by shared_ptr, so it
 // outlives the AgentController that the main window destroys; from then on the
-// `closing_` flag keeps every worker away from the settings and from the
+// closed gate keeps every worker away from the settings and from the
 // platform's short operations.
 //
 // Locking: one mutex guards the agent state, the settings fields and the
@@ -9,7 +9,9 @@
 // dialog; the main-window timers and the tray's views, which only queue work
 // for the UI thread, are handed over under it so that they follow the state
 // changes in order. Functions named ...Locked expect the mutex to be held.
-#include <condition_variable>
+// The closing gate and the single-flight slots have leaf locks of their own,
+// taken under it or alone. The gate is closed under it, so what runs under it
+// after seeing the gate open has ended when Close() returns.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -19,7 +21,9 @@
 #include <utility>
 
 #include "agent_controller.h"
+#include "closing_gate.h"
 #include "presentation.h"
+#include "single_flight.h"
 
 namespace kov {
 
@@ -81,15 +85,16 @@ private:
     void OnOpenConsultPage();
     void OnCloseAgent();
     void SignInAndPoll();
-    // Sets closing_ and aborts running requests; does not wait.
+    // Closes the gate and aborts running requests; does not wait.
     void BeginClosing();
     // Runs a short platform call unless the agent is closing; false if skipped.
     template <typename Call>
-    bool Gated(Call&& call);
+    bool Gated(Call&& call) {
+        return gate_.Pass(std::forward<Call>(call));
+    }
     bool StartWorker(void (AgentCore::*body)());
-    bool IsClosing() const;
     bool PollingStoppedLocked() const;
-    std::optional<int> ShowBox(const std::string& text, int style);
+    std::optional<BoxAnswer> ShowBox(const std::string& text, BoxKind kind);
     void ShowBalloon(const std::string& text, const std::string& title);
 
     // poll.cpp: the poll cycle and the Offline status request.
@@ -105,6 +110,7 @@ private:
     Request StatusRequestLocked() const;
     void RequestStatusSend();
     void RunStatusSends();
+    void SendStatusOnce();
 
     // presentation.cpp's decisions, handed to the tray.
     void UpdatePresentationLocked();
@@ -131,23 +137,18 @@ private:
     const std::shared_ptr<DiagnosticLog> log_;
 
     mutable std::mutex mutex_;
-    std::condition_variable gateIdle_;
+    // Closing: no new work, no short platform calls; Close() waits for those in progress.
+    ClosingGate gate_;
 
     // The agent state.
     AgentState state_;
     std::optional<InputSeen> lastInputSeen_;
     bool firstPoll_ = true;
 
-    // Closing: no new work, no short platform calls; gateCalls_ counts those in progress.
-    bool closing_ = false;
-    int gateCalls_ = 0;
-
     // At most one poll and one Offline send in flight; a request made
     // meanwhile runs once when the current one ends.
-    bool pollRunning_ = false;
-    bool pollRequested_ = false;
-    bool sendRunning_ = false;
-    bool sendRequested_ = false;
+    SingleFlight polls_;
+    SingleFlight sends_;
     // Replies to requests composed before the last sign-out, Offline choice or
     // new sign-in are outdated and dropped.
     std::uint64_t requestEpoch_ = 0;
@@ -161,23 +162,5 @@ private:
     // The status the log last named.
     std::optional<std::pair<PresenceStatus, bool>> loggedStatus_;
 };
-
-template <typename Call>
-bool AgentCore::Gated(Call&& call) {
-    {
-        Lock lock(mutex_);
-        if (closing_) return false;
-        ++gateCalls_;
-    }
-    struct Leave {
-        AgentCore& core;
-        ~Leave() {
-            Lock lock(core.mutex_);
-            if (--core.gateCalls_ == 0) core.gateIdle_.notify_all();
-        }
-    } leave{*this};
-    call();
-    return true;
-}
 
 }  // namespace kov

@@ -22,9 +22,6 @@ constexpr int IDLE_TIMER = 2;
 // new-message balloon click (OpenConsultPage).
 enum class Command { StatusOnline, StatusAway, StatusOffline, About, SignInOut, Close, OpenConsultPage };
 
-// Posted to the main window by a second start of the program.
-constexpr unsigned WM_ACTIVATE_AGENT = 3024;
-
 // The pictures the tray icon shows.
 enum class TrayIcon { Online, Away, Offline, NewMessage, Connecting1, Connecting2, Connecting3, Connecting4 };
 
@@ -34,10 +31,13 @@ inline const std::vector<TrayIcon> awayBlinkFrames{TrayIcon::Away, TrayIcon::New
 inline const std::vector<TrayIcon> connectingFrames{TrayIcon::Connecting1, TrayIcon::Connecting2,
                                                     TrayIcon::Connecting3, TrayIcon::Connecting4};
 
-// Message-box styles and the answer the agent looks at.
-constexpr int kWarningBox = 48;   // OK button, warning icon
-constexpr int kQuestionBox = 36;  // Yes and No buttons, question icon
-constexpr int kAnswerNo = 7;
+// The message boxes the agent shows, each with its buttons and icon.
+enum class BoxKind {
+    Warning,   // OK button, warning icon
+    Question,  // Yes and No buttons, question icon
+};
+// The button that closed a box. A box that could not be shown answers No.
+enum class BoxAnswer { Ok, Yes, No };
 
 // What a balloon tip is about, which decides its icon and its click.
 enum class BalloonKind {
@@ -169,8 +169,7 @@ public:
     // and process starts. The core never holds a lock across them and never
     // waits for them when it closes.
 
-    // Returns the button chosen (7 is No).
-    virtual int ShowMessageBox(const std::string& text, const std::string& caption, int style) = 0;
+    virtual BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) = 0;
     // The sign-in dialog with empty fields and the check box preset; none when
     // it was not confirmed.
     virtual std::optional<SignInEntry> RunSignInDialog(bool remember) = 0;

@@ -7,19 +7,8 @@
 namespace kov {
 
 void AgentCore::RequestPoll() {
-    {
-        Lock lock(mutex_);
-        if (closing_) return;
-        if (pollRunning_) {
-            pollRequested_ = true;
-            return;
-        }
-        pollRunning_ = true;
-    }
-    if (!StartWorker(&AgentCore::RunPolls)) {
-        Lock lock(mutex_);
-        pollRunning_ = false;
-    }
+    if (gate_.IsClosing()) return;
+    polls_.Request([this] { return StartWorker(&AgentCore::RunPolls); });
 }
 
 // Runs polls while more are requested. Balloons, boxes, the sign-in dialog and
@@ -29,17 +18,9 @@ void AgentCore::RequestPoll() {
 void AgentCore::RunPolls() {
     for (;;) {
         const PollFollowUp followUp = Poll();
-        Lock lock(mutex_);
-        const bool again = pollRequested_ && !closing_;
-        pollRequested_ = false;
+        const bool again = polls_.TakeRequest();
         if (again && followUp.kind == PollFollowUp::Kind::None) continue;
-        pollRunning_ = again;
-        lock.unlock();
-        if (again && !StartWorker(&AgentCore::RunPolls)) {
-            lock.lock();
-            pollRunning_ = false;
-            lock.unlock();
-        }
+        if (again) polls_.PassOn([this] { return StartWorker(&AgentCore::RunPolls); });
         FollowUp(followUp);
         return;
     }
@@ -48,7 +29,7 @@ void AgentCore::RunPolls() {
 AgentCore::PollFollowUp AgentCore::Poll() {
     {
         Lock lock(mutex_);
-        if (closing_) return {};
+        if (gate_.IsClosing()) return {};
         if (state_.signedOut) platform_->ShowTray(ConnectingView());
     }
     if (ProbeForUpdate()) return {};
@@ -56,7 +37,7 @@ AgentCore::PollFollowUp AgentCore::Poll() {
     Request request;
     {
         Lock lock(mutex_);
-        if (closing_) return {};
+        if (gate_.IsClosing()) return {};
         request = StatusRequestLocked();
     }
     const std::string reply = transport_->ServiceRequest(request.server, request.path, "", "");
@@ -64,7 +45,7 @@ AgentCore::PollFollowUp AgentCore::Poll() {
     PollFollowUp followUp;
     {
         Lock lock(mutex_);
-        if (closing_ || request.epoch != requestEpoch_) return {};
+        if (gate_.IsClosing() || request.epoch != requestEpoch_) return {};
         followUp = ApplyReplyLocked(reply);
     }
     return followUp;
@@ -76,7 +57,7 @@ bool AgentCore::ProbeForUpdate() {
     Request request;
     {
         Lock lock(mutex_);
-        if (closing_ || !firstPoll_ || settings_.testUpdateRequest == 0) return false;
+        if (gate_.IsClosing() || !firstPoll_ || settings_.testUpdateRequest == 0) return false;
         firstPoll_ = false;
         request = {settings_.server, ProbeObjectName(settings_.prefix), requestEpoch_};
     }
@@ -110,7 +91,7 @@ AgentCore::PollFollowUp AgentCore::ApplyReplyLocked(const std::string& reply) {
         state_.status = PresenceStatus::Offline;
         state_.signedOut = true;
         UpdatePresentationLocked();
-        pollRequested_ = false;
+        polls_.DropRequest();
         // The sign-in dialog is claimed now, so that command 304 and a second
         // start bring this one forward instead of opening another.
         followUp.kind = PollFollowUp::Kind::Rejected;
@@ -148,7 +129,7 @@ void AgentCore::FollowUp(const PollFollowUp& followUp) {
 // sign-out or Offline chosen meanwhile keeps polling stopped.
 void AgentCore::KeepPolling() {
     Lock lock(mutex_);
-    if (!closing_ && !PollingStoppedLocked()) {
+    if (!gate_.IsClosing() && !PollingStoppedLocked()) {
         platform_->SetMainTimer(POLL_TIMER, settings_.requestTimeout);
     }
 }
@@ -161,17 +142,17 @@ void AgentCore::ReportFailure(TextId text) {
     bool showBox = false;
     {
         Lock lock(mutex_);
-        if (closing_) return;
+        if (gate_.IsClosing()) return;
         showBox = !state_.errorBoxShown && !boxOpen && openBoxes_ == 0;
         if (showBox) state_.errorBoxShown = true;
     }
-    if (showBox) ShowBox(texts_[text], kWarningBox);
+    if (showBox) ShowBox(texts_[text], BoxKind::Warning);
     KeepPolling();
 }
 
 void AgentCore::ReportRejected(bool ownsSignIn) {
     ShowBalloon(texts_[TextId::BadLogin], texts_[TextId::Authorization]);
-    ShowBox(texts_[TextId::BadLogin], kWarningBox);
+    ShowBox(texts_[TextId::BadLogin], BoxKind::Warning);
     if (!ownsSignIn) {
         Gated([&] { platform_->BringSignInDialogForward(); });
         return;
@@ -182,42 +163,27 @@ void AgentCore::ReportRejected(bool ownsSignIn) {
 }
 
 void AgentCore::RequestStatusSend() {
-    {
-        Lock lock(mutex_);
-        if (closing_) return;
-        if (sendRunning_) {
-            sendRequested_ = true;
-            return;
-        }
-        sendRunning_ = true;
-    }
-    if (!StartWorker(&AgentCore::RunStatusSends)) {
-        Lock lock(mutex_);
-        sendRunning_ = false;
-    }
+    if (gate_.IsClosing()) return;
+    sends_.Request([this] { return StartWorker(&AgentCore::RunStatusSends); });
 }
 
-// SendStatusOnce, repeated while more sends were asked for; replies are ignored.
+// SendStatusOnce, repeated while more sends were asked for.
 void AgentCore::RunStatusSends() {
-    for (;;) {
-        Request request;
-        {
-            Lock lock(mutex_);
-            if (closing_) {
-                sendRunning_ = false;
-                return;
-            }
-            request = StatusRequestLocked();
-        }
-        log_->Write(ReplyLine(RequestKind::OfflineSend,
-                              transport_->ServiceRequest(request.server, request.path, "", "")));
+    do {
+        SendStatusOnce();
+    } while (sends_.TakeRequest());
+}
+
+// The reply is only logged.
+void AgentCore::SendStatusOnce() {
+    Request request;
+    {
         Lock lock(mutex_);
-        if (!sendRequested_ || closing_) {
-            sendRunning_ = false;
-            return;
-        }
-        sendRequested_ = false;
+        if (gate_.IsClosing()) return;
+        request = StatusRequestLocked();
     }
+    const std::string reply = transport_->ServiceRequest(request.server, request.path, "", "");
+    log_->Write(ReplyLine(RequestKind::OfflineSend, reply));
 }
 
 }  // namespace kov

@@ -10,7 +10,7 @@ AgentCore::SignInOutcome AgentCore::RunSignIn() {
     bool alreadyOpen = false;
     {
         Lock lock(mutex_);
-        if (closing_) return SignInOutcome::Cancelled;
+        if (gate_.IsClosing()) return SignInOutcome::Cancelled;
         alreadyOpen = signInOpen_;
         signInOpen_ = true;
     }
@@ -35,7 +35,7 @@ int AgentCore::SignIn() {
         bool remember = true;
         {
             Lock lock(mutex_);
-            if (closing_) return -1;
+            if (gate_.IsClosing()) return -1;
             remember = settings_.remember != 0;
         }
         const std::optional<SignInEntry> entry = platform_->RunSignInDialog(remember);
@@ -48,7 +48,7 @@ int AgentCore::SignIn() {
         Request request;
         {
             Lock lock(mutex_);
-            if (closing_) return -1;
+            if (gate_.IsClosing()) return -1;
             settings_.login = entry->login;
             settings_.remember = entry->remember ? 1 : 0;
             // Unticked: the registry forgets the old credentials at once.
@@ -61,7 +61,7 @@ int AgentCore::SignIn() {
         const std::optional<char> code = ReplyCode(reply);
         if (code == '0') {
             Lock lock(mutex_);
-            if (closing_) return -1;
+            if (gate_.IsClosing()) return -1;
             settings_.token = ReplyToken(reply);
             settings_.Save();
             // Replies to requests made with the old token no longer count.
@@ -72,7 +72,7 @@ int AgentCore::SignIn() {
             DownloadUpdate(ReplyInstallerUrl(reply));
             return 0;
         }
-        ShowBox(texts_[code == '1' ? TextId::BadLogin : TextId::ConnectFailed], kWarningBox);
+        ShowBox(texts_[code == '1' ? TextId::BadLogin : TextId::ConnectFailed], BoxKind::Warning);
     }
 }
 

@@ -79,7 +79,7 @@ struct DefaultEntry {
     const char* text;
 };
 
-// In the order of the ids, which leave gaps.
+// In the order of the ids, so that an id is its entry's position.
 constexpr std::array<DefaultEntry, kTextCount> kDefaults = {{
     {TextId::Online, kOnline.c_str()},
     {TextId::Offline, kOffline.c_str()},
@@ -99,12 +99,15 @@ constexpr std::array<DefaultEntry, kTextCount> kDefaults = {{
     {TextId::NewMessagesBalloon, kNewMessagesBalloon.c_str()},
 }};
 
-// The position of the id's entry; kTextCount for an id outside the table.
-std::size_t IndexOf(TextId id) {
-    std::size_t index = 0;
-    while (index < kDefaults.size() && kDefaults[index].id != id) ++index;
-    return index;
+constexpr std::size_t IndexOf(TextId id) { return static_cast<std::size_t>(id); }
+
+constexpr bool EachIdAtItsPosition() {
+    for (std::size_t i = 0; i < kDefaults.size(); ++i) {
+        if (IndexOf(kDefaults[i].id) != i) return false;
+    }
+    return true;
 }
+static_assert(EachIdAtItsPosition(), "kDefaults is not in the order of the ids");
 
 }  // namespace
 

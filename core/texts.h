@@ -8,40 +8,34 @@
 
 namespace kov {
 
-// Values are the string-table identifiers (IDS_... in shell/res/resource.h).
+// The agent's texts, numbered from 0 without gaps; the shell maps them to
+// its string table.
 enum class TextId : int {
-    Online = 129,
-    Offline = 130,
-    Away = 131,
-    NewMessages = 132,
-    Close = 133,
-    SignOut = 134,
-    About = 135,
-    BadLogin = 136,
-    Authorization = 137,
-    SignIn = 138,
-    UnexpectedError = 139,
-    ConnectFailed = 140,
-    NotSignedIn = 141,
-    UpdateNotAuthentic = 142,
+    Online,
+    Offline,
+    Away,
+    NewMessages,
+    Close,
+    SignOut,
+    About,
+    BadLogin,
+    Authorization,
+    SignIn,
+    UnexpectedError,
+    ConnectFailed,
+    NotSignedIn,
+    UpdateNotAuthentic,
     // The sign-in dialog's answer to a login or password with a character
     // that Windows-1251 cannot carry.
-    LoginNotRepresentable = 143,
-    NewMessagesBalloon = 144,
+    LoginNotRepresentable,
+    NewMessagesBalloon,
 };
 
 constexpr std::size_t kTextCount = 16;
+static_assert(static_cast<std::size_t>(TextId::NewMessagesBalloon) + 1 == kTextCount,
+              "kTextCount counts every TextId");
 
-// The order in which the main window loads its texts.
-constexpr std::array<TextId, kTextCount> kTextLoadOrder = {
-    TextId::Online,   TextId::Offline,       TextId::Away,          TextId::NewMessages,
-    TextId::Close,    TextId::SignOut,       TextId::SignIn,        TextId::About,
-    TextId::BadLogin, TextId::Authorization, TextId::UnexpectedError, TextId::ConnectFailed,
-    TextId::NotSignedIn, TextId::UpdateNotAuthentic, TextId::LoginNotRepresentable,
-    TextId::NewMessagesBalloon,
-};
-
-// The compiled-in copy of a string-table text; "" for an id outside the table.
+// The compiled-in copy of a text; "" for a value that names no text.
 const char* DefaultText(TextId id);
 
 // The texts, one per TextId, owned together. Indexing takes only the

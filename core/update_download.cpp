@@ -14,7 +14,7 @@ AgentCore::UpdateOutcome AgentCore::DownloadUpdate(std::string installerPayload)
     const std::string& offer = url ? *url : installerPayload;
     {
         Lock lock(mutex_);
-        if (closing_ || updateOfferOpen_) return UpdateOutcome::Declined;
+        if (gate_.IsClosing() || updateOfferOpen_) return UpdateOutcome::Declined;
         if (refusedUpdates_.count(offer) != 0) return UpdateOutcome::Failed;
         updateOfferOpen_ = true;
     }
@@ -37,23 +37,23 @@ AgentCore::UpdateOutcome AgentCore::RefuseUpdate(const std::string& offer,
         Lock lock(mutex_);
         refusedUpdates_.insert(offer);
     }
-    ShowBox(texts_[TextId::UpdateNotAuthentic], kWarningBox);
+    ShowBox(texts_[TextId::UpdateNotAuthentic], BoxKind::Warning);
     return UpdateOutcome::Failed;
 }
 
 AgentCore::UpdateOutcome AgentCore::OfferUpdate(const std::string& url) {
-    const std::optional<int> answer = ShowBox(kUpdateQuestion, kQuestionBox);
-    if (!answer || *answer == kAnswerNo) {
+    const std::optional<BoxAnswer> answer = ShowBox(kUpdateQuestion, BoxKind::Question);
+    if (answer != BoxAnswer::Yes) {
         log_->Write(UpdateDeclinedLine());
         return UpdateOutcome::Declined;
     }
 
     std::optional<std::string> path;
     if (!Gated([&] { path = platform_->InstallerPath(); }) || !path) return UpdateOutcome::Failed;
-    if (IsClosing()) return UpdateOutcome::Declined;
+    if (gate_.IsClosing()) return UpdateOutcome::Declined;
     if (!platform_->DownloadToFile(url, *path)) {
         log_->Write(UpdateDownloadFailedLine());
-        ShowBox(texts_[TextId::ConnectFailed], kWarningBox);
+        ShowBox(texts_[TextId::ConnectFailed], BoxKind::Warning);
         return UpdateOutcome::Failed;
     }
     const InstallerCheck verdict = platform_->CheckInstaller(*path);
@@ -61,10 +61,10 @@ AgentCore::UpdateOutcome AgentCore::OfferUpdate(const std::string& url) {
         platform_->RemoveFile(*path);
         return RefuseUpdate(url, verdict);
     }
-    if (IsClosing()) return UpdateOutcome::Declined;
+    if (gate_.IsClosing()) return UpdateOutcome::Declined;
     if (!platform_->ShellOpenFile(*path)) {
         log_->Write(UpdateStartFailedLine());
-        ShowBox(texts_[TextId::UnexpectedError], kWarningBox);
+        ShowBox(texts_[TextId::UnexpectedError], BoxKind::Warning);
         return UpdateOutcome::Failed;
     }
     log_->Write(UpdateStartedLine());

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/diagnostic_lines.h"
-#include "net/win_handle.h"
+#include "net/handles.h"
 
 namespace kov {
 namespace {
@@ -39,7 +39,7 @@ std::uint64_t FileSize(const WideString& path) {
 
 void AppendBytes(const WideString& path, const std::string& bytes) {
     if (bytes.empty()) return;
-    const FileHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA,
+    const UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
@@ -78,7 +78,7 @@ struct DiagnosticFile::Shared {
     std::uint64_t bound = 0;
     // Set while nothing waits to be written: what Flush waits for (a Windows
     // event, so that the wait has a time-out without a clock library).
-    FileHandle drained{::CreateEventW(nullptr, TRUE, TRUE, nullptr)};
+    UniqueHandle drained{::CreateEventW(nullptr, TRUE, TRUE, nullptr)};
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::string> queue;
@@ -117,7 +117,7 @@ std::shared_ptr<DiagnosticFile> DiagnosticFile::Open(const WideString& path, std
     shared->path = ExtendedLengthPath(path);
     shared->bound = bound;
     auto writerCopy = std::make_unique<std::shared_ptr<Shared>>(shared);
-    const FileHandle writer(::CreateThread(nullptr, 0, &Writer, writerCopy.get(), 0, nullptr));
+    const UniqueHandle writer(::CreateThread(nullptr, 0, &Writer, writerCopy.get(), 0, nullptr));
     if (!writer) return nullptr;
     writerCopy.release();  // the writer's own now
     return std::shared_ptr<DiagnosticFile>(new DiagnosticFile(std::move(shared)));

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/update_check.h"
+#include "net/handles.h"
 #include "net/wide_text.h"
-#include "net/win_handle.h"
 
 namespace kov {
 namespace {
@@ -21,8 +21,8 @@ constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 // A file's signer certificate with the store of certificates the signature
 // carries (the chain towards the authority, when the signer included it).
 struct Signer {
-    Certificate certificate;
-    CertStore carried;
+    UniqueCertificate certificate;
+    UniqueCertStore carried;
 };
 
 std::optional<Signer> ReadSigner(const WideString& path) {
@@ -33,16 +33,16 @@ std::optional<Signer> ReadSigner(const WideString& path) {
                             nullptr)) {
         return std::nullopt;
     }
-    CertStore store(rawStore);
-    const CryptMessage message(rawMessage);
+    UniqueCertStore store(rawStore);
+    const UniqueCryptMessage message(rawMessage);
     DWORD size = 0;
-    if (!::CryptMsgGetParam(message.get(), CMSG_SIGNER_CERT_INFO_PARAM, 0, nullptr, &size) || size == 0)
+    if (!::CryptMsgGetParam(message.Get(), CMSG_SIGNER_CERT_INFO_PARAM, 0, nullptr, &size) || size == 0)
         return std::nullopt;
     std::vector<BYTE> info(size);
-    if (!::CryptMsgGetParam(message.get(), CMSG_SIGNER_CERT_INFO_PARAM, 0, info.data(), &size))
+    if (!::CryptMsgGetParam(message.Get(), CMSG_SIGNER_CERT_INFO_PARAM, 0, info.data(), &size))
         return std::nullopt;
-    Certificate certificate(::CertFindCertificateInStore(store.get(), kEncoding, 0, CERT_FIND_SUBJECT_CERT,
-                                                         info.data(), nullptr));
+    UniqueCertificate certificate(::CertFindCertificateInStore(store.Get(), kEncoding, 0,
+                                                               CERT_FIND_SUBJECT_CERT, info.data(), nullptr));
     if (!certificate) return std::nullopt;
     return Signer{std::move(certificate), std::move(store)};
 }
@@ -78,13 +78,13 @@ bool ChainTrusted(const Signer& signer) {
     CERT_CHAIN_PARA parameters = {};
     parameters.cbSize = sizeof parameters;
     PCCERT_CHAIN_CONTEXT rawChain = nullptr;
-    if (!::CertGetCertificateChain(nullptr, signer.certificate.get(), nullptr, signer.carried.get(), &parameters,
+    if (!::CertGetCertificateChain(nullptr, signer.certificate.Get(), nullptr, signer.carried.Get(), &parameters,
                                    CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &rawChain)) {
         return false;
     }
-    const CertChain chain(rawChain);
+    const UniqueCertChain chain(rawChain);
     constexpr DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
-    return (chain->TrustStatus.dwErrorStatus & ~kRevocationUnknown) == CERT_TRUST_NO_ERROR;
+    return (chain.Get()->TrustStatus.dwErrorStatus & ~kRevocationUnknown) == CERT_TRUST_NO_ERROR;
 }
 
 bool SameCertificate(PCCERT_CONTEXT a, PCCERT_CONTEXT b) {
@@ -108,8 +108,8 @@ InstallerCheck CheckSignedLike(const std::string& file, const std::string& refer
     if (publisher && signer) {
         facts.digestMatches = DigestMatches(filePath);
         facts.chainTrusted = ChainTrusted(*signer);
-        facts.sameSubject = SameSubject(signer->certificate.get(), publisher->certificate.get());
-        facts.sameCertificate = SameCertificate(signer->certificate.get(), publisher->certificate.get());
+        facts.sameSubject = SameSubject(signer->certificate.Get(), publisher->certificate.Get());
+        facts.sameCertificate = SameCertificate(signer->certificate.Get(), publisher->certificate.Get());
     }
     return JudgeSignature(facts);
 }

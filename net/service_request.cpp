@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "core/diagnostic_lines.h"
-#include "net/wininet_handle.h"
+#include "net/handles.h"
 
 namespace kov {
 namespace {
@@ -112,14 +112,14 @@ std::string Failed(DWORD& error) {
 std::string PerformRequest(HINTERNET internet, RequestText text, DWORD& error) {
     const ServiceEndpoint endpoint = SplitServerText(text.server);
     // Declared in opening order, so closed request, then connection.
-    WinInetHandle connection(InternetConnectA(internet, endpoint.host.c_str(), endpoint.port,
-                                              nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    UniqueInternet connection(InternetConnectA(internet, endpoint.host.c_str(), endpoint.port,
+                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) {
         return Failed(error);
     }
     const DWORD flags = endpoint.port == kHttpsPort ? kHttpsRequestFlags : kHttpRequestFlags;
-    WinInetHandle request(HttpOpenRequestA(connection.Get(), "GET", text.path.c_str(), "HTTP/1.0",
-                                           "", nullptr, flags, 0));
+    UniqueInternet request(HttpOpenRequestA(connection.Get(), "GET", text.path.c_str(), "HTTP/1.0",
+                                            "", nullptr, flags, 0));
     if (!request) {
         return Failed(error);
     }
@@ -167,7 +167,7 @@ public:
     HINTERNET Internet() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!internet_) {
-            internet_ = WinInetHandle(
+            internet_ = UniqueInternet(
                 InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
         }
         return internet_.Get();
@@ -175,7 +175,7 @@ public:
 
 private:
     std::mutex mutex_;
-    WinInetHandle internet_;
+    UniqueInternet internet_;
 };
 
 // The outcome of one exchange, shared by the waiting caller, the worker that

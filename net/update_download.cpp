@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "core/texts.h"
+#include "net/handles.h"
 #include "net/installer_signature.h"
 #include "net/wide_text.h"
-#include "net/win_handle.h"
-#include "net/wininet_handle.h"
 
 namespace kov {
 namespace {
@@ -90,16 +89,16 @@ bool CopyBody(HINTERNET request, HANDLE file) {
 }
 
 bool Fetch(const WideString& url, const WideString& path) {
-    const WinInetHandle session(::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    const UniqueInternet session(::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
     SetTimeouts(session.Get());
-    const WinInetHandle request(::InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, kDownloadFlags, 0));
+    const UniqueInternet request(::InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, kDownloadFlags, 0));
     if (!request || StatusCode(request.Get()) != kHttpOk) return false;
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
     if (!file) return false;
     const bool copied = CopyBody(request.Get(), file.Get());
-    return file.Close() && copied;
+    return file.Reset() && copied;  // a deferred write fails only at the close
 }
 
 }  // namespace

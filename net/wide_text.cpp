@@ -1,6 +1,6 @@
 #include "net/wide_text.h"
 
-#include "net/win_handle.h"
+#include "net/handles.h"
 
 namespace kov {
 namespace {
@@ -69,7 +69,7 @@ std::optional<WideString> ModuleFilePath(HMODULE module) {
 }
 
 std::string ReadWholeFileByUtf8Path(const std::string& path) {
-    const FileHandle file(::CreateFileW(ExtendedLengthPath(WideFromUtf8(path)).c_str(), GENERIC_READ,
+    const UniqueFile file(::CreateFileW(ExtendedLengthPath(WideFromUtf8(path)).c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return {};

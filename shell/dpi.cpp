@@ -1,5 +1,7 @@
 #include "shell/dpi.h"
 
+#include "net/handles.h"
+
 namespace kov {
 namespace {
 
@@ -15,9 +17,8 @@ GetSystemMetricsForDpiFunction SystemMetricsForDpi() {
 
 // Elsewhere the metric is the system DPI's, scaled.
 int ScaledFromSystemDpi(int metric, UINT dpi) {
-    const HDC screen = ::GetDC(nullptr);
-    const int systemDpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ::ReleaseDC(nullptr, screen);
+    const UniqueScreenDc screen(::GetDC(nullptr));
+    const int systemDpi = screen ? ::GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
     return ::MulDiv(::GetSystemMetrics(metric), static_cast<int>(dpi), systemDpi > 0 ? systemDpi : 96);
 }
 

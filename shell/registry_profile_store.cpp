@@ -5,36 +5,28 @@
 #include <utility>
 #include <vector>
 
+#include "net/handles.h"
 #include "net/wide_text.h"
 
 namespace kov {
 namespace {
 
-// An open registry key, closed when it goes out of scope.
-class RegistryKey {
-public:
-    RegistryKey() = default;
-    ~RegistryKey() {
-        if (key_) ::RegCloseKey(key_);
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
+// Key names are UTF-8, so an executable named in any script finds its key.
+UniqueKey OpenKey(const std::string& path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, WideFromUtf8(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return UniqueKey();
+    return UniqueKey(key);
+}
 
-    // Key names are UTF-8, so an executable named in any script finds its key.
-    bool Open(const std::string& path) {
-        return ::RegOpenKeyExW(HKEY_CURRENT_USER, WideFromUtf8(path).c_str(), 0, KEY_QUERY_VALUE, &key_) ==
-               ERROR_SUCCESS;
+UniqueKey CreateKey(const std::string& path) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, WideFromUtf8(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return UniqueKey();
     }
-    bool Create(const std::string& path) {
-        return ::RegCreateKeyExW(HKEY_CURRENT_USER, WideFromUtf8(path).c_str(), 0, nullptr,
-                                 REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key_,
-                                 nullptr) == ERROR_SUCCESS;
-    }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
+    return UniqueKey(key);
+}
 
 }  // namespace
 
@@ -46,8 +38,8 @@ std::string RegistryProfileStore::SectionPath(const std::string& section) const 
 }
 
 std::string RegistryProfileStore::ReadString(const std::string& section, const std::string& name) {
-    RegistryKey key;
-    if (!key.Open(SectionPath(section))) return {};
+    const UniqueKey key = OpenKey(SectionPath(section));
+    if (!key) return {};
     DWORD type = 0;
     DWORD size = 0;
     if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
@@ -65,8 +57,8 @@ std::string RegistryProfileStore::ReadString(const std::string& section, const s
 
 void RegistryProfileStore::WriteString(const std::string& section, const std::string& name,
                                        const std::string& value) {
-    RegistryKey key;
-    if (!key.Create(SectionPath(section))) return;
+    const UniqueKey key = CreateKey(SectionPath(section));
+    if (!key) return;
     ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>(value.size() + 1));
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "shell/framework/handles.h"
+#include "net/handles.h"
 #include "net/wide_text.h"
 
 namespace kov {
@@ -14,47 +14,6 @@ namespace {
 
 // Every drawing object is made for one step of one call and released at its
 // end, so nothing is cached between calls.
-struct GdiObjectCloser {
-    static void Close(HGDIOBJ object) { ::DeleteObject(object); }
-};
-struct MemoryDcCloser {
-    static void Close(HDC dc) { ::DeleteDC(dc); }
-};
-using UniqueBrush = Owned<HBRUSH, GdiObjectCloser>;
-using UniquePen = Owned<HPEN, GdiObjectCloser>;
-using UniqueFont = Owned<HFONT, GdiObjectCloser>;
-using UniqueBitmap = Owned<HBITMAP, GdiObjectCloser>;
-using UniqueMemoryDc = Owned<HDC, MemoryDcCloser>;
-
-// The screen's window drawing context, released at the end of the scope.
-class ScreenDc {
-public:
-    ScreenDc() : dc_(::GetDC(nullptr)) {}
-    ~ScreenDc() {
-        if (dc_) ::ReleaseDC(nullptr, dc_);
-    }
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    HDC Get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
-// Selects an object into a drawing context and puts the previous one back.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
-    ~Selection() {
-        if (previous_) ::SelectObject(dc_, previous_);
-    }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
 
 // Item data is the address of the item's Windows-1251 text; null counts as a
 // separator. Drawn and measured as Unicode, so the letters do not depend on
@@ -103,7 +62,7 @@ void DrawCheckMark(HDC dc, int x, int y) {
     const COLORREF previousBack = ::SetBkColor(dc, RGB(255, 255, 255));
     {
         const UniqueMemoryDc source(::CreateCompatibleDC(dc));
-        const Selection selected(source.Get(), check.Get());
+        const GdiSelection selected(source.Get(), check.Get());
         ::BitBlt(dc, x, y, size.bmWidth, size.bmHeight, source.Get(), 0, 0, SRCAND);
     }
     ::SetBkColor(dc, previousBack);
@@ -116,13 +75,13 @@ void DrawLabel(HDC dc, const WideString& text, RECT rect, bool bold) {
         return;
     }
     const UniqueFont font = CreateMenuFont(FW_BOLD, 0);
-    const Selection selected(dc, font.Get());
+    const GdiSelection selected(dc, font.Get());
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, kFormat);
 }
 
 void DrawSeparatorLine(HDC dc, int left, int right, int y, COLORREF colour) {
     const UniquePen pen(::CreatePen(PS_SOLID, 1, colour));
-    const Selection selected(dc, pen.Get());
+    const GdiSelection selected(dc, pen.Get());
     POINT previousPosition{};
     ::MoveToEx(dc, left, y, &previousPosition);
     ::LineTo(dc, right, y);
@@ -146,7 +105,7 @@ void CSideBarMenu::AttachImageList(const ImageList* list) {
 
 void CSideBarMenu::MeasureItem(MEASUREITEMSTRUCT& item) {
     const WideString text = ItemText(item.itemData);
-    const ScreenDc screen;
+    const UniqueScreenDc screen(::GetDC(nullptr));
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(screen.Get(), &metrics);
     SIZE extent{};
@@ -230,7 +189,7 @@ void CSideBarMenu::PaintSideBar(HDC dc) const {
     }
 
     const UniqueFont font = CreateMenuFont(FW_BOLD, 900);  // running upwards
-    const Selection selected(dc, font.Get());
+    const GdiSelection selected(dc, font.Get());
     const COLORREF previousText = ::SetTextColor(dc, sideTitleColor);
     RECT titleRect = clip;
     titleRect.left += Scale(3, dpi);

@@ -11,7 +11,7 @@
 
 #include <functional>
 
-#include "shell/framework/handles.h"
+#include "net/handles.h"
 
 namespace kov {
 

@@ -1,5 +1,6 @@
 #pragma once
-// Loads the user-interface texts from a module's string table.
+// Loads the user-interface texts from a module's string table. Which table
+// entry holds which text is decided here, once.
 #include <windows.h>
 
 #include <string>
@@ -7,6 +8,9 @@
 #include "core/texts.h"
 
 namespace kov {
+
+// The string-table id (IDS_... in shell/res/resource.h) of a text.
+UINT StringId(TextId id);
 
 // String-table entry `id` of `module` as Windows-1251 bytes; "" when the entry
 // is missing or empty.
@@ -16,8 +20,8 @@ std::string LoadTableText(HMODULE module, UINT id);
 // missing or empty.
 std::string LoadText(HMODULE module, TextId id);
 
-// Every text starts as its compiled-in copy and is replaced by the table entry
-// with the same id when that entry exists and is not empty.
+// Every text starts as its compiled-in copy and is replaced by its table entry
+// when that entry exists and is not empty.
 Texts LoadTexts(HMODULE module);
 
 }  // namespace kov

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/framework/handles.h"
+#include "net/handles.h"
 
 namespace kov {
 

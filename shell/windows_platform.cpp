@@ -8,6 +8,7 @@
 #include "core/texts.h"
 #include "net/update_download.h"
 #include "shell/about_dlg.h"
+#include "shell/box_style.h"
 #include "net/wide_text.h"
 #include "shell/login_dlg.h"
 #include "shell/notification_style.h"
@@ -155,12 +156,10 @@ bool WindowsPlatform::StartThread(std::function<void()> body) { return workers_-
 std::optional<std::string> WindowsPlatform::InstallerPath() { return kov::InstallerPath(); }
 
 // A box that cannot be shown any more (the agent has closed) counts as declined.
-int WindowsPlatform::ShowMessageBox(const std::string& text, const std::string& caption, int style) {
+BoxAnswer WindowsPlatform::ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) {
     const HWND owner = LiveMainWindow();
-    if (!owner) return IDNO;
-    const int answer = ::MessageBoxW(owner, WideFrom1251(text).c_str(), WideFrom1251(caption).c_str(),
-                                     static_cast<UINT>(style));
-    return answer != 0 ? answer : IDNO;
+    if (!owner) return BoxAnswer::No;
+    return AnswerOf(::MessageBoxW(owner, WideFrom1251(text).c_str(), WideFrom1251(caption).c_str(), BoxStyle(kind)));
 }
 
 std::optional<SignInEntry> WindowsPlatform::RunSignInDialog(bool remember) {

@@ -64,7 +64,7 @@ public:
     bool StartThread(std::function<void()> body) override;
     std::optional<std::string> InstallerPath() override;
 
-    int ShowMessageBox(const std::string& text, const std::string& caption, int style) override;
+    BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) override;
     std::optional<SignInEntry> RunSignInDialog(bool remember) override;
     void ShowAbout() override;
     bool DownloadToFile(const std::string& url, const std::string& path) override;

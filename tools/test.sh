@@ -35,6 +35,8 @@ python3 -B -m unittest discover -s tools/demo -p 'test_*.py'
 echo "== Windows, i686 (the agent)"
 configure_build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
 file build/win32/bin/Kovarentis.exe
+echo "== the i686 agent's import table against the reviewed list"
+ctest --test-dir build/win32 -R '^agent\.imports$' --output-on-failure
 
 # Wine tests share one desktop and one wineserver: run them one at a time.
 if bash tools/wine/can-run-i386.sh; then

@@ -3,24 +3,19 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "shell/framework/handles.h"
+#include "net/handles.h"
 
 namespace kov {
 
 class ImageList {
 public:
+    // Its end destroys the list and the images in it.
     ImageList() = default;
-    // Destroys the list and the images in it.
-    ~ImageList();
 
-    ImageList(const ImageList&) = delete;
-    ImageList& operator=(const ImageList&) = delete;
-
-    HIMAGELIST Handle() const { return list_; }
+    HIMAGELIST Handle() const { return list_.Get(); }
 
     // Replaces the list (if any) with a new, empty one, as ImageList_Create.
     bool Create(int width, int height, UINT flags, int initialCount, int growBy);
-    void Destroy();
 
     // As ImageList_ReplaceIcon: index -1 appends. The list keeps its own copy
     // of the image, scaled to the list's size; the caller keeps the icon.
@@ -33,7 +28,7 @@ public:
     UniqueIcon GetIcon(int index, UINT flags) const;
 
 private:
-    HIMAGELIST list_ = nullptr;
+    UniqueImageList list_;
 };
 
 }  // namespace kov

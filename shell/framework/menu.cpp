@@ -40,38 +40,37 @@ Menu* Menu::FromHandle(HMENU menu) {
 
 bool Menu::CreatePopup() {
     Destroy();
-    menu_ = ::CreatePopupMenu();
+    menu_.Reset(::CreatePopupMenu());
     if (!menu_) return false;
-    BindObject(menu_, this);
+    BindObject(menu_.Get(), this);
     return true;
 }
 
 void Menu::Destroy() {
     if (!menu_) return;
-    BindObject(menu_, nullptr);
-    ::DestroyMenu(menu_);
-    menu_ = nullptr;
+    BindObject(menu_.Get(), nullptr);
+    menu_.Reset();
 }
 
 bool Menu::Append(UINT flags, UINT_PTR id, const char* item) {
     if (!menu_) return false;
     // Owner-drawn items and separators carry no text of the menu's own.
     if ((flags & (MF_OWNERDRAW | MF_SEPARATOR | MF_BITMAP)) != 0 || !item) {
-        return ::AppendMenuW(menu_, flags, id, reinterpret_cast<LPCWSTR>(item)) != FALSE;
+        return ::AppendMenuW(menu_.Get(), flags, id, reinterpret_cast<LPCWSTR>(item)) != FALSE;
     }
-    return ::AppendMenuW(menu_, flags, id, WideFrom1251(item).c_str()) != FALSE;
+    return ::AppendMenuW(menu_.Get(), flags, id, WideFrom1251(item).c_str()) != FALSE;
 }
 
 DWORD Menu::CheckItem(UINT item, UINT flags) {
-    return menu_ ? ::CheckMenuItem(menu_, item, flags) : static_cast<DWORD>(-1);
+    return menu_ ? ::CheckMenuItem(menu_.Get(), item, flags) : static_cast<DWORD>(-1);
 }
 
 bool Menu::SetDefaultItem(UINT item, bool byPosition) {
-    return menu_ && ::SetMenuDefaultItem(menu_, item, byPosition ? TRUE : FALSE);
+    return menu_ && ::SetMenuDefaultItem(menu_.Get(), item, byPosition ? TRUE : FALSE);
 }
 
 UINT Menu::ItemId(int position) const {
-    return menu_ ? ::GetMenuItemID(menu_, position) : static_cast<UINT>(-1);
+    return menu_ ? ::GetMenuItemID(menu_.Get(), position) : static_cast<UINT>(-1);
 }
 
 BOOL Menu::TrackPopup(UINT flags, int x, int y, HWND owner) {
@@ -80,17 +79,17 @@ BOOL Menu::TrackPopup(UINT flags, int x, int y, HWND owner) {
     Window* window = Window::FromHandle(owner);
     Menu* previous = nullptr;
     if (window) previous = std::exchange(window->trackedMenu_, this);
-    const BOOL result = ::TrackPopupMenu(menu_, flags, x, y, 0, owner, nullptr);
+    const BOOL result = ::TrackPopupMenu(menu_.Get(), flags, x, y, 0, owner, nullptr);
     if (window) window->trackedMenu_ = previous;
     return result;
 }
 
 Menu* Menu::FindMenuHolding(UINT itemId) {
     if (!menu_) return nullptr;
-    if (HoldsItem(menu_, itemId)) return this;
-    const int count = ::GetMenuItemCount(menu_);
+    if (HoldsItem(menu_.Get(), itemId)) return this;
+    const int count = ::GetMenuItemCount(menu_.Get());
     for (int position = 0; position < count; ++position) {
-        Menu* sub = FromHandle(::GetSubMenu(menu_, position));
+        Menu* sub = FromHandle(::GetSubMenu(menu_.Get(), position));
         Menu* holder = sub ? sub->FindMenuHolding(itemId) : nullptr;
         if (holder) return holder;
     }

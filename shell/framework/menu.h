@@ -4,6 +4,8 @@
 // to MeasureItem and DrawItem (see Window).
 #include <windows.h>
 
+#include "net/handles.h"
+
 namespace kov {
 
 class Menu {
@@ -15,7 +17,7 @@ public:
     Menu(const Menu&) = delete;
     Menu& operator=(const Menu&) = delete;
 
-    HMENU Handle() const { return menu_; }
+    HMENU Handle() const { return menu_.Get(); }
 
     // The Menu object that owns a menu handle, or null.
     static Menu* FromHandle(HMENU menu);
@@ -47,7 +49,7 @@ public:
     virtual void DrawItem(const DRAWITEMSTRUCT& /*item*/) {}
 
 private:
-    HMENU menu_ = nullptr;
+    UniqueMenu menu_;
 };
 
 }  // namespace kov

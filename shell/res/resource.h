@@ -2,7 +2,8 @@
 // resource compiler reads this file too.
 #pragma once
 
-// Strings (language 1049); their compiled-in copies are in core/texts.h.
+// Strings (language 1049); their compiled-in copies are in core/texts.h, and
+// shell/texts_loader.cpp says which entry holds which of the core's texts.
 #define IDS_ONLINE              129
 #define IDS_OFFLINE             130
 #define IDS_AWAY                131
@@ -54,12 +55,7 @@
 #define ID_CLOSE                305
 #define ID_OPEN_CONSULT_PAGE    1024
 #define WM_TRAY_NOTIFY          0x8001
-// The agent's logic declares this one as a typed constant too: it is read
-// first, so that the macro can never rewrite that declaration, whatever the
-// include order.
-#if defined(__cplusplus) && !defined(RC_INVOKED)
-#include "core/platform.h"
-#endif
+// Posted to the running agent's main window by a second start of the program.
 #define WM_ACTIVATE_AGENT       3024
 
 // Caption of the hidden main window: a second start finds the running agent by

@@ -63,7 +63,7 @@ TEST_F(ReplyTest, RejectedTokenStopsWarnsAndSignsInOnThePollThread) {
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, kBadLoginText);
     EXPECT_EQ(record.boxes[0].caption, kCaptionText);
-    EXPECT_EQ(record.boxes[0].style, 48);
+    EXPECT_EQ(record.boxes[0].kind, BoxKind::Warning);
     EXPECT_EQ(record.signInPresets.size(), 1u);
 
     const auto requests = transport->Requests();
@@ -106,7 +106,7 @@ TEST_F(ReplyTest, RejectedTokenThenCancelledSignInStaysStoppedUntilAskedAgain) {
 
 TEST_F(ReplyTest, UpdateReplyOffersTheUpdateAndArmsNoTimer) {
     StartSignedIn();
-    platform->script.boxAnswers.push_back(kAnswerNo);
+    platform->script.boxAnswers.push_back(BoxAnswer::No);
     transport->QueueReply("2 http://dl.test/setup.exe");
     RunThreads();
 
@@ -114,7 +114,7 @@ TEST_F(ReplyTest, UpdateReplyOffersTheUpdateAndArmsNoTimer) {
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, kUpdateQuestionText);
     EXPECT_EQ(record.boxes[0].caption, kCaptionText);
-    EXPECT_EQ(record.boxes[0].style, 36);
+    EXPECT_EQ(record.boxes[0].kind, BoxKind::Question);
     const AgentState state = agent->State();
     EXPECT_TRUE(state.signedOut);
     EXPECT_FALSE(state.authStopped);
@@ -126,7 +126,7 @@ TEST_F(ReplyTest, UpdateReplyOffersTheUpdateAndArmsNoTimer) {
 
 TEST_F(ReplyTest, UpdateReplyWhileOnlineKeepsStateAndTimers) {
     StartOnline(3);
-    platform->script.boxAnswers.push_back(kAnswerNo);
+    platform->script.boxAnswers.push_back(BoxAnswer::No);
     transport->QueueReply("2 http://dl.test/setup.exe");
     Tick(kRequestTimeout);
     const AgentState state = agent->State();
@@ -165,7 +165,7 @@ TEST_F(ReplyTest, FailuresFallBackToConnectingWithTheirText) {
         ASSERT_EQ(record.boxes.size(), 1u);
         EXPECT_EQ(record.boxes[0].text, c.text);
         EXPECT_EQ(record.boxes[0].caption, kCaptionText);
-        EXPECT_EQ(record.boxes[0].style, 48);
+        EXPECT_EQ(record.boxes[0].kind, BoxKind::Warning);
         EXPECT_EQ(platform->TimerPeriod(POLL_TIMER), kRequestTimeout);
         EXPECT_FALSE(platform->TimerRunning(IDLE_TIMER));
         agent.reset();
@@ -225,7 +225,7 @@ TEST_F(ReplyTest, FailureWhileAnAgentWindowIsOpenShowsOnlyTheBalloon) {
 
 TEST_F(ReplyTest, FailureWhileTheUpdateQuestionIsOpenShowsOnlyTheBalloon) {
     StartOnline();
-    platform->script.boxAnswers.push_back(kAnswerNo);
+    platform->script.boxAnswers.push_back(BoxAnswer::No);
     transport->QueueReply("2 http://dl.test/setup.exe");
     platform->duringBox = [&](const BoxShown& box) {
         if (box.text == kUpdateQuestionText) Tick(kRequestTimeout);  // that poll fails

@@ -90,7 +90,7 @@ TEST_F(SignInTest, EachFailedAttemptShowsOneBoxAndTheDialogAgain) {
     EXPECT_EQ(record.boxes[2].text, kConnectFailedText) << "no separate text for unexpected replies";
     for (const auto& box : record.boxes) {
         EXPECT_EQ(box.caption, kCaptionText);
-        EXPECT_EQ(box.style, 48);
+        EXPECT_EQ(box.kind, BoxKind::Warning);
     }
     // Each new dialog starts from the remember box as the consultant left it.
     EXPECT_EQ(record.signInPresets, (std::vector<bool>{true, false, true, true}));
@@ -133,8 +133,8 @@ TEST_F(SignInTest, CancellingTheFirstDialogChangesNothing) {
 }
 
 TEST_F(SignInTest, UpdateReplyOffersTheUpdateAndCountsAsSignedIn) {
-    for (const int answer : {kAnswerNo, 6}) {
-        SCOPED_TRACE(answer == kAnswerNo ? "declined" : "accepted but the download fails");
+    for (const BoxAnswer answer : {BoxAnswer::No, BoxAnswer::Yes}) {
+        SCOPED_TRACE(answer == BoxAnswer::No ? "declined" : "accepted but the download fails");
         platform = std::make_shared<FakePlatform>();
         transport = std::make_shared<FakeTransport>();
         platform->script.downloadSucceeds = false;

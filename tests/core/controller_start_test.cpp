@@ -156,7 +156,7 @@ TEST_F(StartTest, ProbeUpdateStartedEndsThePollWithoutAStatusRequest) {
 TEST_F(StartTest, ProbeUpdateDeclinedLetsThePollGoOnAndIsNotAskedAgain) {
     settings.testUpdateRequest = 1;
     StartSignedIn();
-    platform->script.boxAnswers.push_back(kAnswerNo);
+    platform->script.boxAnswers.push_back(BoxAnswer::No);
     transport->QueueReply("2 http://dl.test/setup.exe");
     transport->QueueReply("0 0000");
     transport->QueueReply("0 0000");

@@ -17,12 +17,12 @@ protected:
 };
 
 TEST_F(UpdateTest, DecliningShowsNothingMoreAndTheAgentGoesOn) {
-    platform->script.boxAnswers.push_back(kAnswerNo);
+    platform->script.boxAnswers.push_back(BoxAnswer::No);
     OfferUpdate("http://dl.test/setup.exe");
     const FakeRecord record = Record();
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, kUpdateQuestionText);
-    EXPECT_EQ(record.boxes[0].style, 36);
+    EXPECT_EQ(record.boxes[0].kind, BoxKind::Question);
     EXPECT_TRUE(record.downloads.empty());
     EXPECT_TRUE(record.endResults.empty());
 
@@ -60,7 +60,7 @@ TEST_P(RefusedUrlTest, IsRefusedWithoutAskingOrDownloadingAndNotOfferedAgain) {
     const FakeRecord record = Record();
     ASSERT_EQ(record.boxes.size(), 1u);
     EXPECT_EQ(record.boxes[0].text, kUpdateNotAuthenticText);
-    EXPECT_EQ(record.boxes[0].style, 48);
+    EXPECT_EQ(record.boxes[0].kind, BoxKind::Warning);
     EXPECT_TRUE(record.downloads.empty());
 
     transport->QueueReply(std::string("2 ") + GetParam());
@@ -80,7 +80,7 @@ TEST_F(UpdateTest, FailedDownloadShowsTheConnectionFailureOnceAndTheAgentGoesOn)
     ASSERT_EQ(record.boxes.size(), 2u);
     EXPECT_EQ(record.boxes[1].text, kConnectFailedText);
     EXPECT_EQ(record.boxes[1].caption, kCaptionText);
-    EXPECT_EQ(record.boxes[1].style, 48);
+    EXPECT_EQ(record.boxes[1].kind, BoxKind::Warning);
     EXPECT_TRUE(record.startedFiles.empty());
     EXPECT_TRUE(record.checkedFiles.empty()) << "nothing arrived to check";
     EXPECT_TRUE(record.endResults.empty());
@@ -97,7 +97,7 @@ TEST_P(RefusedFileTest, IsDeletedRefusedOnceAndTheAgentGoesOn) {
     EXPECT_EQ(record.removedFiles, record.checkedFiles);
     ASSERT_EQ(record.boxes.size(), 2u);
     EXPECT_EQ(record.boxes[1].text, kUpdateNotAuthenticText);
-    EXPECT_EQ(record.boxes[1].style, 48);
+    EXPECT_EQ(record.boxes[1].kind, BoxKind::Warning);
     EXPECT_TRUE(record.startedFiles.empty());
     EXPECT_TRUE(record.endResults.empty());
 
@@ -187,7 +187,7 @@ TEST_F(UpdateTest, NoTemporaryDirectoryGivesUpSilently) {
 
 TEST_F(UpdateTest, OnlyOneQuestionIsOpenAtATime) {
     StartOnline();
-    platform->script.boxAnswers.push_back(kAnswerNo);
+    platform->script.boxAnswers.push_back(BoxAnswer::No);
     transport->QueueReply("2 http://dl.test/setup.exe");
     transport->QueueReply("2 http://dl.test/setup.exe");
     transport->QueueReply("2 http://dl.test/setup.exe");

@@ -31,7 +31,7 @@ namespace kov::test {
 struct BoxShown {
     std::string text;
     std::string caption;
-    int style = 0;
+    BoxKind kind = BoxKind::Warning;
 };
 
 using BalloonShown = BalloonTip;
@@ -58,7 +58,7 @@ struct TrayState {
 // What the consultant and the system will answer. Set it before the agent
 // runs; with real threads, do not change it while workers run.
 struct FakeScript {
-    std::deque<int> boxAnswers;                       // then 1 (IDOK: not "No")
+    std::deque<BoxAnswer> boxAnswers;                 // then the box's OK or Yes
     std::deque<std::optional<SignInEntry>> signIns;   // then cancelled
     bool externalBoxOpen = false;                     // a "Kovarentis " window the agent did not open
     CursorPos cursor;
@@ -305,9 +305,9 @@ public:
 
     // --- AgentPlatform: long operations
 
-    int ShowMessageBox(const std::string& text, const std::string& caption, int style) override {
-        const BoxShown box{text, caption, style};
-        int answer = 1;
+    BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) override {
+        const BoxShown box{text, caption, kind};
+        BoxAnswer answer = kind == BoxKind::Question ? BoxAnswer::Yes : BoxAnswer::Ok;
         std::function<void(const BoxShown&)> during;
         {
             std::lock_guard<std::mutex> lock(mutex_);

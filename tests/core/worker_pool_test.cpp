@@ -4,34 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include "tests/core/signal.h"
 
 namespace kov {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A flag that one thread raises and another waits for, with a time limit.
-class Signal {
-public:
-    void Raise() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        raised_ = true;
-        changed_.notify_all();
-    }
-    bool WaitFor(std::chrono::milliseconds limit) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, limit, [this] { return raised_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool raised_ = false;
-};
+using test::Signal;
 
 // Marks the threads that have run a body of this test.
 thread_local bool ranABodyBefore = false;

@@ -28,9 +28,9 @@
 #include <cwchar>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
+#include "net/handles.h"
 #include "shell/res/resource.h"
 
 namespace {
@@ -39,15 +39,8 @@ constexpr int kFound = 0;
 constexpr int kNotFound = 1;
 constexpr int kUsage = 2;
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
-struct KeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+using kov::UniqueHandle;
+using kov::UniqueKey;
 
 struct ComReleaser {
     void operator()(IUnknown* object) const { object->Release(); }
@@ -83,7 +76,7 @@ int showAgent() {
     if (!process) return kNotFound;
     wchar_t image[MAX_PATH * 2] = {};
     DWORD length = MAX_PATH * 2;
-    if (!QueryFullProcessImageNameW(process.get(), 0, image, &length)) return kNotFound;
+    if (!QueryFullProcessImageNameW(process.Get(), 0, image, &length)) return kNotFound;
     print(std::to_wstring(pid) + L"\t" + image);
     return kFound;
 }
@@ -121,9 +114,9 @@ int waitForExit(DWORD pid, DWORD seconds) {
     UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     if (!process) return kNotFound;
     print(L"watching");
-    if (WaitForSingleObject(process.get(), seconds * 1000) != WAIT_OBJECT_0) return kNotFound;
+    if (WaitForSingleObject(process.Get(), seconds * 1000) != WAIT_OBJECT_0) return kNotFound;
     DWORD code = 0;
-    GetExitCodeProcess(process.get(), &code);
+    GetExitCodeProcess(process.Get(), &code);
     print(std::to_wstring(code));
     return kFound;
 }
@@ -134,8 +127,8 @@ bool processRuns(const std::wstring& exeName) {
     UniqueHandle snapshot(rawSnapshot);
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+         more = Process32NextW(snapshot.Get(), &entry)) {
         if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0) return true;
     }
     return false;
@@ -178,12 +171,12 @@ int getRegistry(const wchar_t* keyName, const wchar_t* valueName) {
     if (!valueName) return kFound;
     DWORD type = 0;
     DWORD bytes = 0;
-    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(key.Get(), valueName, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
         type != REG_SZ) {
         return kNotFound;
     }
     std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-    RegQueryValueExW(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()),
+    RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()),
                      &bytes);
     text.resize(wcslen(text.c_str()));
     print(text);
@@ -198,7 +191,7 @@ int setRegistry(const wchar_t* keyName, const wchar_t* valueName, const wchar_t*
     }
     UniqueKey key(raw);
     DWORD bytes = static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+    return RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
                           bytes) == ERROR_SUCCESS
                ? kFound
                : kNotFound;

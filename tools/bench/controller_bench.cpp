@@ -86,7 +86,9 @@ public:
     void BringSignInDialogForward() override {}
     void EndMainDialog(int) override {}
     std::optional<std::string> InstallerPath() override { return std::nullopt; }
-    int ShowMessageBox(const std::string&, const std::string&, int) override { return 1; }
+    kov::BoxAnswer ShowMessageBox(const std::string&, const std::string&, kov::BoxKind) override {
+        return kov::BoxAnswer::Ok;
+    }
     std::optional<kov::SignInEntry> RunSignInDialog(bool) override { return std::nullopt; }
     void ShowAbout() override {}
     bool DownloadToFile(const std::string&, const std::string&) override { return false; }

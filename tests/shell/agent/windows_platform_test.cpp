@@ -209,14 +209,14 @@ TEST_F(WindowsPlatformTest, AfterDetachNothingRunsAndModalCallsReturnAtOnce) {
     EXPECT_TRUE(host.timers.empty());
     EXPECT_EQ(platform->Tray(), nullptr);
 
-    EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, MB_OK), IDNO);
+    EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, BoxKind::Warning), BoxAnswer::No);
     EXPECT_FALSE(platform->RunSignInDialog(true).has_value());
     EXPECT_FALSE(platform->IsMessageBoxOpen());
 }
 
 TEST_F(WindowsPlatformTest, ModalCallsReturnAtOnceWhenTheMainWindowIsDestroyed) {
     host.Destroy();
-    EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, MB_YESNO), IDNO);
+    EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, BoxKind::Question), BoxAnswer::No);
     EXPECT_FALSE(platform->RunSignInDialog(true).has_value());
 }
 

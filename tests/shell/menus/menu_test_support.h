@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "shell/framework/handles.h"
+#include "net/handles.h"
 #include "shell/framework/image_list.h"
 
 namespace kov::test {

@@ -127,10 +127,7 @@ TEST_F(AgentDialogs, ParserRejectsCutTemplates) {
 
 INT_PTR CALLBACK PlainDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-struct WindowCloser {
-    static void Close(HWND window) { ::DestroyWindow(window); }
-};
-using UniqueWindow = Owned<HWND, WindowCloser>;
+using UniqueWindow = Owned<HWND, BoolCloser<&::DestroyWindow>>;
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = {};

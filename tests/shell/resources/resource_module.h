@@ -7,14 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "shell/framework/handles.h"
+#include "net/handles.h"
 
 namespace kov::test {
-
-struct LibraryCloser {
-    static void Close(HMODULE module) { ::FreeLibrary(module); }
-};
-using UniqueModule = Owned<HMODULE, LibraryCloser>;
 
 constexpr WORD kRussian = MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT);   // 1049
 constexpr WORD kEnglishUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);  // 1033

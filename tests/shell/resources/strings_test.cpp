@@ -54,6 +54,7 @@ protected:
 
 TEST_F(AgentStrings, TableHoldsEachTextInRussianAndNothingElse) {
     for (const auto& expected : kExpected) {
+        EXPECT_EQ(StringId(expected.id), static_cast<UINT>(expected.resourceId));
         EXPECT_EQ(TableEntry(agent_.Get(), expected.resourceId), expected.text)
             << "string " << expected.resourceId;
     }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/framework/handles.h"
+#include "net/handles.h"
 #include "shell/framework/menu.h"
 #include "shell/framework/window.h"
 #include "shell/system_tray.h"
