@@ -108,7 +108,7 @@ TEST_F(UpdateLogTest, AnUnusableUrlIsRefusedWithoutAVerdict) {
 }
 
 TEST_F(UpdateLogTest, DeclinedFailedAndStarted) {
-    platform->script.boxAnswers.push_back(kAnswerNo);
+    platform->script.boxAnswers.push_back(BoxAnswer::No);
     OfferUpdate("http://dl.test/a.exe");
     EXPECT_TRUE(Has("update: declined (not asked, or answered No)")) << log->All();
 
