@@ -1,19 +1,18 @@
 #pragma once
 // The agent's one road to the service: a blocking HTTP GET through WinINet
 // that returns the response body, or "" when anything on the way fails.
-// Each exchange runs on a pool worker while its caller waits, so that Abort
-// can release the caller; one internet session serves every exchange of the
-// requester and lives until the last of them has ended.
+// Each exchange runs on its caller's thread; one internet session serves
+// every exchange of the requester and lives as long as the requester, which
+// its callers keep alive while they call it.
 #include <windows.h>
 #include <wininet.h>
 
-#include <memory>
+#include <atomic>
 #include <mutex>
-#include <set>
 #include <string>
 
 #include "core/transport.h"
-#include "core/worker_pool.h"
+#include "net/wininet_handle.h"
 
 namespace kov {
 
@@ -28,8 +27,7 @@ ServiceEndpoint SplitServerText(const std::string& server);
 
 class ServiceRequester final : public AgentTransport {
 public:
-    // Exchanges run on workers; without a pool the requester makes its own.
-    explicit ServiceRequester(std::shared_ptr<WorkerPool> workers = nullptr);
+    ServiceRequester();
     ~ServiceRequester() override;
     ServiceRequester(const ServiceRequester&) = delete;
     ServiceRequester& operator=(const ServiceRequester&) = delete;
@@ -38,19 +36,17 @@ public:
     std::string ServiceRequest(std::string server, std::string path,
                                std::string body, std::string headers) override;
 
-    // Callable from any thread: every request in flight returns "" at once,
-    // and so does every later one.
+    // Callable from any thread: every later request returns "" at once
+    // without reaching the server; one in flight runs to its end on its
+    // caller's thread and returns "".
     void Abort() override;
 
 private:
-    class PendingReply;
-    class Session;
+    HINTERNET Internet();
 
-    const std::shared_ptr<WorkerPool> workers_;
-    const std::shared_ptr<Session> session_;
-    std::mutex mutex_;
-    bool aborted_ = false;
-    std::set<std::shared_ptr<PendingReply>> inFlight_;
+    std::atomic<bool> aborted_{false};
+    std::mutex mutex_;  // guards internet_
+    WinInetHandle internet_;
 };
 
 }  // namespace kov

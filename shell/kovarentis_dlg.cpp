@@ -8,8 +8,9 @@
 namespace kov {
 namespace {
 
-// Kept between polls: the poll's thread and the one its exchange runs on.
-constexpr int kParkedWorkers = 2;
+// Kept between polls: the poll's thread, on which its exchange runs too. An
+// Offline send beside a poll gets a thread that ends after it.
+constexpr int kParkedWorkers = 1;
 
 // The online blink, connecting and away blink frames, loaded with the main
 // window so that no animation waits for a resource.
@@ -30,7 +31,7 @@ CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executa
     : Dialog(IDD_MAIN),
       settings_(profile, executablePath, ReadWholeFileByUtf8Path),
       workers_(std::make_shared<WorkerPool>(kParkedWorkers)),
-      requester_(std::make_shared<ServiceTransport>(workers_)),
+      requester_(std::make_shared<ServiceTransport>()),
       trayIcons_(std::make_unique<TrayIconSet>()),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),

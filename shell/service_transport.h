@@ -11,8 +11,6 @@ namespace kov {
 
 class ServiceTransport final : public AgentTransport {
 public:
-    explicit ServiceTransport(std::shared_ptr<WorkerPool> workers) : requester_(std::move(workers)) {}
-
     std::string ServiceRequest(std::string server, std::string path, std::string body,
                                std::string headers) override {
         return requester_.ServiceRequest(std::move(server), std::move(path), std::move(body),
