@@ -81,7 +81,7 @@ private:
     void OnOpenConsultPage();
     void OnCloseAgent();
     void SignInAndPoll();
-    // Sets closing_ and aborts running requests; does not wait.
+    // Sets closing_ and stops further requests; does not wait for running ones.
     void BeginClosing();
     // Runs a short platform call unless the agent is closing; false if skipped.
     template <typename Call>

@@ -47,7 +47,7 @@ private:
     void OnDpiChanged(UINT dpi);
 
     AgentSettings settings_;
-    // The threads of the polls, the Offline sends and their exchanges.
+    // The threads of the polls and the Offline sends, each with its exchange.
     const std::shared_ptr<WorkerPool> workers_;
     const std::shared_ptr<ServiceTransport> requester_;
     // Before the tray, so that the icons outlive it.
