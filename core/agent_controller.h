@@ -28,9 +28,9 @@ struct AgentState {
 class AgentCore;
 
 // Entry points run on the UI thread. Destroying the controller returns at once
-// even while requests hang: they are aborted and their threads abandoned, and
-// none of them touches the settings or the platform's short operations after
-// the destructor has returned.
+// even while requests hang: their replies are dropped and their threads
+// abandoned, and none of them touches the settings or the platform's short
+// operations after the destructor has returned.
 class AgentController {
 public:
     AgentController(std::shared_ptr<AgentPlatform> platform, std::shared_ptr<AgentTransport> transport,

@@ -85,7 +85,7 @@ private:
     void OnOpenConsultPage();
     void OnCloseAgent();
     void SignInAndPoll();
-    // Closes the gate and aborts running requests; does not wait.
+    // Closes the gate and stops further requests; does not wait for running ones.
     void BeginClosing();
     // Runs a short platform call unless the agent is closing; false if skipped.
     template <typename Call>

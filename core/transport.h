@@ -11,12 +11,13 @@ public:
                                        std::string body, std::string headers) = 0;
 };
 
-// The service transport as the agent holds it: requests still running when the
-// agent closes are ended from the closing thread instead of being waited for.
+// The service transport as the agent holds it: when the agent closes, no
+// further request leaves, and those still running are not waited for.
 class AgentTransport : public Transport {
 public:
-    // Makes running ServiceRequest calls return "" soon and later ones at once.
-    // Called from any thread, while requests run.
+    // Makes later ServiceRequest calls return "" at once; running ones return
+    // "" when they end, which may be only when the server lets them. Called
+    // from any thread, while requests run.
     virtual void Abort() = 0;
 };
 

@@ -1,7 +1,6 @@
 #include "net/service_request.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <utility>
 
 #include "core/diagnostic_lines.h"
@@ -36,8 +35,6 @@ static_assert(kHttpsRequestFlags == 0x8480EF05, "TLS request flag word");
 constexpr DWORD kReadChunkSize = 1024;
 // A sane answer is a few dozen bytes; a runaway one must not eat the memory.
 constexpr std::size_t kResultCap = 64 * 1024;
-// A caller waits for its exchange: one poll and one Offline send at a time.
-constexpr int kParkedExchangeWorkers = 2;
 
 struct RequestText {
     std::string server;
@@ -161,100 +158,37 @@ ServiceEndpoint SplitServerText(const std::string& server) {
 
 // The internet handle that every exchange connects through, opened by the
 // first one that needs it (opening it is dear; one that failed is retried by
-// the next exchange). Exchanges share it with the requester.
-class ServiceRequester::Session {
-public:
-    HINTERNET Internet() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!internet_) {
-            internet_ = UniqueInternet(
-                InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-        }
-        return internet_.Get();
+// the next exchange).
+HINTERNET ServiceRequester::Internet() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!internet_) {
+        internet_ = UniqueInternet(
+            InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     }
+    return internet_.Get();
+}
 
-private:
-    std::mutex mutex_;
-    UniqueInternet internet_;
-};
-
-// The outcome of one exchange, shared by the waiting caller, the worker that
-// performs the exchange and Abort. The worker keeps it alive on its own, so
-// an abandoned exchange may finish after the requester is gone; it keeps the
-// session open until then.
-class ServiceRequester::PendingReply : public std::enable_shared_from_this<PendingReply> {
-public:
-    bool Start(WorkerPool& workers, std::shared_ptr<Session> session, RequestText text,
-               std::shared_ptr<DiagnosticLog> log) {
-        return workers.Run([self = shared_from_this(), session = std::move(session),
-                            text = std::move(text), log = std::move(log)]() mutable {
-            const HINTERNET internet = session->Internet();
-            self->Finish(LoggedExchange(internet, std::move(text), *log));
-        });
-    }
-
-    void Abandon() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        abandoned_ = true;
-        changed_.notify_all();
-    }
-
-    // The result, or "" once abandoned.
-    std::string Wait() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return finished_ || abandoned_; });
-        return abandoned_ ? std::string() : std::move(result_);
-    }
-
-private:
-    void Finish(std::string result) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        result_ = std::move(result);
-        finished_ = true;
-        changed_.notify_all();
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool finished_ = false;
-    bool abandoned_ = false;
-    std::string result_;
-};
-
-ServiceRequester::ServiceRequester(std::shared_ptr<WorkerPool> workers, std::shared_ptr<DiagnosticLog> log)
-    : workers_(workers ? std::move(workers) : std::make_shared<WorkerPool>(kParkedExchangeWorkers)),
-      session_(std::make_shared<Session>()),
-      log_(log ? std::move(log) : std::make_shared<NoDiagnosticLog>()) {}
+ServiceRequester::ServiceRequester(std::shared_ptr<DiagnosticLog> log)
+    : log_(log ? std::move(log) : std::make_shared<NoDiagnosticLog>()) {}
 
 ServiceRequester::~ServiceRequester() = default;
 
+// The exchange runs on the caller's thread: a second thread to wait on would
+// cost the agent a thread per request in flight. An abort cannot end a call
+// that WinINet has blocked (under Wine closing its handle does not), so the
+// caller keeps it to the end and its reply is dropped.
 std::string ServiceRequester::ServiceRequest(std::string server, std::string path,
                                              std::string body, std::string headers) {
-    auto reply = std::make_shared<PendingReply>();
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (aborted_) {
-            return {};
-        }
-        inFlight_.insert(reply);
+    if (aborted_.load()) {
+        return {};
     }
-    // The exchange runs on a worker so that Abort can release this caller at
-    // once: under Wine, closing a handle does not end a blocked WinINet call.
-    // The worker closes the request and connection handles when it is done.
-    const bool started = reply->Start(
-        *workers_, session_, {std::move(server), std::move(path), std::move(body), std::move(headers)}, log_);
-    std::string result = started ? reply->Wait() : std::string();
-    std::lock_guard<std::mutex> lock(mutex_);
-    inFlight_.erase(reply);
-    return result;
+    std::string reply = LoggedExchange(
+        Internet(), {std::move(server), std::move(path), std::move(body), std::move(headers)}, *log_);
+    return aborted_.load() ? std::string() : reply;
 }
 
 void ServiceRequester::Abort() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    aborted_ = true;
-    for (const auto& reply : inFlight_) {
-        reply->Abandon();
-    }
+    aborted_.store(true);
 }
 
 }  // namespace kov

@@ -1,22 +1,21 @@
 #pragma once
 // The agent's one road to the service: a blocking HTTP GET through WinINet
 // that returns the response body, or "" when anything on the way fails.
-// Each exchange runs on a pool worker while its caller waits, so that Abort
-// can release the caller; one internet session serves every exchange of the
-// requester and lives until the last of them has ended. Each exchange writes
-// one line to the diagnostic log from its worker: the host, the reply's
-// length or the WinINet error, and the time taken.
+// Each exchange runs on its caller's thread and writes one line to the
+// diagnostic log: the host, the reply's length or the WinINet error, and the
+// time taken. One internet session serves every exchange of the requester
+// and lives as long as the requester, which its callers keep alive while
+// they call it.
 #include <windows.h>
 #include <wininet.h>
 
-#include <memory>
+#include <atomic>
 #include <mutex>
-#include <set>
 #include <string>
 
 #include "core/diagnostic_log.h"
 #include "core/transport.h"
-#include "core/worker_pool.h"
+#include "net/handles.h"
 
 namespace kov {
 
@@ -31,10 +30,8 @@ ServiceEndpoint SplitServerText(const std::string& server);
 
 class ServiceRequester final : public AgentTransport {
 public:
-    // Exchanges run on workers; without a pool the requester makes its own.
     // Each exchange writes its outcome and time to the log, when there is one.
-    explicit ServiceRequester(std::shared_ptr<WorkerPool> workers = nullptr,
-                              std::shared_ptr<DiagnosticLog> log = nullptr);
+    explicit ServiceRequester(std::shared_ptr<DiagnosticLog> log = nullptr);
     ~ServiceRequester() override;
     ServiceRequester(const ServiceRequester&) = delete;
     ServiceRequester& operator=(const ServiceRequester&) = delete;
@@ -43,20 +40,18 @@ public:
     std::string ServiceRequest(std::string server, std::string path,
                                std::string body, std::string headers) override;
 
-    // Callable from any thread: every request in flight returns "" at once,
-    // and so does every later one.
+    // Callable from any thread: every later request returns "" at once
+    // without reaching the server; one in flight runs to its end on its
+    // caller's thread and returns "".
     void Abort() override;
 
 private:
-    class PendingReply;
-    class Session;
+    HINTERNET Internet();
 
-    const std::shared_ptr<WorkerPool> workers_;
-    const std::shared_ptr<Session> session_;
     const std::shared_ptr<DiagnosticLog> log_;
-    std::mutex mutex_;
-    bool aborted_ = false;
-    std::set<std::shared_ptr<PendingReply>> inFlight_;
+    std::atomic<bool> aborted_{false};
+    std::mutex mutex_;  // guards internet_
+    UniqueInternet internet_;
 };
 
 }  // namespace kov

@@ -9,8 +9,9 @@
 namespace kov {
 namespace {
 
-// Kept between polls: the poll's thread and the one its exchange runs on.
-constexpr int kParkedWorkers = 2;
+// Kept between polls: the poll's thread, on which its exchange runs too. An
+// Offline send beside a poll gets a thread that ends after it.
+constexpr int kParkedWorkers = 1;
 
 HICON LoadSharedIcon(int iconId) {
     return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
@@ -23,7 +24,7 @@ CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executa
       settings_(profile, executablePath, ReadWholeFileByUtf8Path),
       diagnostics_(settings_),
       workers_(std::make_shared<WorkerPool>(kParkedWorkers)),
-      requester_(std::make_shared<ServiceTransport>(workers_, diagnostics_.Log())),
+      requester_(std::make_shared<ServiceTransport>(diagnostics_.Log())),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
       platform_(std::make_shared<WindowsPlatform>(workers_, texts_)),

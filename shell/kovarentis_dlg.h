@@ -40,7 +40,7 @@ private:
     AgentSettings settings_;
     // Goes last, after the end of everything that writes to it.
     AgentDiagnostics diagnostics_;
-    // The threads of the polls, the Offline sends and their exchanges.
+    // The threads of the polls and the Offline sends, each with its exchange.
     const std::shared_ptr<WorkerPool> workers_;
     const std::shared_ptr<ServiceTransport> requester_;
     const Texts texts_;

@@ -11,8 +11,7 @@ namespace kov {
 
 class ServiceTransport final : public AgentTransport {
 public:
-    ServiceTransport(std::shared_ptr<WorkerPool> workers, std::shared_ptr<DiagnosticLog> log)
-        : requester_(std::move(workers), std::move(log)) {}
+    explicit ServiceTransport(std::shared_ptr<DiagnosticLog> log) : requester_(std::move(log)) {}
 
     std::string ServiceRequest(std::string server, std::string path, std::string body,
                                std::string headers) override {
