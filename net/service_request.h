@@ -10,6 +10,7 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 
