@@ -14,17 +14,17 @@ namespace {
 
 constexpr wchar_t kTestCaption[] = L"Kovarentis box style test";
 
+// A callback, not a lambda: on 32-bit Windows it must be stdcall.
+BOOL CALLBACK TakeIconOfStatic(HWND child, LPARAM found) {
+    if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
+    *reinterpret_cast<HICON*>(found) = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+    return FALSE;
+}
+
 // The icon a box shows: its one static control with an icon.
 HICON BoxIcon(HWND box) {
     HICON icon = nullptr;
-    ::EnumChildWindows(
-        box,
-        [](HWND child, LPARAM found) -> BOOL {
-            if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
-            *reinterpret_cast<HICON*>(found) = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&icon));
+    ::EnumChildWindows(box, TakeIconOfStatic, reinterpret_cast<LPARAM>(&icon));
     return icon;
 }
 
