@@ -149,6 +149,7 @@ void DiagnosticFile::Write(std::string_view line) {
 bool DiagnosticFile::Flush(DWORD waitMs) {
     return ::WaitForSingleObject(shared_->drained.Get(), waitMs) == WAIT_OBJECT_0;
 }
+
 std::optional<WideString> DiagnosticFilePath() {
     wchar_t folder[MAX_PATH];
     const DWORD length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);

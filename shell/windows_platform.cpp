@@ -7,9 +7,9 @@
 
 #include "core/texts.h"
 #include "net/update_download.h"
+#include "net/wide_text.h"
 #include "shell/about_dlg.h"
 #include "shell/box_style.h"
-#include "net/wide_text.h"
 #include "shell/login_dlg.h"
 #include "shell/notification_style.h"
 
