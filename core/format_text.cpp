@@ -24,13 +24,13 @@ std::string FormatText(std::string_view format, std::initializer_list<FormatArg>
     const FormatArg* next = args.begin();
     for (std::size_t i = 0; i < format.size(); ++i) {
         const char c = format[i];
-        const char spec = i + 1 < format.size() ? format[i + 1] : '\0';
-        if (c != '%' || (spec != 's' && spec != 'd' && spec != '%')) {
+        const char conversion = i + 1 < format.size() ? format[i + 1] : '\0';
+        if (c != '%' || (conversion != 's' && conversion != 'd' && conversion != '%')) {
             out += c;
             continue;
         }
         ++i;
-        if (spec == '%') {
+        if (conversion == '%') {
             out += '%';
         } else if (next != args.end()) {
             (next++)->AppendTo(out);
