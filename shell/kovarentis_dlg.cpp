@@ -24,7 +24,7 @@ CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executa
       settings_(profile, executablePath, ReadWholeFileByUtf8Path),
       diagnostics_(settings_),
       workers_(std::make_shared<WorkerPool>(kParkedWorkers)),
-      requester_(std::make_shared<ServiceTransport>(diagnostics_.Log())),
+      requester_(std::make_shared<ServiceRequester>(diagnostics_.Log())),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
       platform_(std::make_shared<WindowsPlatform>(workers_, texts_)),
