@@ -13,7 +13,6 @@
 // (shell/framework/window.h), and the C stream that reads Params.ini in the
 // portable core, which includes no Windows header.
 #include <windows.h>
-#include <commctrl.h>
 #include <wincrypt.h>
 #include <wininet.h>
 
@@ -96,7 +95,6 @@ using UniqueKey = Owned<HKEY, KeyCloser>;
 using UniqueIcon = Owned<HICON, BoolCloser<&::DestroyIcon>>;
 // A menu that no window owns (one loaded from a resource or made for a popup).
 using UniqueMenu = Owned<HMENU, BoolCloser<&::DestroyMenu>>;
-using UniqueImageList = Owned<HIMAGELIST, BoolCloser<&::ImageList_Destroy>>;
 
 // Drawing objects; one must not be selected into a context when it is
 // deleted, so declare its owner before the GdiSelection that uses it.

@@ -34,7 +34,7 @@ constexpr std::array<MenuItem, 4> kSignedOutItems = {{
     {ID_CLOSE, TextId::Close},
 }};
 
-// Image index = command id - ID_STATUS_ONLINE.
+// Icon index = command id - ID_STATUS_ONLINE.
 constexpr std::array<UINT, 6> kItemIcons = {
     IDI_ONLINE, IDI_AWAY, IDI_OFFLINE, IDI_ABOUT, IDI_SIGN_IN_OUT, IDI_CLOSE,
 };
@@ -53,26 +53,27 @@ bool CreateMenu(CSideBarMenu& menu, const std::array<MenuItem, N>& items, const 
 }
 
 // The icons at the small-icon size (16 pixels at 100 %, 24 at 150 %), each
-// from the frame drawn for that size; the list keeps copies.
-void FillImages(ImageList& images) {
+// from the frame drawn for that size. One that cannot be loaded stays empty,
+// so the others keep their commands.
+MenuIcons LoadItemIcons() {
     const HINSTANCE program = ::GetModuleHandleW(nullptr);
-    const int size = ::GetSystemMetrics(SM_CXSMICON);
-    images.Create(size, size, ILC_COLOR32 | ILC_MASK, 0, 1);
+    MenuIcons loaded;
+    loaded.size = ::GetSystemMetrics(SM_CXSMICON);
     for (const UINT iconId : kItemIcons) {
-        const UniqueIcon icon(static_cast<HICON>(
-            ::LoadImageW(program, MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
-        images.ReplaceIcon(-1, icon.Get());
+        loaded.icons.emplace_back(static_cast<HICON>(::LoadImageW(
+            program, MAKEINTRESOURCEW(iconId), IMAGE_ICON, loaded.size, loaded.size, LR_DEFAULTCOLOR)));
     }
+    return loaded;
 }
 
 }  // namespace
 
 BOOL AgentMenus::BuildMenus(const Texts& texts) {
     if (!CreateMenu(mainMenu, kMainItems, texts)) return FALSE;
-    FillImages(menuImages);
-    mainMenu.AttachImageList(&menuImages);
+    menuIcons = LoadItemIcons();
+    mainMenu.AttachIcons(&menuIcons);
     if (!CreateMenu(signedOutMenu, kSignedOutItems, texts)) return FALSE;
-    signedOutMenu.AttachImageList(&menuImages);
+    signedOutMenu.AttachIcons(&menuIcons);
     return TRUE;
 }
 

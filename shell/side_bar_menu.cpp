@@ -98,9 +98,9 @@ BYTE GradientChannel(int atTop, int atBottom, int y, int h) {
 
 CSideBarMenu::CSideBarMenu(std::string title) : sideTitle(std::move(title)) {}
 
-void CSideBarMenu::AttachImageList(const ImageList* list) {
+void CSideBarMenu::AttachIcons(const MenuIcons* icons) {
     sideWidth_ = 10;
-    imageList_ = list;
+    icons_ = icons;
 }
 
 void CSideBarMenu::MeasureItem(MEASUREITEMSTRUCT& item) {
@@ -126,12 +126,12 @@ void CSideBarMenu::DrawItem(const DRAWITEMSTRUCT& item) {
     RECT textRect = item.rcItem;
     textRect.left = item.rcItem.left + side + Scale(15, dpi);
     RECT highlight = item.rcItem;
-    highlight.left = item.rcItem.left + side + (imageList_ ? Scale(12, dpi) : 0);
+    highlight.left = item.rcItem.left + side + (icons_ ? Scale(12, dpi) : 0);
 
     ::SetBkMode(dc, TRANSPARENT);
     COLORREF colour = PaintFills(item, highlight);
     if (!separator && (item.itemState & ODS_CHECKED)) {
-        if (imageList_) {
+        if (icons_) {
             colour = textColor;
             Fill(dc, highlight, accentColor);
         } else {
@@ -142,8 +142,8 @@ void CSideBarMenu::DrawItem(const DRAWITEMSTRUCT& item) {
     const bool disabled = !separator && (item.itemState & (ODS_GRAYED | ODS_DISABLED));
     const COLORREF previousText = ::SetTextColor(dc, disabled ? disabledTextColor : colour);
     DrawLabel(dc, text, textRect, !separator && (item.itemState & ODS_DEFAULT));
-    if ((item.itemAction & ODA_DRAWENTIRE) && !imageList_) PaintSideBar(dc);
-    if (imageList_) DrawItemIcon(dc, item.itemID, textRect.left, item.rcItem.top);
+    if ((item.itemAction & ODA_DRAWENTIRE) && !icons_) PaintSideBar(dc);
+    if (icons_) DrawItemIcon(dc, item.itemID, textRect.left, item.rcItem.top);
     ::SetTextColor(dc, previousText);
 
     if (separator) {
@@ -199,20 +199,19 @@ void CSideBarMenu::PaintSideBar(HDC dc) const {
     ::SetTextColor(dc, previousText);
 }
 
-// The square left of the text, the list's icon size (16 pixels at 100 %), is
+// The square left of the text, the icons' size (16 pixels at 100 %), is
 // cleared first, so an item without an icon (a separator, or the transparent
 // About icon) shows an empty square.
 void CSideBarMenu::DrawItemIcon(HDC dc, UINT itemId, int textLeft, int itemTop) const {
     const int dpi = DpiOf(dc);
-    int size = 0;
-    int height = 0;
-    if (!::ImageList_GetIconSize(imageList_->Handle(), &size, &height)) size = Scale(16, dpi);
+    const int size = icons_->size;
     const int left = textLeft - Scale(22, dpi);
     const int top = itemTop + Scale(2, dpi);
     const RECT square{left, top, left + size, top + size};
     Fill(dc, square, backColor);
-    const UniqueIcon icon = imageList_->GetIcon(static_cast<int>(itemId) - 300, 0);
-    if (icon) ::DrawIconEx(dc, left, top, icon.Get(), size, size, 0, nullptr, DI_NORMAL);
+    if (itemId < 300 || itemId - 300 >= icons_->icons.size()) return;
+    const HICON icon = icons_->icons[itemId - 300].Get();
+    if (icon) ::DrawIconEx(dc, left, top, icon, size, size, 0, nullptr, DI_NORMAL);
 }
 
 }  // namespace kov

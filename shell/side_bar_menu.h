@@ -3,28 +3,36 @@
 //
 // Every item's data is the address of its text (Windows-1251, NUL-terminated,
 // kept alive by the caller as long as the menu exists); an empty text makes
-// the item a separator. With an image list attached each command shows the
-// icon at index (command id - 300) and a checked item gets an accent fill.
-// Without one a checked item gets the system check mark, and each item drawn
-// entire repaints a vertical gradient side bar with a rotated title along the
-// left edge of the drawing context.
+// the item a separator. With icons attached each command shows the icon at
+// index (command id - 300) and a checked item gets an accent fill. Without
+// them a checked item gets the system check mark, and each item drawn entire
+// repaints a vertical gradient side bar with a rotated title along the left
+// edge of the drawing context.
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
-#include "shell/framework/image_list.h"
+#include "net/handles.h"
 #include "shell/framework/menu.h"
 
 namespace kov {
+
+// The icons shown left of a menu's commands: entry i for command 300 + i, each
+// drawn `size` pixels square. An empty entry leaves its square empty.
+struct MenuIcons {
+    int size = 0;
+    std::vector<UniqueIcon> icons;
+};
 
 class CSideBarMenu : public Menu {
 public:
     // The title is drawn upwards in the side bar; the agent leaves it empty.
     explicit CSideBarMenu(std::string sideTitle = {});
 
-    // Width 10 and the given list, which the menu does not own. A null list
-    // keeps the check-mark and side-bar mode with the 10-pixel side bar.
-    void AttachImageList(const ImageList* list);
+    // Width 10 and the given icons, which the menu does not own. Null keeps
+    // the check-mark and side-bar mode with the 10-pixel side bar.
+    void AttachIcons(const MenuIcons* icons);
 
     // Item width and height for the platform's WM_MEASUREITEM request.
     void MeasureItem(MEASUREITEMSTRUCT& item) override;
@@ -34,12 +42,12 @@ public:
     void DrawItem(const DRAWITEMSTRUCT& item) override;
 
     int sideWidth() const { return sideWidth_; }
-    const ImageList* imageList() const { return imageList_; }
+    const MenuIcons* icons() const { return icons_; }
 
     // Colours are COLORREF values, 0x00BBGGRR.
     const std::string sideTitle;
     const COLORREF sideTitleColor = RGB(255, 255, 250);
-    // Bottom of the side-bar gradient; fill of checked items with an image list.
+    // Bottom of the side-bar gradient; fill of checked items with icons.
     const COLORREF accentColor = RGB(200, 210, 170);
     // Row 0 of the side-bar gradient.
     const COLORREF sideTopColor = RGB(200, 0, 0);
@@ -56,7 +64,7 @@ private:
     void DrawItemIcon(HDC dc, UINT itemId, int textLeft, int itemTop) const;
 
     int sideWidth_ = 0;
-    const ImageList* imageList_ = nullptr;
+    const MenuIcons* icons_ = nullptr;
 };
 
 }  // namespace kov

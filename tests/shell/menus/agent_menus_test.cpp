@@ -1,6 +1,9 @@
 // BuildMenus with the program's real icons: the two menus' items, their data,
-// and the shared image list with its six icons in command order.
+// and the six shared icons in command order, drawn as the image list the menus
+// once held drew them.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <array>
 #include <vector>
@@ -76,99 +79,120 @@ TEST(BuildMenusTest, BuildsBothMenusOverTheKeptTexts) {
     EXPECT_EQ(Menu::FromHandle(menus.signedOutMenu.Handle()), &menus.signedOutMenu);
 }
 
-TEST(BuildMenusTest, BothMenusShareOneSixteenPixelList) {
+TEST(BuildMenusTest, BothMenusShareSixSixteenPixelIcons) {
     const Texts texts;
     AgentMenus menus;
     ASSERT_EQ(menus.BuildMenus(texts), TRUE);
-    EXPECT_EQ(menus.mainMenu.imageList(), &menus.menuImages);
-    EXPECT_EQ(menus.signedOutMenu.imageList(), &menus.menuImages);
+    EXPECT_EQ(menus.mainMenu.icons(), &menus.menuIcons);
+    EXPECT_EQ(menus.signedOutMenu.icons(), &menus.menuIcons);
     EXPECT_EQ(menus.mainMenu.sideWidth(), 10);
     EXPECT_EQ(menus.signedOutMenu.sideWidth(), 10);
-    ASSERT_EQ(menus.menuImages.Count(), 6);
-    int width = 0;
-    int height = 0;
-    ASSERT_TRUE(::ImageList_GetIconSize(menus.menuImages.Handle(), &width, &height));
-    EXPECT_EQ(width, 16);
-    EXPECT_EQ(height, 16);
-    IMAGEINFO info{};
-    ASSERT_TRUE(::ImageList_GetImageInfo(menus.menuImages.Handle(), 0, &info));
-    EXPECT_NE(info.hbmMask, nullptr) << "a masked list";
-    BITMAP colour{};
-    ::GetObjectA(info.hbmImage, sizeof colour, &colour);
-    EXPECT_EQ(colour.bmBitsPixel, 32);
+    EXPECT_EQ(menus.menuIcons.size, 16);
+    ASSERT_EQ(menus.menuIcons.icons.size(), 6u);
+    for (const UniqueIcon& icon : menus.menuIcons.icons) {
+        ICONINFO info{};
+        ASSERT_TRUE(::GetIconInfo(icon.Get(), &info));
+        const UniqueBitmap mask(info.hbmMask);
+        const UniqueBitmap colour(info.hbmColor);
+        BITMAP size{};
+        ::GetObjectA(colour.Get(), sizeof size, &size);
+        EXPECT_EQ(size.bmWidth, 16) << "loaded from the 16-pixel frame, not scaled at drawing";
+        EXPECT_EQ(size.bmHeight, 16);
+    }
 }
 
-// One image drawn on a background, as its 256 pixels.
-std::vector<COLORREF> Pixels(HIMAGELIST list, int index, COLORREF background) {
-    Canvas canvas(16, 16, background);
-    ::ImageList_Draw(list, index, canvas.Dc(), 0, 0, ILD_NORMAL);
+// An icon drawn at its size on a background, as its pixels.
+std::vector<COLORREF> Pixels(HICON icon, int size, COLORREF background) {
+    Canvas canvas(size, size, background);
+    ::DrawIconEx(canvas.Dc(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
     std::vector<COLORREF> pixels;
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) pixels.push_back(canvas.Pixel(x, y));
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) pixels.push_back(canvas.Pixel(x, y));
     }
     return pixels;
 }
 
-// Image i is the resource icon of command 300 + i, loaded at the list's size
-// from the frame drawn for it.
-TEST(BuildMenusTest, ImagesFollowTheCommandOrder) {
-    const Texts texts;
-    AgentMenus menus;
-    ASSERT_EQ(menus.BuildMenus(texts), TRUE);
-    constexpr std::array<UINT, 6> kIcons = {IDI_ONLINE, IDI_AWAY, IDI_OFFLINE,
-                                            IDI_ABOUT, IDI_SIGN_IN_OUT, IDI_CLOSE};
-    std::vector<std::vector<COLORREF>> images;
-    for (int index = 0; index < 6; ++index) {
-        SCOPED_TRACE(index);
-        ImageList reference;
-        reference.Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 1);
-        const UniqueIcon icon(static_cast<HICON>(::LoadImageW(
-            ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIcons[index]), IMAGE_ICON, 16, 16, 0)));
-        ASSERT_EQ(reference.ReplaceIcon(-1, icon.Get()), 0);
-        for (const COLORREF background : {RGB(0, 0, 0), RGB(255, 255, 255)}) {
-            EXPECT_EQ(Pixels(menus.menuImages.Handle(), index, background),
-                      Pixels(reference.Handle(), 0, background));
-        }
-        images.push_back(Pixels(menus.menuImages.Handle(), index, RGB(1, 2, 3)));
-    }
-    for (int a = 0; a < 6; ++a) {
-        for (int b = a + 1; b < 6; ++b) EXPECT_NE(images[a], images[b]) << a << " vs " << b;
-    }
-    EXPECT_EQ(images[3], std::vector<COLORREF>(256, RGB(1, 2, 3))) << "About is fully transparent";
+UniqueIcon ResourceIcon(UINT iconId, int size) {
+    return UniqueIcon(static_cast<HICON>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, 0)));
 }
 
-// With the agent's menus: the icon at item.left + 3, top + 2 (the Online icon
-// has transparent corners and an opaque inside), and the About item's square
-// left in backColor.
-TEST(BuildMenusTest, RealIconsLandInTheSquareAndAboutStaysEmpty) {
+// How the menus used to draw an item icon: copied into a masked 32-bit image
+// list of the icon size, taken out again as a new icon and drawn at that size.
+std::vector<COLORREF> ImageListPixels(UINT iconId, int size, COLORREF background) {
+    const HIMAGELIST list = ::ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 0, 1);
+    ::ImageList_ReplaceIcon(list, -1, ResourceIcon(iconId, size).Get());
+    const UniqueIcon copy(::ImageList_GetIcon(list, 0, 0));
+    ::ImageList_Destroy(list);
+    return Pixels(copy.Get(), size, background);
+}
+
+constexpr std::array<UINT, 6> kIcons = {IDI_ONLINE, IDI_AWAY, IDI_OFFLINE, IDI_ABOUT, IDI_SIGN_IN_OUT, IDI_CLOSE};
+
+// Icon i is the resource icon of command 300 + i, from its 16-pixel frame.
+TEST(BuildMenusTest, IconsFollowTheCommandOrder) {
     const Texts texts;
     AgentMenus menus;
     ASSERT_EQ(menus.BuildMenus(texts), TRUE);
-    constexpr COLORREF kBack = RGB(255, 255, 250);
-    constexpr RECT kItem{40, 30, 200, 51};
-    Canvas canvas(220, 80, RGB(1, 2, 3));
-    menus.mainMenu.DrawItem(DrawRecord(canvas.Dc(), kItem, ID_STATUS_ONLINE,
-                                       texts[TextId::Online].c_str(), ODA_DRAWENTIRE, 0));
-    const std::vector<COLORREF> online = Pixels(menus.menuImages.Handle(), 0, kBack);
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            ASSERT_EQ(canvas.Pixel(kItem.left + 3 + x, kItem.top + 2 + y), online[y * 16 + x])
-                << x << ", " << y;
+    std::vector<std::vector<COLORREF>> drawn;
+    for (int index = 0; index < 6; ++index) {
+        SCOPED_TRACE(index);
+        const HICON icon = menus.menuIcons.icons[index].Get();
+        for (const COLORREF background : {RGB(0, 0, 0), RGB(255, 255, 255)}) {
+            EXPECT_EQ(Pixels(icon, 16, background), Pixels(ResourceIcon(kIcons[index], 16).Get(), 16, background));
         }
+        drawn.push_back(Pixels(icon, 16, RGB(1, 2, 3)));
     }
+    for (int a = 0; a < 6; ++a) {
+        for (int b = a + 1; b < 6; ++b) EXPECT_NE(drawn[a], drawn[b]) << a << " vs " << b;
+    }
+    EXPECT_EQ(drawn[3], std::vector<COLORREF>(256, RGB(1, 2, 3))) << "About is fully transparent";
+}
+
+constexpr COLORREF kBack = RGB(255, 255, 250);
+
+// The square of an item drawn by the menu, as its pixels.
+std::vector<COLORREF> SquarePixels(CSideBarMenu& menu, UINT command, const char* text, int size) {
+    constexpr RECT kItem{40, 30, 200, 61};
+    Canvas canvas(220, 80, RGB(1, 2, 3));
+    menu.DrawItem(DrawRecord(canvas.Dc(), kItem, command, text, ODA_DRAWENTIRE, 0));
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) pixels.push_back(canvas.Pixel(kItem.left + 3 + x, kItem.top + 2 + y));
+    }
+    return pixels;
+}
+
+// With the agent's menus every item's square holds what the image list used
+// to draw there (the Online icon has transparent corners and an opaque
+// inside), and the About item's square stays in backColor.
+TEST(BuildMenusTest, RealIconsLookAsTheImageListDrewThem) {
+    const Texts texts;
+    AgentMenus menus;
+    ASSERT_EQ(menus.BuildMenus(texts), TRUE);
+    for (int index = 0; index < 6; ++index) {
+        SCOPED_TRACE(index);
+        EXPECT_EQ(SquarePixels(menus.mainMenu, 300 + index, kOnlineText, 16), ImageListPixels(kIcons[index], 16, kBack));
+    }
+    const std::vector<COLORREF> online = ImageListPixels(IDI_ONLINE, 16, kBack);
     EXPECT_EQ(online[0], kBack) << "transparent corner";
     EXPECT_NE(online[8 * 16 + 8], kBack) << "opaque middle";
+    EXPECT_EQ(SquarePixels(menus.signedOutMenu, ID_ABOUT, texts[TextId::About].c_str(), 16),
+              std::vector<COLORREF>(256, kBack));
+}
 
-    canvas.Fill(RGB(1, 2, 3));
-    menus.signedOutMenu.DrawItem(DrawRecord(canvas.Dc(), kItem, ID_ABOUT,
-                                            texts[TextId::About].c_str(), ODA_DRAWENTIRE, 0));
-    EXPECT_EQ(canvas.CountOther(RECT{kItem.left + 3, kItem.top + 2, kItem.left + 19, kItem.top + 18}, kBack),
-              0);
-    menus.signedOutMenu.DrawItem(DrawRecord(canvas.Dc(), kItem, ID_ABOUT,
-                                            texts[TextId::About].c_str(), ODA_SELECT, ODS_SELECTED));
-    EXPECT_EQ(canvas.CountOther(RECT{kItem.left + 3, kItem.top + 2, kItem.left + 19, kItem.top + 18}, kBack),
-              0)
-        << "also when selected: the square is not part of the highlight";
+// At 150 % the icons come from their 24-pixel frames, PNG images with an alpha
+// channel: blended onto the square as the image list blended them.
+TEST(BuildMenusTest, TwentyFourPixelFramesLookAsTheImageListDrewThem) {
+    MenuIcons icons;
+    icons.size = 24;
+    for (const UINT iconId : kIcons) icons.icons.push_back(ResourceIcon(iconId, 24));
+    CSideBarMenu menu;
+    menu.AttachIcons(&icons);
+    for (int index = 0; index < 6; ++index) {
+        SCOPED_TRACE(index);
+        EXPECT_EQ(SquarePixels(menu, 300 + index, kOnlineText, 24), ImageListPixels(kIcons[index], 24, kBack));
+    }
 }
 
 TEST(BuildMenusTest, RebuildingReplacesTheMenusAndTheirEndDestroysThem) {
@@ -186,7 +210,7 @@ TEST(BuildMenusTest, RebuildingReplacesTheMenusAndTheirEndDestroysThem) {
         EXPECT_FALSE(::IsMenu(first));
         EXPECT_TRUE(::IsMenu(rebuilt));
         EXPECT_EQ(::GetMenuItemCount(rebuilt), 8);
-        EXPECT_EQ(menus.menuImages.Count(), 6) << "a new list, not twelve images";
+        EXPECT_EQ(menus.menuIcons.icons.size(), 6u) << "loaded anew, not twelve icons";
     }
     EXPECT_FALSE(::IsMenu(rebuilt));
     EXPECT_FALSE(::IsMenu(signedOut));

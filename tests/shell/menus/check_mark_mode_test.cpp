@@ -1,4 +1,4 @@
-// Drawing without an image list: the system check mark, the gradient side bar
+// Drawing without icons: the system check mark, the gradient side bar
 // with its rotated title, and the text colours and fonts of both modes.
 #define OEMRESOURCE
 #include <gtest/gtest.h>
@@ -106,7 +106,7 @@ TEST_F(CheckMarkModeTest, NoSideBarPixelWithTheInitialWidth) {
 // With a clip box from row 0 to row 100 (a canvas 100 rows high) each row y
 // is sideTop + (accent - sideTop) * y / 100, channel by channel.
 TEST_F(CheckMarkModeTest, SideBarGradientRunsOverTheClipBox) {
-    menu.AttachImageList(nullptr);  // width 10, still without icons
+    menu.AttachIcons(nullptr);  // width 10, still without icons
     constexpr RECT kItem{20, 30, 150, 52};
     Draw(kOnlineText, ODA_DRAWENTIRE, 0, kItem);
     for (const int x : {0, 9}) {
@@ -122,7 +122,7 @@ TEST_F(CheckMarkModeTest, SideBarGradientRunsOverTheClipBox) {
 // channel values beyond 255 wrap: with a clip box from row 40 to 60 row 50
 // has G = 210 * 50 / 20 = 525 -> 13 and B = 170 * 50 / 20 = 425 -> 169.
 TEST_F(CheckMarkModeTest, SideBarRowsCountFromTheContextOriginAndWrap) {
-    menu.AttachImageList(nullptr);
+    menu.AttachIcons(nullptr);
     ::IntersectClipRect(canvas.Dc(), 0, 40, canvas.Width(), 60);
     Draw(kOnlineText, ODA_DRAWENTIRE, 0, RECT{20, 40, 150, 60});
     EXPECT_EQ(canvas.Pixel(5, 50), RGB(200, 13, 169));
@@ -134,7 +134,7 @@ TEST_F(CheckMarkModeTest, SideBarRowsCountFromTheContextOriginAndWrap) {
 // An empty clip region gives a clip box of zero height: no row is painted and
 // no division by that height is made.
 TEST_F(CheckMarkModeTest, SideBarWithAZeroHeightClipBoxPaintsNoRow) {
-    menu.AttachImageList(nullptr);
+    menu.AttachIcons(nullptr);
     ::IntersectClipRect(canvas.Dc(), 0, 50, canvas.Width(), 50);
     RECT clip{};
     ASSERT_EQ(::GetClipBox(canvas.Dc(), &clip), NULLREGION);
@@ -144,10 +144,10 @@ TEST_F(CheckMarkModeTest, SideBarWithAZeroHeightClipBoxPaintsNoRow) {
 }
 
 TEST_F(CheckMarkModeTest, SideBarIsPaintedOnlyWhenDrawnEntire) {
-    menu.AttachImageList(nullptr);
+    menu.AttachIcons(nullptr);
     Draw(kOnlineText, ODA_SELECT, ODS_SELECTED, RECT{20, 30, 150, 52});
     EXPECT_EQ(canvas.CountOther(RECT{0, 0, 20, canvas.Height()}, kSentinel), 0);
-    EXPECT_EQ(canvas.Pixel(30, 30), kSelect) << "highlight from item.left + 10 without a list";
+    EXPECT_EQ(canvas.Pixel(30, 30), kSelect) << "highlight from item.left + 10 without icons";
     EXPECT_EQ(canvas.Pixel(29, 30), kSentinel);
 }
 
@@ -156,7 +156,7 @@ TEST_F(CheckMarkModeTest, SideBarIsPaintedOnlyWhenDrawnEntire) {
 TEST_F(CheckMarkModeTest, SideBarTitleIsDrawnUpwardsAtTheBottom) {
     Canvas tall(200, 300, kSentinel);
     CSideBarMenu titled("KOVARENTIS");
-    titled.AttachImageList(nullptr);
+    titled.AttachIcons(nullptr);
     titled.DrawItem(DrawRecord(tall.Dc(), RECT{30, 10, 150, 32}, 300, kOnlineText, ODA_DRAWENTIRE, 0));
 
     RECT ink{tall.Width(), tall.Height(), 0, 0};
@@ -172,7 +172,7 @@ TEST_F(CheckMarkModeTest, SideBarTitleIsDrawnUpwardsAtTheBottom) {
     EXPECT_GT(ink.bottom - ink.top, 2 * (ink.right - ink.left)) << "a vertical run of letters";
     EXPECT_GT(ink.top, tall.Height() / 2) << "anchored at the bottom";
 
-    menu.AttachImageList(nullptr);
+    menu.AttachIcons(nullptr);
     canvas.Fill(kSentinel);
     Draw(kOnlineText, ODA_DRAWENTIRE, 0, RECT{30, 10, 150, 32});
     EXPECT_EQ(canvas.Count(RECT{0, 0, 30, canvas.Height()}, kTitle), 0);

@@ -17,9 +17,8 @@ TEST(SideBarMeasureTest, SeparatorIsSixHighAndSideWidthWide) {
     EXPECT_EQ(separator.itemHeight, 6u);
     EXPECT_EQ(separator.itemWidth, 0u);
 
-    ImageList images;
-    FillList(images, {RGB(9, 9, 9)});
-    menu.AttachImageList(&images);
+    const MenuIcons icons = MakeIcons({RGB(9, 9, 9)});
+    menu.AttachIcons(&icons);
     separator = MeasureRecord(0, "");
     menu.MeasureItem(separator);
     EXPECT_EQ(separator.itemHeight, 6u);
@@ -39,7 +38,7 @@ TEST(SideBarMeasureTest, CommandIsTextHeightPlusFiveHigh) {
         EXPECT_EQ(item.itemHeight, static_cast<UINT>(screen.cy + 5));
         EXPECT_EQ(item.itemWidth, static_cast<UINT>(screen.cx));
 
-        menu.AttachImageList(nullptr);
+        menu.AttachIcons(nullptr);
         item = MeasureRecord(303, text);
         menu.MeasureItem(item);
         EXPECT_EQ(item.itemWidth, static_cast<UINT>(screen.cx + 10));
@@ -61,7 +60,7 @@ TEST(SideBarMeasureTest, DefaultStateDoesNotWidenTheItem) {
 // Every kind of drawing the class does, in both modes.
 struct DrawCase {
     const char* name;
-    bool withList;
+    bool withIcons;
     UINT id;
     const char* text;
     UINT action;
@@ -77,26 +76,26 @@ const DrawCase kDrawCases[] = {
     {"default grayed", true, 303, kAboutText, ODA_DRAWENTIRE, ODS_DEFAULT | ODS_GRAYED},
     {"check mark", false, 300, kOnlineText, ODA_DRAWENTIRE, ODS_CHECKED},
     {"side bar default", false, 303, kAboutText, ODA_DRAWENTIRE, ODS_DEFAULT | ODS_SELECTED},
-    {"no-list separator", false, 0, "", ODA_DRAWENTIRE, 0},
+    {"no-icons separator", false, 0, "", ODA_DRAWENTIRE, 0},
 };
 
 class DrawingContextTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FillList(images, {RGB(250, 0, 0), RGB(0, 250, 0), RGB(0, 0, 250), RGB(9, 9, 9),
-                          RGB(7, 7, 7), RGB(5, 5, 5)});
-        withList.AttachImageList(&images);
-        withoutList.AttachImageList(nullptr);  // width 10: the side bar is painted
+        icons = MakeIcons({RGB(250, 0, 0), RGB(0, 250, 0), RGB(0, 0, 250), RGB(9, 9, 9),
+                           RGB(7, 7, 7), RGB(5, 5, 5)});
+        withIcons.AttachIcons(&icons);
+        withoutIcons.AttachIcons(nullptr);  // width 10: the side bar is painted
     }
 
     void Draw(const DrawCase& c, HDC dc) {
-        CSideBarMenu& menu = c.withList ? withList : withoutList;
+        CSideBarMenu& menu = c.withIcons ? withIcons : withoutIcons;
         menu.DrawItem(DrawRecord(dc, RECT{5, 20, 180, 42}, c.id, c.text, c.action, c.state));
     }
 
-    ImageList images;
-    CSideBarMenu withList;
-    CSideBarMenu withoutList{"Kovarentis"};
+    MenuIcons icons;
+    CSideBarMenu withIcons;
+    CSideBarMenu withoutIcons{"Kovarentis"};
 };
 
 TEST_F(DrawingContextTest, LeavesTheCallersContextAsItFoundIt) {
@@ -148,13 +147,12 @@ TEST_F(DrawingContextTest, ReleasesEveryObjectItCreates) {
         for (const DrawCase& c : kDrawCases) Draw(c, canvas.Dc());
         for (const char* text : {"", kOnlineText}) {
             MEASUREITEMSTRUCT item = MeasureRecord(300, text);
-            withList.MeasureItem(item);
+            withIcons.MeasureItem(item);
         }
     }
     EXPECT_EQ(balance.Live(), 0u) << "objects or icons not released";
-    EXPECT_EQ(balance.ForeignReleases(), 0u) << "released something it did not create";
-    // Per round at least: a brush per fill, an icon per list draw, a pen per
-    // separator, two fonts and a memory context per side-bar check-mark draw,
+    EXPECT_EQ(balance.ForeignReleases(), 0u) << "released something it did not create, such as a kept icon";
+    // Per round at least: a brush per fill, a pen per separator, two fonts and a memory context per side-bar check-mark draw,
     // and a screen context per measure.
     EXPECT_GE(balance.Created(), static_cast<std::size_t>(kRounds) * 20);
 }

@@ -104,14 +104,14 @@ void Fill(CSideBarMenu& menu, const std::vector<Item>& items) {
 class MenuRoutingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FillList(images, {RGB(250, 0, 0), RGB(0, 250, 0), RGB(0, 0, 250), RGB(250, 250, 0),
-                          RGB(0, 250, 250), RGB(250, 0, 250)});
+        icons = MakeIcons({RGB(250, 0, 0), RGB(0, 250, 0), RGB(0, 0, 250), RGB(250, 250, 0),
+                           RGB(0, 250, 250), RGB(250, 0, 250)});
         // Two menus that share commands 303 and 305 and separators, as the
         // agent's two menus do.
         Fill(signedIn, {{300, kOnlineText}, {301, "Away"}, {0, ""}, {303, kAboutText}, {305, "Close"}});
         Fill(signedOut, {{303, kAboutText}, {0, ""}, {304, "Sign in"}, {305, "Close"}});
-        signedIn.AttachImageList(&images);
-        signedOut.AttachImageList(&images);
+        signedIn.AttachIcons(&icons);
+        signedOut.AttachIcons(&icons);
         ASSERT_NE(owner.Handle(), nullptr);
     }
 
@@ -126,7 +126,7 @@ protected:
         return ids;
     }
 
-    ImageList images;
+    MenuIcons icons;
     RecordingSideBarMenu signedIn;
     RecordingSideBarMenu signedOut;
     OwnerWindow owner;

@@ -1,7 +1,5 @@
 #include "menu_test_support.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -110,9 +108,11 @@ UniqueIcon MakeIcon(COLORREF colour, bool transparentCorners) {
     return icon;
 }
 
-void FillList(ImageList& list, std::initializer_list<COLORREF> colours) {
-    list.Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 1);
-    for (const COLORREF colour : colours) list.ReplaceIcon(-1, MakeIcon(colour, true).Get());
+MenuIcons MakeIcons(std::initializer_list<COLORREF> colours) {
+    MenuIcons made;
+    made.size = 16;
+    for (const COLORREF colour : colours) made.icons.push_back(MakeIcon(colour, true));
+    return made;
 }
 
 SIZE ScreenTextSize(const std::string& text) {
@@ -194,7 +194,6 @@ decltype(&::LoadBitmapA) realLoadBitmapA;
 decltype(&::GetDC) realGetDC;
 decltype(&::ReleaseDC) realReleaseDC;
 decltype(&::DestroyIcon) realDestroyIcon;
-decltype(&::ImageList_GetIcon) realImageListGetIcon;
 
 HBRUSH WINAPI CountCreateSolidBrush(COLORREF colour) {
     return static_cast<HBRUSH>(Made(realCreateSolidBrush(colour)));
@@ -228,9 +227,6 @@ BOOL WINAPI CountDestroyIcon(HICON icon) {
     Released(icon);
     return realDestroyIcon(icon);
 }
-HICON WINAPI CountImageListGetIcon(HIMAGELIST list, int index, UINT flags) {
-    return static_cast<HICON>(Made(realImageListGetIcon(list, index, flags)));
-}
 
 struct Hook {
     const char* dll;
@@ -257,7 +253,6 @@ Hook hooks[] = {
     MakeHook("user32.dll", "GetDC", &CountGetDC, realGetDC),
     MakeHook("user32.dll", "ReleaseDC", &CountReleaseDC, realReleaseDC),
     MakeHook("user32.dll", "DestroyIcon", &CountDestroyIcon, realDestroyIcon),
-    MakeHook("comctl32.dll", "ImageList_GetIcon", &CountImageListGetIcon, realImageListGetIcon),
 };
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "net/handles.h"
-#include "shell/framework/image_list.h"
+#include "shell/side_bar_menu.h"
 
 namespace kov::test {
 
@@ -48,8 +48,8 @@ MEASUREITEMSTRUCT MeasureRecord(UINT id, const char* text);
 
 // A 16x16 icon of one colour whose listed corner pixels are transparent.
 UniqueIcon MakeIcon(COLORREF colour, bool transparentCorners = false);
-// An image list of 16x16 32-bit masked images holding the given icons.
-void FillList(ImageList& list, std::initializer_list<COLORREF> colours);
+// 16-pixel menu icons of these colours, in this order, with transparent corners.
+MenuIcons MakeIcons(std::initializer_list<COLORREF> colours);
 
 // The text height and width of a text in the screen's drawing context with
 // its own font.

@@ -1,4 +1,4 @@
-// Drawing with an image list attached, as in the agent's menus: background,
+// Drawing with icons attached, as in the agent's menus: background,
 // selection and accent fills, text colours, the icon square and separators.
 #include <gtest/gtest.h>
 
@@ -21,13 +21,13 @@ constexpr COLORREF kIconColours[] = {RGB(250, 0, 0), RGB(0, 250, 0), RGB(0, 0, 2
 // and to the drawing context differ.
 constexpr RECT kItem{30, 40, 190, 61};
 
-class ImageListModeTest : public ::testing::Test {
+class IconModeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FillList(images, {kIconColours[0], kIconColours[1], kIconColours[2], kIconColours[3],
-                          kIconColours[4], kIconColours[5]});
-        ASSERT_EQ(images.Count(), 6);
-        menu.AttachImageList(&images);
+        icons = MakeIcons({kIconColours[0], kIconColours[1], kIconColours[2], kIconColours[3],
+                           kIconColours[4], kIconColours[5]});
+        ASSERT_EQ(icons.icons.size(), 6u);
+        menu.AttachIcons(&icons);
     }
 
     void Draw(UINT id, const char* text, UINT action, UINT state, const RECT& rect = kItem) {
@@ -38,20 +38,20 @@ protected:
     static RECT Highlight() { return RECT{kItem.left + 22, kItem.top, kItem.right, kItem.bottom}; }
     static RECT TextArea() { return RECT{kItem.left + 25, kItem.top, kItem.right, kItem.bottom}; }
 
-    ImageList images;
+    MenuIcons icons;
     CSideBarMenu menu;
     Canvas canvas{220, 100, kSentinel};
 };
 
-TEST_F(ImageListModeTest, AttachingSetsTheSideWidthAndTheList) {
+TEST_F(IconModeTest, AttachingSetsTheSideWidthAndTheIcons) {
     CSideBarMenu fresh;
     EXPECT_EQ(fresh.sideWidth(), 0);
-    EXPECT_EQ(fresh.imageList(), nullptr);
+    EXPECT_EQ(fresh.icons(), nullptr);
     EXPECT_EQ(menu.sideWidth(), 10);
-    EXPECT_EQ(menu.imageList(), &images);
+    EXPECT_EQ(menu.icons(), &icons);
 }
 
-TEST_F(ImageListModeTest, PlainItemFillsTheItemAndDrawsDarkText) {
+TEST_F(IconModeTest, PlainItemFillsTheItemAndDrawsDarkText) {
     Draw(301, kOnlineText, ODA_DRAWENTIRE, 0);
     EXPECT_EQ(canvas.CountOther(RECT{kItem.left, kItem.top, kItem.left + 3, kItem.bottom}, kBack), 0)
         << "left of the icon square";
@@ -66,7 +66,7 @@ TEST_F(ImageListModeTest, PlainItemFillsTheItemAndDrawsDarkText) {
 
 // Pointing at an item and moving off it again, drawn as the system does: the
 // whole item first, then ODA_SELECT with and without ODS_SELECTED.
-TEST_F(ImageListModeTest, OtherItemsSwitchToTheSelectionFillAndBack) {
+TEST_F(IconModeTest, OtherItemsSwitchToTheSelectionFillAndBack) {
     const RECT highlight = Highlight();
     Draw(301, kOnlineText, ODA_DRAWENTIRE, 0);
     Draw(301, kOnlineText, ODA_SELECT, ODS_SELECTED);
@@ -88,7 +88,7 @@ TEST_F(ImageListModeTest, OtherItemsSwitchToTheSelectionFillAndBack) {
     EXPECT_GT(canvas.Count(TextArea(), kWhite), 0);
 }
 
-TEST_F(ImageListModeTest, CheckedItemKeepsItsAccentFillAndDarkText) {
+TEST_F(IconModeTest, CheckedItemKeepsItsAccentFillAndDarkText) {
     const RECT highlight = Highlight();
     for (const UINT selection : {0u, static_cast<UINT>(ODS_SELECTED), 0u}) {
         SCOPED_TRACE(selection);
@@ -104,7 +104,7 @@ TEST_F(ImageListModeTest, CheckedItemKeepsItsAccentFillAndDarkText) {
     EXPECT_EQ(canvas.Pixel(highlight.left, kItem.top), kAccent) << "deselected";
 }
 
-TEST_F(ImageListModeTest, IconLandsThreeRightAndTwoBelowTheItemCorner) {
+TEST_F(IconModeTest, IconLandsThreeRightAndTwoBelowTheItemCorner) {
     for (UINT id = 300; id <= 305; ++id) {
         SCOPED_TRACE(id);
         canvas.Fill(kSentinel);
@@ -125,7 +125,7 @@ TEST_F(ImageListModeTest, IconLandsThreeRightAndTwoBelowTheItemCorner) {
 // Moving the pointer repaints only the selection: the icon square is filled
 // and the icon drawn again all the same, and outside the item the square's
 // strip below a short item gets the background.
-TEST_F(ImageListModeTest, IconIsRedrawnOnSelectionChangesToo) {
+TEST_F(IconModeTest, IconIsRedrawnOnSelectionChangesToo) {
     Draw(300, kOnlineText, ODA_SELECT, ODS_SELECTED);
     EXPECT_EQ(canvas.Pixel(kItem.left + 3 + 8, kItem.top + 2 + 8), kIconColours[0]);
     EXPECT_EQ(canvas.Pixel(kItem.left + 3, kItem.top + 2), kBack) << "square filled first";
@@ -133,7 +133,7 @@ TEST_F(ImageListModeTest, IconIsRedrawnOnSelectionChangesToo) {
         << "a selection change paints nothing left of the square";
 }
 
-TEST_F(ImageListModeTest, UnknownIndexLeavesTheSquareEmpty) {
+TEST_F(IconModeTest, UnknownIndexLeavesTheSquareEmpty) {
     Draw(306, kOnlineText, ODA_DRAWENTIRE, 0);
     Draw(299, kOnlineText, ODA_DRAWENTIRE, ODS_SELECTED);
     EXPECT_EQ(canvas.CountOther(RECT{kItem.left + 3, kItem.top + 2, kItem.left + 19, kItem.top + 18},
@@ -141,7 +141,7 @@ TEST_F(ImageListModeTest, UnknownIndexLeavesTheSquareEmpty) {
               0);
 }
 
-TEST_F(ImageListModeTest, SeparatorDrawsOneLineTwoPixelsBelowTheTop) {
+TEST_F(IconModeTest, SeparatorDrawsOneLineTwoPixelsBelowTheTop) {
     constexpr RECT kSeparatorItem{30, 40, 190, 46};
     constexpr COLORREF kLine = RGB(0, 0, 5);  // 0x00FFFFFF - backColor
     Draw(0, "", ODA_DRAWENTIRE, 0, kSeparatorItem);
@@ -161,7 +161,7 @@ TEST_F(ImageListModeTest, SeparatorDrawsOneLineTwoPixelsBelowTheTop) {
     EXPECT_EQ(canvas.Pixel(49, 50), kSentinel);
 }
 
-TEST_F(ImageListModeTest, SeparatorIgnoresCheckedGrayedAndSelectedStates) {
+TEST_F(IconModeTest, SeparatorIgnoresCheckedGrayedAndSelectedStates) {
     constexpr RECT kSeparatorItem{30, 40, 190, 46};
     Draw(0, "", ODA_DRAWENTIRE, ODS_CHECKED | ODS_GRAYED, kSeparatorItem);
     EXPECT_EQ(canvas.Count(kSeparatorItem, kAccent), 0) << "no accent fill on separators";
