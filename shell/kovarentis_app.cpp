@@ -1,7 +1,6 @@
 #include "shell/kovarentis_app.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <optional>
 #include <string>
@@ -49,7 +48,6 @@ bool HandOverToRunningAgent() {
 }  // namespace
 
 bool CKovarentisApp::InitInstance() {
-    ::InitCommonControls();
     // A second start touches neither the registry nor "Params.ini".
     const AgentRole role = AgentRole::Claim(kAgentMutexName, &HandOverToRunningAgent, kHandOverWaitMs);
     if (role.outcome() != AgentRole::Outcome::Agent) return false;

@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 
+#include "shell/framework/common_controls.h"
 #include "shell/system_tray.h"
 
 namespace kov {
@@ -17,6 +18,7 @@ void ReportOutOfMemory() {
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     char name[MAX_PATH] = {};
     ::_splitpath(path, nullptr, nullptr, name, nullptr);
+    EnsureCommonControls();
     ::MessageBoxA(nullptr, "Out of memory.", name, MB_OK | MB_ICONEXCLAMATION);
 }
 

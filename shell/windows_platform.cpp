@@ -10,6 +10,7 @@
 #include "net/wide_text.h"
 #include "shell/about_dlg.h"
 #include "shell/box_style.h"
+#include "shell/framework/common_controls.h"
 #include "shell/login_dlg.h"
 #include "shell/notification_style.h"
 
@@ -156,9 +157,11 @@ bool WindowsPlatform::StartThread(std::function<void()> body) { return workers_-
 std::optional<std::string> WindowsPlatform::InstallerPath() { return kov::InstallerPath(); }
 
 // A box that cannot be shown any more (the agent has closed) counts as declined.
+// Its buttons are common controls under the agent's manifest.
 BoxAnswer WindowsPlatform::ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) {
     const HWND owner = LiveMainWindow();
     if (!owner) return BoxAnswer::No;
+    EnsureCommonControls();
     return AnswerOf(::MessageBoxW(owner, WideFrom1251(text).c_str(), WideFrom1251(caption).c_str(), BoxStyle(kind)));
 }
 

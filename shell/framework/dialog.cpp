@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "shell/framework/common_controls.h"
+
 namespace kov {
 namespace {
 
@@ -52,6 +54,11 @@ void DataExchange::Check(int controlId, std::int32_t& value) const {
 }
 
 void DataExchange::Bind(int controlId, Control& control) const { control.Bind(dialog_, controlId); }
+
+INT_PTR ModalDialog::RunModal(HWND parent) {
+    EnsureCommonControls();
+    return Dialog::RunModal(parent);
+}
 
 BOOL ModalDialog::OnInitDialog() {
     UpdateData(DataExchange::Direction::ToControls);

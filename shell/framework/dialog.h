@@ -50,6 +50,10 @@ class ModalDialog : public Dialog {
 public:
     using Dialog::Dialog;
 
+    // As Dialog::RunModal, with the common controls made ready first: these
+    // dialogs have controls, unlike the agent's hidden main window.
+    INT_PTR RunModal(HWND parent = nullptr);
+
 protected:
     // Fills the controls from the fields; derived dialogs call it first.
     BOOL OnInitDialog() override;

@@ -11,6 +11,8 @@
 //   send HWND MSG WPARAM LPARAM    SendMessage (with a time-out); print the result
 //   tooltips                       texts of the tooltips and balloons on the screen
 //   kill PID                       TerminateProcess
+//   modules PID                    file names of the process's loaded modules,
+//                                  lower case, one per line
 //   hold SECONDS                   stay on the desktop (with a hidden window,
 //                                  answering messages) for that long
 //   regget KEY VALUE               a REG_SZ below HKCU as hex bytes (ANSI)
@@ -31,6 +33,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>  // CommandLineToArgvW
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -277,6 +280,20 @@ int Kill(const std::vector<std::string>& a) {
     return killed ? kFound : kMissing;
 }
 
+int Modules(const std::vector<std::string>& a) {
+    if (a.size() < 2) return kUsage;
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, static_cast<DWORD>(Number(a[1])));
+    if (snapshot == INVALID_HANDLE_VALUE) return kMissing;
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof module;
+    for (BOOL more = ::Module32FirstW(snapshot, &module); more; more = ::Module32NextW(snapshot, &module)) {
+        ::CharLowerW(module.szModule);
+        std::printf("%s\n", Utf8(module.szModule).c_str());
+    }
+    ::CloseHandle(snapshot);
+    return kFound;
+}
+
 // Keeps the desktop in use: Wine ends a desktop, with its taskbar, when its
 // last program has ended, and a program that starts while it ends can find
 // the old taskbar and wait for it forever.
@@ -393,6 +410,7 @@ int main() {
     if (command == "send") return Send(a);
     if (command == "tooltips") return Tooltips(a);
     if (command == "kill") return Kill(a);
+    if (command == "modules") return Modules(a);
     if (command == "hold") return Hold(a);
     if (command == "regget") return RegGet(a);
     if (command == "regset") return RegSet(a);

@@ -229,6 +229,12 @@ class Environment:
                           class_name, text))
         return found
 
+    def modules(self, process):
+        """File names of the modules a process has loaded, lower case."""
+        code, lines = self.probe("modules", process)
+        assert code == 0, "no module list for process %s" % process
+        return set(lines)
+
     def item(self, dialog, control_id):
         value = self.probe_value("item", dialog, control_id)
         return int(value) if value else None
@@ -428,6 +434,9 @@ class Agent:
 
     def windows(self):
         return self.environment.windows_of(self.windows_pid)
+
+    def modules(self):
+        return self.environment.modules(self.windows_pid)
 
     def find_own(self, caption, wait):
         """A top-level window of this agent with the caption."""

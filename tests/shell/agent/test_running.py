@@ -5,12 +5,13 @@ import os
 import time
 import unittest
 
-from harness import (BOX_CAPTION, BOX_TEXT_ID, DESKTOP_SIZE, IDC_LOGIN, IDOK, SIGN_IN_CAPTION,
-                     WM_COMMAND, WS_EX_APPWINDOW, WS_EX_TOOLWINDOW, Journey, status_path,
-                     wait_until)
+from harness import (ABOUT_CAPTION, BOX_CAPTION, BOX_TEXT_ID, DESKTOP_SIZE, IDC_LOGIN, IDOK,
+                     MENU_CLASS, SIGN_IN_CAPTION, WM_COMMAND, WS_EX_APPWINDOW, WS_EX_TOOLWINDOW,
+                     Journey, status_path, wait_until)
 
 LOGIN = "consultant"
 TOKEN = "t0ken"
+ID_ABOUT = 303
 
 
 class RunningAgentTest(Journey):
@@ -50,6 +51,29 @@ class RunningAgentTest(Journey):
         self.move_pointer_away()
         self.assertIsNotNone(self.env.send(agent.main_window, 0), "the agent does not answer")
         self.assertGreater(len(self.standin.requests()), count, "the agent stopped polling")
+
+    def test_the_common_controls_wait_for_the_first_dialog(self):
+        # Under Wine comctl32.dll alone holds about 1.7 MB of private memory:
+        # online, with its menu shown and closed, the agent has not loaded it.
+        agent = self.new_agent().start()
+        self.wait_for_requests(1)
+        self.assertEqual(self.tray_tooltip("Kovarentis : Онлайн"), "Kovarentis : Онлайн")
+        self.move_pointer_away()
+        self.open_tray_menu()
+        menu = self.env.find("", MENU_CLASS)
+        self.env.click(DESKTOP_SIZE[0] // 4, DESKTOP_SIZE[1] // 4)  # elsewhere: the menu closes
+        self.assertTrue(wait_until(lambda: not (self.env.info(menu) or {}).get("visible"), 5))
+        modules = agent.modules()
+        self.assertIn("user32.dll", modules, "the probe does not see the agent's modules")
+        self.assertNotIn("comctl32.dll", modules)
+
+        # With a dialog open the probe sees them, so their absence above is real.
+        agent.command(ID_ABOUT)
+        about = agent.find_own(ABOUT_CAPTION, 10)
+        self.assertIsNotNone(about, "no About box")
+        self.assertIn("comctl32.dll", agent.modules(), "the About box opened without them")
+        self.env.post(about, WM_COMMAND, IDOK)
+        self.assertTrue(self.env.gone(about, 10))
 
     def test_double_click_on_the_icon_opens_the_consultant_page(self):
         # The "page" is a script that leaves a file behind when the shell opens it.
