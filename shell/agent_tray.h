@@ -5,6 +5,7 @@
 // exists and destroyed before it, on the UI thread, which alone uses it.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 #include "core/platform.h"
@@ -30,6 +31,11 @@ public:
     void ShowBalloon(const BalloonTip& balloon);
     // The icons again, at the small-icon size of the new DPI.
     void OnDpiChanged(UINT dpi);
+    // Runs a call that blocks the UI thread; the connecting animation goes on
+    // meanwhile.
+    void KeepAnimatingDuring(const std::function<void()>& blockingCall) {
+        tray_.KeepAnimatingDuring(blockingCall);
+    }
 
     // Before Create.
     void SetDiagnosticLog(std::shared_ptr<DiagnosticLog> log) { tray_.SetDiagnosticLog(std::move(log)); }

@@ -1,5 +1,6 @@
 #include "shell/kovarentis_dlg.h"
 
+#include "net/service_request.h"
 #include "net/wide_text.h"
 #include "shell/dpi.h"
 #include "shell/res/resource.h"
@@ -24,12 +25,12 @@ CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executa
       settings_(profile, executablePath, ReadWholeFileByUtf8Path),
       diagnostics_(settings_),
       workers_(std::make_shared<WorkerPool>(kParkedWorkers)),
-      requester_(std::make_shared<ServiceRequester>(diagnostics_.Log())),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
       platform_(std::make_shared<WindowsPlatform>(workers_, texts_)),
-      controller_(std::make_unique<AgentController>(platform_, requester_, settings_, texts_,
-                                                    diagnostics_.Log())) {}
+      controller_(std::make_unique<AgentController>(
+          platform_, KeepingTrayAnimated(platform_, std::make_shared<ServiceRequester>(diagnostics_.Log())),
+          settings_, texts_, diagnostics_.Log())) {}
 
 // The controller goes first: once it is gone no worker makes a short platform
 // call, so the queued work can be dropped and the tray removed.

@@ -12,7 +12,6 @@
 #include "core/agent_controller.h"
 #include "core/settings.h"
 #include "core/texts.h"
-#include "net/service_request.h"
 #include "shell/agent_diagnostics.h"
 #include "shell/framework/window.h"
 #include "shell/windows_platform.h"
@@ -42,7 +41,6 @@ private:
     AgentDiagnostics diagnostics_;
     // The threads of the polls and the Offline sends, each with its exchange.
     const std::shared_ptr<WorkerPool> workers_;
-    const std::shared_ptr<ServiceRequester> requester_;
     const Texts texts_;
     const HICON windowIcon_;
     const std::shared_ptr<WindowsPlatform> platform_;

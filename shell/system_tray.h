@@ -1,18 +1,18 @@
 #pragma once
 // The agent's icon in the notification area: icon, tooltip and balloon tips,
 // the right-click menu, the double-click and balloon-click commands, the
-// frame animation of the icon (a timer on the tray's own window, or a worker
-// thread), and the retries of an add that the shell refused (a timer on the
+// frame animation of the icon (a timer on the tray's own window, handed to a
+// worker thread while the window's thread is blocked), and the retries of an add that the shell refused (a timer on the
 // tray's window).
 //
 // Texts arrive as Windows-1251 bytes and reach the shell as UTF-16, so they read
 // the same whatever the system's ANSI code page.
 //
 // The object and its window belong to the thread that calls Create (the UI
-// thread); every operation is called there. The one exception is a
-// worker-mode animation: its thread steps over a copy of the frames with a
-// record of its own and shares nothing with the window's thread but the event
-// that stops it, so no lock is needed.
+// thread); every operation is called there. The one exception is the worker
+// that steps a worker-mode animation during KeepAnimatingDuring: it steps over
+// a copy of the frames with a record of its own and shares nothing with the
+// window's thread but the event that stops it, so no lock is needed.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -124,9 +124,15 @@ public:
     // Cycles through the frames after stopping any running animation. Timer
     // mode steps every period on the tray's thread until the duration (whole
     // seconds, 0 or 0xFFFFFFFF for no limit) has passed; worker mode steps
-    // every 200 ms on a thread of its own whatever the period, until stopped.
-    // True when a timer was set.
+    // every 200 ms whatever the period, until stopped, and keeps stepping
+    // while the tray's thread is blocked in KeepAnimatingDuring. True when a
+    // timer was set.
     BOOL Animate(UINT periodMs, DWORD durationSeconds, BOOL useWorker);
+    // Runs a call that blocks the tray's thread (a network exchange) while a
+    // worker thread steps a worker-mode animation in the timer's stead; the
+    // timer takes over again when the call returns. Other animations, which
+    // step only on the timer, wait. On the tray's thread.
+    void KeepAnimatingDuring(const std::function<void()>& blockingCall);
     // Shows the next frame of the list (a timer-mode step).
     BOOL StepAnimation();
     // Stops the animation and shows the icon that was current when it began;
@@ -164,6 +170,7 @@ private:
     void StartAddRetries();
     void ReleaseUnusedIcons();
 
+    BOOL StartAnimationTimer(UINT periodMs);
     // The worker of a worker-mode animation, starting after frame `index`;
     // StopWorker returns once it has ended, with the index it got to.
     void StartWorker(int index);
@@ -199,9 +206,12 @@ private:
     long long addRetryStart_ = 0;
     const BOOL win2k_;
     std::vector<HICON> frameList_;
-    // ANIMATION_TIMER while a timer animation runs, else 0.
+    // ANIMATION_TIMER while the animation steps on the window's timer, else 0.
     UINT_PTR animationTimerId_ = 0;
     int frameIndex_ = 0;
+    // The running animation keeps the worker's pace and goes on while the
+    // thread is blocked.
+    bool workerMode_ = false;
     long long animationStart_ = 0;
     DWORD animationDuration_ = 0;
     HICON savedIcon_ = nullptr;

@@ -8,7 +8,7 @@
 namespace kov {
 namespace {
 
-// The worker's pace, whatever period Animate was given.
+// A worker-mode animation's pace, whatever period Animate was given.
 constexpr DWORD kWorkerStepMs = 200;
 
 // The framework's standard error box, captioned with the program's name.
@@ -52,22 +52,44 @@ void CSystemTray::ReplaceIcons(const std::function<HICON(HICON)>& replace) {
     if (workerRan) StartWorker(workerIndex);
 }
 
+// A worker-mode animation steps on the window's timer like the other, at the
+// worker's pace and without a time limit, and moves to a worker thread only
+// while the window's thread is blocked (KeepAnimatingDuring): a thread kept or
+// started for every connecting animation would cost the idle agent a thread's
+// memory for the whole day.
 BOOL CSystemTray::Animate(UINT periodMs, DWORD durationSeconds, BOOL useWorker) {
     if (frameList_.empty()) return FALSE;  // a running animation goes on
     StopAnimation();
 
     frameIndex_ = 0;
     animationStart_ = platform_.LocalSeconds();
-    animationDuration_ = durationSeconds;
+    workerMode_ = useWorker != FALSE;
+    animationDuration_ = workerMode_ ? 0 : durationSeconds;
     savedIcon_ = enabled_ ? record_.hIcon : nullptr;
-    if (useWorker) {
-        StartWorker(0);
-        return FALSE;
-    }
+    return StartAnimationTimer(workerMode_ ? kWorkerStepMs : periodMs);
+}
+
+BOOL CSystemTray::StartAnimationTimer(UINT periodMs) {
     // Without its window the tray would get a thread timer that nobody handles.
     if (!Handle()) return FALSE;
     animationTimerId_ = ::SetTimer(Handle(), ANIMATION_TIMER, periodMs, nullptr);
     return animationTimerId_ != 0 ? TRUE : FALSE;
+}
+
+// A worker takes over from the frame the timer got to and hands back the one
+// it got to. Whatever the call did to the animation stands: after a stop or a
+// new animation there is nothing to take back.
+void CSystemTray::KeepAnimatingDuring(const std::function<void()>& blockingCall) {
+    const bool handOver = workerMode_ && animationTimerId_ != 0;
+    if (handOver) {
+        ::KillTimer(Handle(), animationTimerId_);
+        animationTimerId_ = 0;
+        StartWorker(frameIndex_);
+    }
+    blockingCall();
+    if (!handOver || !workerMode_ || animationTimerId_ != 0) return;
+    if (worker_) frameIndex_ = StopWorker();
+    StartAnimationTimer(kWorkerStepMs);
 }
 
 // Frame 0 is shown last in each cycle: the index moves before the frame shows.
@@ -88,6 +110,7 @@ BOOL CSystemTray::StopAnimation() {
         animationTimerId_ = 0;
     }
     StopWorker();
+    workerMode_ = false;
     if (savedIcon_) {
         ShowIcon(savedIcon_);
         savedIcon_ = nullptr;

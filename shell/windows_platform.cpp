@@ -34,7 +34,33 @@ private:
     std::atomic<HWND>& slot_;
 };
 
+class TrayKeepingTransport final : public AgentTransport {
+public:
+    TrayKeepingTransport(std::shared_ptr<WindowsPlatform> platform, std::shared_ptr<AgentTransport> requests)
+        : platform_(std::move(platform)), requests_(std::move(requests)) {}
+
+    std::string ServiceRequest(std::string server, std::string path, std::string body,
+                               std::string headers) override {
+        std::string reply;
+        platform_->RunBlocking([&] {
+            reply = requests_->ServiceRequest(std::move(server), std::move(path), std::move(body),
+                                              std::move(headers));
+        });
+        return reply;
+    }
+    void Abort() override { requests_->Abort(); }
+
+private:
+    const std::shared_ptr<WindowsPlatform> platform_;
+    const std::shared_ptr<AgentTransport> requests_;
+};
+
 }  // namespace
+
+std::shared_ptr<AgentTransport> KeepingTrayAnimated(std::shared_ptr<WindowsPlatform> platform,
+                                                    std::shared_ptr<AgentTransport> requests) {
+    return std::make_shared<TrayKeepingTransport>(std::move(platform), std::move(requests));
+}
 
 WindowsPlatform::WindowsPlatform(std::shared_ptr<WorkerPool> workers, Texts texts, TrayPlatform& trayShell)
     : workers_(std::move(workers)), texts_(std::move(texts)), trayShell_(trayShell) {}
@@ -42,8 +68,18 @@ WindowsPlatform::WindowsPlatform(std::shared_ptr<WorkerPool> workers, Texts text
 void WindowsPlatform::Attach(HWND mainWindow, std::shared_ptr<DiagnosticLog> trayLog) {
     tray_ = std::make_unique<AgentTray>(texts_, trayShell_);
     if (trayLog) tray_->SetDiagnosticLog(std::move(trayLog));
+    uiThread_.store(::GetCurrentThreadId());
     std::lock_guard<std::mutex> lock(mutex_);
     mainWindow_.store(mainWindow);
+}
+
+// The thread is compared first: the tray belongs to the UI thread.
+void WindowsPlatform::RunBlocking(const std::function<void()>& blockingCall) {
+    if (::GetCurrentThreadId() == uiThread_.load() && tray_) {
+        tray_->KeepAnimatingDuring(blockingCall);
+    } else {
+        blockingCall();
+    }
 }
 
 // The tray goes outside the lock: its end waits for an animation worker.
@@ -176,11 +212,15 @@ void WindowsPlatform::ShowAbout() {
 }
 
 bool WindowsPlatform::DownloadToFile(const std::string& url, const std::string& path) {
-    return kov::DownloadToFile(url, path);
+    bool downloaded = false;
+    RunBlocking([&] { downloaded = kov::DownloadToFile(url, path); });
+    return downloaded;
 }
 
 InstallerCheck WindowsPlatform::CheckInstaller(const std::string& path) {
-    return CheckAgainstRunningAgent(path);
+    InstallerCheck check = InstallerCheck::Unsigned;
+    RunBlocking([&] { check = CheckAgainstRunningAgent(path); });
+    return check;
 }
 
 void WindowsPlatform::RemoveFile(const std::string& path) { kov::RemoveFile(path); }

@@ -23,6 +23,7 @@
 #include "core/diagnostic_log.h"
 #include "core/platform.h"
 #include "core/texts.h"
+#include "core/transport.h"
 #include "core/worker_pool.h"
 #include "shell/agent_tray.h"
 
@@ -46,6 +47,10 @@ public:
     // The main window calls these for kRunQueuedMessage and a DPI change.
     void RunQueued();
     void OnDpiChanged(UINT dpi);
+    // Runs a blocking call (an exchange, a download, a signature check) made
+    // on any thread. On the UI thread the tray's connecting animation is
+    // stepped by a worker meanwhile: the thread cannot handle its timer.
+    void RunBlocking(const std::function<void()>& blockingCall);
     // The tray while attached, else null; UI thread only.
     const AgentTray* Tray() const { return tray_.get(); }
 
@@ -85,10 +90,18 @@ private:
     std::deque<Task> queue_;
     // Set in Attach and cleared in Detach, on the UI thread, under mutex_.
     std::atomic<HWND> mainWindow_{nullptr};
+    // Set in Attach.
+    std::atomic<DWORD> uiThread_{0};
     // UI thread only.
     std::unique_ptr<AgentTray> tray_;
     // The sign-in dialog while one is open (at most one at a time).
     std::atomic<HWND> signInDialog_{nullptr};
 };
+
+// The core's service transport: each request runs through the platform's
+// RunBlocking, so a sign-in made on the UI thread leaves the connecting
+// animation moving.
+std::shared_ptr<AgentTransport> KeepingTrayAnimated(std::shared_ptr<WindowsPlatform> platform,
+                                                    std::shared_ptr<AgentTransport> requests);
 
 }  // namespace kov

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/texts.h"
+#include "core/transport.h"
 #include "shell/framework/menu.h"
 #include "shell/framework/window.h"
 #include "shell/system_tray.h"
@@ -350,6 +351,64 @@ TEST(TrayOnTheUiThreadTest, ACallbackDuringAShellCallDoesNotHang) {
     } else {
         ui.detach();  // stuck for good; the process ends it
     }
+}
+
+// A service request stands for any blocking call: it sleeps, and notes
+// the thread it ran on.
+class SleepingTransport final : public AgentTransport {
+public:
+    std::string ServiceRequest(std::string, std::string, std::string, std::string) override {
+        thread = ::GetCurrentThreadId();
+        ::Sleep(700);
+        return "0 0000";
+    }
+    void Abort() override { aborted = true; }
+    std::atomic<DWORD> thread{0};
+    std::atomic<bool> aborted{false};
+};
+
+std::size_t CallsOnOtherThreads(const std::vector<ShellCall>& calls, DWORD thread) {
+    std::size_t count = 0;
+    for (const ShellCall& call : calls) count += call.thread != thread;
+    return count;
+}
+
+// A sign-in made on the UI thread blocks it in its request: the connecting
+// animation goes on, stepped by a worker, and the UI thread takes it back.
+// On a worker the request just runs: the UI thread's timer steps the icon.
+TEST_F(WindowsPlatformTest, RequestsOnTheUiThreadLeaveTheConnectingAnimationMoving) {
+    CreateTray();
+    TrayView connecting = TooltipView("connecting");
+    connecting.icon.frames = connectingFrames;
+    connecting.icon.periodMs = 500;
+    connecting.icon.workerMode = true;
+    platform->ShowTray(connecting);
+    PumpFor(100);
+    const auto requests = std::make_shared<SleepingTransport>();
+    const std::shared_ptr<AgentTransport> transport = KeepingTrayAnimated(platform, requests);
+
+    const std::size_t before = shell.Calls().size();
+    EXPECT_EQ(transport->ServiceRequest("server", "path", "", ""), "0 0000");
+    EXPECT_EQ(requests->thread.load(), ::GetCurrentThreadId());
+    const std::vector<ShellCall> afterRequest = shell.Calls();
+    const std::vector<ShellCall> during(afterRequest.begin() + before, afterRequest.end());
+    EXPECT_GE(CallsOnOtherThreads(during, ::GetCurrentThreadId()), 2u) << "frames stepped while the thread was blocked";
+
+    PumpFor(500);
+    const std::size_t handedBack = shell.Calls().size();
+    PumpFor(500);
+    const std::vector<ShellCall> afterPump = shell.Calls();
+    const std::vector<ShellCall> after(afterPump.begin() + handedBack, afterPump.end());
+    EXPECT_GE(after.size(), 1u) << "the UI thread's timer steps again";
+    EXPECT_EQ(CallsOnOtherThreads(after, ::GetCurrentThreadId()), 0u);
+
+    ASSERT_TRUE(RunsWithoutTheUiThread([&] { transport->ServiceRequest("server", "path", "", ""); }));
+    const std::vector<ShellCall> all = shell.Calls();
+    EXPECT_EQ(CallsOnOtherThreads({all.begin() + handedBack, all.end()}, ::GetCurrentThreadId()), 0u)
+        << "a request on a worker hands nothing to another thread";
+
+    transport->Abort();
+    EXPECT_TRUE(requests->aborted);
 }
 
 }  // namespace

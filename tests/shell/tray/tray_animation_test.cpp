@@ -1,5 +1,6 @@
-// The icon animation: timer mode on the tray's window, worker mode on its own
-// thread, stopping, and replacing one animation by another.
+// The icon animation: timer mode on the tray's window, worker mode on the
+// same timer and on a worker while the tray's thread is blocked, stopping,
+// and replacing one animation by another.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -139,33 +140,86 @@ TEST_F(TrayAnimationTest, TimerStoppedBeforeItFiresNeverSteps) {
     EXPECT_EQ(platform.CallCount(), 0u) << "the steady icon was never replaced, so nothing is sent";
 }
 
-TEST_F(TrayAnimationTest, WorkerStepsEvery200MsAndChangesNothingAfterTheStop) {
+TEST_F(TrayAnimationTest, WorkerModeStepsOnTheTraysThreadWhileNothingBlocksIt) {
     ASSERT_TRUE(tray.SetIconList(frames.data(), 4));
-    EXPECT_FALSE(tray.Animate(500, 0xFFFFFFFF, TRUE)) << "no timer in worker mode";
-    ASSERT_TRUE(PumpUntil([&] { return IconCalls() >= 6; }, 5000));
-    EXPECT_FALSE(tray.StopAnimation());
+    EXPECT_TRUE(tray.Animate(500, 0xFFFFFFFF, TRUE)) << "a timer, not a thread";
+    ASSERT_TRUE(PumpUntil([&] { return IconCalls() >= 5; }, 5000));
+    EXPECT_TRUE(tray.StopAnimation());
     const auto calls = platform.TakeCalls();
 
-    ASSERT_GE(calls.size(), 7u);
-    const DWORD worker = calls.front().thread;
-    EXPECT_NE(worker, ::GetCurrentThreadId());
     const std::vector<int> shown = FramesShown(calls);
     const std::vector<int> cycle{1, 2, 3, 0};
     for (std::size_t i = 0; i + 1 < calls.size(); ++i) {
-        EXPECT_EQ(calls[i].thread, worker);
+        EXPECT_EQ(calls[i].thread, ::GetCurrentThreadId());
         EXPECT_EQ(shown[i], cycle[i % 4]) << "change " << i;
     }
     EXPECT_EQ(calls.back().record.hIcon, steady.Get()) << "the stop restores the icon";
-    EXPECT_EQ(calls.back().thread, ::GetCurrentThreadId());
+    EXPECT_TRUE(platform.Waits().empty()) << "no worker paused between frames";
+    PumpFor(300);
+    EXPECT_EQ(platform.CallCount(), 0u);
+}
 
+// While the thread is blocked a worker steps every 200 ms from the frame the
+// timer got to; afterwards the timer goes on from the worker's frame.
+TEST_F(TrayAnimationTest, WorkerStepsWhileTheThreadIsBlockedAndHandsBack) {
+    ASSERT_TRUE(tray.SetIconList(frames.data(), 4));
+    ASSERT_TRUE(tray.Animate(500, 0xFFFFFFFF, TRUE));
+    ASSERT_TRUE(PumpUntil([&] { return IconCalls() >= 1; }, 5000));
+    const auto beforeCalls = platform.TakeCalls();
+
+    tray.KeepAnimatingDuring([&] {
+        const DWORD start = ::GetTickCount();
+        while (IconCalls() < 4 && ::GetTickCount() - start < 5000) ::Sleep(10);
+    });
+    const auto duringCalls = platform.TakeCalls();
+    ASSERT_TRUE(PumpUntil([&] { return IconCalls() >= 1; }, 5000));
+    ASSERT_TRUE(tray.StopAnimation());
+    const auto afterCalls = platform.TakeCalls();
+
+    ASSERT_GE(duringCalls.size(), 4u);
+    const DWORD worker = duringCalls.front().thread;
+    EXPECT_NE(worker, ::GetCurrentThreadId());
+    for (const ShellCall& call : duringCalls) EXPECT_EQ(call.thread, worker);
+    ASSERT_GE(afterCalls.size(), 2u);
+    for (const ShellCall& call : afterCalls) EXPECT_EQ(call.thread, ::GetCurrentThreadId());
+
+    std::vector<int> shown = FramesShown(beforeCalls);
+    for (const auto* part : {&duringCalls, &afterCalls}) {
+        const std::vector<int> more = FramesShown(*part);
+        shown.insert(shown.end(), more.begin(), more.end());
+    }
+    shown.pop_back();  // the restored icon
+    for (std::size_t i = 1; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i], (shown[i - 1] + 1) % 4) << "change " << i << ": one cycle across the hand-overs";
+    }
     const auto waits = platform.Waits();
     ASSERT_FALSE(waits.empty());
     for (const FrameWait& wait : waits) EXPECT_EQ(wait.milliseconds, 200u);
     EXPECT_EQ(waits.back().result, static_cast<DWORD>(WAIT_OBJECT_0))
-        << "the stop wakes the worker instead of letting it sleep on";
+        << "the return wakes the worker instead of letting it sleep on";
+}
 
-    ::Sleep(500);
-    EXPECT_EQ(platform.CallCount(), 0u);
+// Only worker mode goes on while the thread is blocked; a stop or a new
+// animation made by the blocking call itself stands afterwards.
+TEST_F(TrayAnimationTest, BlockingCallLeavesOtherAnimationsAndItsOwnChangesAlone) {
+    ASSERT_TRUE(tray.SetIconList(frames.data(), 2));
+    ASSERT_TRUE(tray.Animate(10, 0xFFFFFFFF, FALSE));
+    tray.KeepAnimatingDuring([] { ::Sleep(300); });
+    EXPECT_EQ(platform.CallCount(), 0u) << "a timer animation waits for its thread";
+    ASSERT_TRUE(PumpUntil([&] { return IconCalls() >= 2; }, 5000)) << "and goes on afterwards";
+
+    ASSERT_TRUE(tray.Animate(500, 0xFFFFFFFF, TRUE));
+    tray.KeepAnimatingDuring([&] { tray.StopAnimation(); });
+    platform.TakeCalls();
+    PumpFor(500);
+    EXPECT_EQ(platform.CallCount(), 0u) << "the stop made during the call is not undone";
+
+    ASSERT_TRUE(tray.Animate(500, 0xFFFFFFFF, TRUE));
+    tray.KeepAnimatingDuring([&] { tray.Animate(60000, 0xFFFFFFFF, FALSE); });
+    platform.TakeCalls();
+    PumpFor(500);
+    EXPECT_EQ(platform.CallCount(), 0u) << "the slow timer animation started during the call runs alone";
+    EXPECT_TRUE(tray.StopAnimation());
 }
 
 TEST_F(TrayAnimationTest, AnimateOnAnEmptyListLeavesTheRunningAnimationAlone) {
@@ -206,31 +260,24 @@ TEST_F(TrayAnimationTest, AnimationOverALoadedIconRestoresALiveHandle) {
 }
 
 // The agent replaces one animation by another as its views come: a worker
-// by a timer and back, again and again. Afterwards exactly one animation
-// runs, and a worker's steps never come after the restore that ended it.
+// mode by a timer and back, again and again. Afterwards exactly one
+// animation runs: the frames follow one cycle, with no other stepper between.
 TEST_F(TrayAnimationTest, ReplacedAnimationsLeaveExactlyOneRunning) {
     ASSERT_TRUE(tray.SetIconList(frames.data(), 4));
     for (int round = 0; round < 12; ++round) {
-        const BOOL byWorker = round % 2 == 0 ? TRUE : FALSE;
-        tray.Animate(500, 0xFFFFFFFF, byWorker);
-        tray.Animate(10, 0xFFFFFFFF, byWorker ? FALSE : TRUE);
+        const BOOL laterByWorker = round % 2 == 0 ? FALSE : TRUE;
+        tray.Animate(10, 0xFFFFFFFF, laterByWorker ? FALSE : TRUE);
+        tray.Animate(laterByWorker ? 500 : 10, 0xFFFFFFFF, laterByWorker);
 
         platform.TakeCalls();
-        // Long enough for two animations to show themselves, even on a busy machine.
-        PumpUntil([&] { return platform.CallCount() >= 3; }, 5000);
-        PumpFor(450);
-        std::set<DWORD> workerThreads;
-        std::size_t timerSteps = 0;
-        for (const ShellCall& call : platform.TakeCalls()) {
-            if (call.thread == ::GetCurrentThreadId()) {
-                ++timerSteps;
-            } else {
-                workerThreads.insert(call.thread);
-            }
+        PumpUntil([&] { return IconCalls() >= 4; }, 5000);
+        const auto calls = platform.TakeCalls();
+        const std::vector<int> shown = FramesShown(calls);
+        ASSERT_GE(shown.size(), 4u) << "round " << round;
+        for (std::size_t i = 1; i < shown.size(); ++i) {
+            EXPECT_EQ(shown[i], (shown[i - 1] + 1) % 4) << "round " << round << ", change " << i;
         }
-        EXPECT_LE(workerThreads.size(), 1u) << "round " << round;
-        EXPECT_EQ(workerThreads.empty(), byWorker == TRUE) << "round " << round << ": the later animation runs";
-        EXPECT_EQ(timerSteps == 0, byWorker == FALSE) << "round " << round;
+        for (const ShellCall& call : calls) EXPECT_EQ(call.thread, ::GetCurrentThreadId());
     }
     tray.StopAnimation();
     platform.TakeCalls();

@@ -32,8 +32,8 @@ TEST(TrayShellTest, TheShellAcceptsAddChangesAnimationAndDelete) {
 
     const HICON frames[] = {first.Get(), second.Get()};
     ASSERT_TRUE(tray.SetIconList(frames, 2));
-    tray.Animate(500, 0xFFFFFFFF, TRUE);
-    ::Sleep(450);
+    EXPECT_TRUE(tray.Animate(500, 0xFFFFFFFF, TRUE));
+    tray.KeepAnimatingDuring([] { ::Sleep(450); });
     tray.StopAnimation();
     EXPECT_TRUE(tray.Animate(20, 0xFFFFFFFF, FALSE));
     PumpFor(100);

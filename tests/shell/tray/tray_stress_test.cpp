@@ -1,6 +1,6 @@
-// The animation worker steps while the tray's thread changes the tooltip, the
-// icon and balloons, starts and stops animations and runs its animation
-// timer. Every shell call must carry the record of exactly the one operation
+// The animation worker steps while the tray's thread changes the tooltip
+// (inside the call that handed it the animation), the icon and balloons,
+// starts and stops animations and runs its animation timer. Every shell call must carry the record of exactly the one operation
 // that made it: the worker's steps a frame and nothing else.
 #include <gtest/gtest.h>
 
@@ -125,8 +125,9 @@ TEST(TrayStressTest, EveryShellCallCarriesOneOperationsRecord) {
         checker.Inspect(message, record);
     };
 
-    // The agent's own pattern, all on the tray's thread: connecting (worker),
-    // blinking (timer), steady, with presentation changes in between.
+    // The agent's own pattern, all on the tray's thread: connecting (worker
+    // mode, handed to the worker for a while), blinking (timer), steady, with
+    // presentation changes in between.
     for (int round = 0; round < 30; ++round) {
         for (int change = 0; change < 10; ++change) {
             const std::string tooltip = Tooltip(change % 2 == 0 ? 'a' : 'b', round * 10 + change);
@@ -142,11 +143,13 @@ TEST(TrayStressTest, EveryShellCallCarriesOneOperationsRecord) {
         tray.SetIconList(frames.data(), 4);
         tray.Animate(500, 0xFFFFFFFF, TRUE);
         PumpFor(25);
-        for (int change = 0; change < 5; ++change) {
-            const std::string tooltip = Tooltip('c', round * 5 + change);
-            checker.expectations.Set({NIF_TIP, tooltip, nullptr});
-            tray.SetTooltipText(tooltip.c_str());
-        }
+        tray.KeepAnimatingDuring([&] {
+            for (int change = 0; change < 5; ++change) {
+                const std::string tooltip = Tooltip('c', round * 5 + change);
+                checker.expectations.Set({NIF_TIP, tooltip, nullptr});
+                tray.SetTooltipText(tooltip.c_str());
+            }
+        });
         checker.expectations.Set({NIF_ICON, "", nullptr});
         tray.SetIconList(frames.data(), 2);
         tray.Animate(10, 0xFFFFFFFF, FALSE);
