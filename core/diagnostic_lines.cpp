@@ -52,6 +52,7 @@ const char* VerdictText(InstallerCheck verdict) {
         case InstallerCheck::AlteredAfterSigning: return "the installer was altered after signing";
         case InstallerCheck::OtherPublisher: return "the installer is signed by another publisher";
         case InstallerCheck::AgentUnsigned: return "the running agent is not signed";
+        case InstallerCheck::CheckUnavailable: return "the signature could not be checked";
     }
     return "unknown verdict";
 }

@@ -100,6 +100,7 @@ enum class InstallerCheck {
     AlteredAfterSigning,  // signed, but the file no longer matches its signature
     OtherPublisher,       // intact, signed by someone else
     AgentUnsigned,        // the running agent has no signer to compare with
+    CheckUnavailable,     // Windows could not supply the check itself
 };
 
 struct CursorPos {

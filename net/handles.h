@@ -10,10 +10,10 @@
 // write may fail only there). Reset(other) closes and takes another.
 //
 // Not here: windows, which the framework's Window destroys with its object
-// (shell/framework/window.h), and the C stream that reads Params.ini in the
-// portable core, which includes no Windows header.
+// (shell/framework/window.h); the certificates of the installer check, freed
+// through the libraries loaded for it (net/signature_api.h); and the C stream
+// that reads Params.ini in the portable core, which includes no Windows header.
 #include <windows.h>
-#include <wincrypt.h>
 #include <wininet.h>
 
 #include <utility>
@@ -126,22 +126,5 @@ private:
     HDC dc_;
     HGDIOBJ previous_;
 };
-
-// The certificates, stores, messages and chains of the signature check.
-using UniqueCertificate = Owned<PCCERT_CONTEXT, BoolCloser<&::CertFreeCertificateContext>>;
-using UniqueCryptMessage = Owned<HCRYPTMSG, BoolCloser<&::CryptMsgClose>>;
-
-struct CertStoreCloser : NullMeansNone {
-    static bool Close(HCERTSTORE store) { return ::CertCloseStore(store, 0) != FALSE; }
-};
-using UniqueCertStore = Owned<HCERTSTORE, CertStoreCloser>;
-
-struct CertChainCloser : NullMeansNone {
-    static bool Close(PCCERT_CHAIN_CONTEXT chain) {
-        ::CertFreeCertificateChain(chain);
-        return true;
-    }
-};
-using UniqueCertChain = Owned<PCCERT_CHAIN_CONTEXT, CertChainCloser>;
 
 }  // namespace kov

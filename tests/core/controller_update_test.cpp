@@ -111,7 +111,8 @@ TEST_P(RefusedFileTest, IsDeletedRefusedOnceAndTheAgentGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(EveryRefusal, RefusedFileTest,
                          ::testing::Values(InstallerCheck::Unsigned, InstallerCheck::AlteredAfterSigning,
-                                           InstallerCheck::OtherPublisher, InstallerCheck::AgentUnsigned));
+                                           InstallerCheck::OtherPublisher, InstallerCheck::AgentUnsigned,
+                                           InstallerCheck::CheckUnavailable));
 
 // The first poll of the run arms no poll timer before its reply is handled;
 // declined there, polling stays off as it always has (see ReplyTest).

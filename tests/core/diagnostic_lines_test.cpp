@@ -70,6 +70,8 @@ TEST(DiagnosticLinesTest, StatusAndUpdateVerdicts) {
     EXPECT_EQ(Text(UpdateRefusedLine(InstallerCheck::Unsigned)), "update: refused, the installer is not signed");
     EXPECT_EQ(Text(UpdateRefusedLine(InstallerCheck::OtherPublisher)),
               "update: refused, the installer is signed by another publisher");
+    EXPECT_EQ(Text(UpdateRefusedLine(InstallerCheck::CheckUnavailable)),
+              "update: refused, the signature could not be checked");
     EXPECT_EQ(Text(UpdateRefusedLine(std::nullopt)), "update: refused, the installer URL is not an http or https URL");
 }
 
