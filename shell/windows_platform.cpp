@@ -221,7 +221,7 @@ bool WindowsPlatform::DownloadToFile(const std::string& url, const std::string& 
 }
 
 InstallerCheck WindowsPlatform::CheckInstaller(const std::string& path) {
-    InstallerCheck check = InstallerCheck::Unsigned;
+    InstallerCheck check = InstallerCheck::CheckUnavailable;
     RunBlocking([&] { check = CheckAgainstRunningAgent(path); });
     return check;
 }
