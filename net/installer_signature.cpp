@@ -9,7 +9,7 @@
 
 #include "core/update_check.h"
 #include "net/signature_api.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "core/diagnostic_lines.h"
-#include "net/handles.h"
+#include "winsupport/handles.h"
 
 namespace kov {
 namespace {

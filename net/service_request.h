@@ -16,7 +16,7 @@
 
 #include "core/diagnostic_log.h"
 #include "core/transport.h"
-#include "net/handles.h"
+#include "winsupport/handles.h"
 
 namespace kov {
 

@@ -11,8 +11,8 @@
 
 #include <optional>
 
-#include "net/handles.h"
-#include "net/wide_text.h"
+#include "winsupport/handles.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "core/texts.h"
-#include "net/handles.h"
+#include "winsupport/handles.h"
 #include "net/installer_signature.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "core/diagnostic_log.h"
 #include "core/settings.h"
-#include "net/diagnostic_file.h"
+#include "winsupport/diagnostic_file.h"
 
 namespace kov {
 

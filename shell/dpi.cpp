@@ -1,6 +1,6 @@
 #include "shell/dpi.h"
 
-#include "net/handles.h"
+#include "winsupport/handles.h"
 
 namespace kov {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/texts.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 #include "shell/kovarentis_dlg.h"
 #include "shell/registry_profile_store.h"
 #include "shell/res/resource.h"

@@ -1,7 +1,7 @@
 #include "shell/kovarentis_dlg.h"
 
 #include "net/service_request.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 #include "shell/dpi.h"
 #include "shell/res/resource.h"
 #include "shell/resource_map.h"

@@ -5,7 +5,7 @@
 
 #include "shell/res/resource.h"
 #include "shell/texts_loader.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "shell/framework/dialog.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 

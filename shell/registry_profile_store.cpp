@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "net/handles.h"
-#include "net/wide_text.h"
+#include "winsupport/handles.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "net/handles.h"
-#include "net/wide_text.h"
+#include "winsupport/handles.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "net/handles.h"
+#include "winsupport/handles.h"
 #include "shell/framework/menu.h"
 
 namespace kov {

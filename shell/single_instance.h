@@ -11,7 +11,7 @@
 
 #include <functional>
 
-#include "net/handles.h"
+#include "winsupport/handles.h"
 
 namespace kov {
 

@@ -6,7 +6,7 @@
 
 #include "core/diagnostic_lines.h"
 #include "shell/framework/menu.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "core/diagnostic_log.h"
-#include "net/handles.h"
+#include "winsupport/handles.h"
 #include "shell/framework/window.h"
 
 namespace kov {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "net/handles.h"
+#include "winsupport/handles.h"
 
 namespace kov {
 

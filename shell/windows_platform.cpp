@@ -7,7 +7,7 @@
 
 #include "core/texts.h"
 #include "net/update_download.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 #include "shell/about_dlg.h"
 #include "shell/box_style.h"
 #include "shell/framework/common_controls.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "shell/framework/window.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 

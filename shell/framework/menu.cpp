@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "shell/framework/window.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {

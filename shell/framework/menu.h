@@ -4,7 +4,7 @@
 // to MeasureItem and DrawItem (see Window).
 #include <windows.h>
 
-#include "net/handles.h"
+#include "winsupport/handles.h"
 
 namespace kov {
 

@@ -1,7 +1,7 @@
 #include "shell/framework/window.h"
 
 #include "shell/framework/menu.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "net/handles.h"
+#include "winsupport/handles.h"
 #include "shell/res/resource.h"
 
 namespace {

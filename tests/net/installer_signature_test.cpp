@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 #include "standin_control.h"
 
 namespace kov {

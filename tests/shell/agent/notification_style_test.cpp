@@ -12,7 +12,7 @@
 #include "shell/framework/window.h"
 #include "shell/notification_style.h"
 #include "shell/system_tray.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 #include "shell/windows_platform.h"
 
 namespace kov::test {

@@ -16,7 +16,7 @@
 #include "shell/framework/menu.h"
 #include "shell/framework/window.h"
 #include "shell/system_tray.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 #include "shell/windows_platform.h"
 // Last: its macros would rename the core's constants of the same names.
 #include "shell/res/resource.h"

@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "net/handles.h"
+#include "winsupport/handles.h"
 #include "shell/side_bar_menu.h"
 
 namespace kov::test {

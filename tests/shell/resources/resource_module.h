@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "net/handles.h"
+#include "winsupport/handles.h"
 
 namespace kov::test {
 

@@ -1,6 +1,6 @@
 #include "tray_test_support.h"
 
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 #include <algorithm>
 #include <iterator>

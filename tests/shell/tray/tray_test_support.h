@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "net/handles.h"
+#include "winsupport/handles.h"
 #include "shell/framework/menu.h"
 #include "shell/framework/window.h"
 #include "shell/system_tray.h"

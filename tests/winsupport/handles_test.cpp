@@ -1,7 +1,7 @@
 // The handle owners: every handle closed exactly once whichever way its
 // ownership moves, a failed close reported, and CreateFile's failure value
 // never taken for a handle.
-#include "net/handles.h"
+#include "winsupport/handles.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,6 +1,6 @@
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
-#include "net/handles.h"
+#include "winsupport/handles.h"
 
 namespace kov {
 namespace {

@@ -1,4 +1,4 @@
-#include "net/diagnostic_file.h"
+#include "winsupport/diagnostic_file.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/diagnostic_lines.h"
-#include "net/handles.h"
+#include "winsupport/handles.h"
 
 namespace kov {
 namespace {

@@ -1,6 +1,6 @@
 // UTF-16 paths at any length: the forms handed to Windows, the running
 // program's own path, and reading a file by a UTF-8 path.
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

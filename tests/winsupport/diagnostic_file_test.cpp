@@ -1,7 +1,7 @@
 // The diagnostic log's file under Wine: UTF-8 lines with their stamp, the
 // bound with one previous file, the flush at the end, and that a file that
 // cannot be written costs nothing but its lines.
-#include "net/diagnostic_file.h"
+#include "winsupport/diagnostic_file.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -11,7 +11,7 @@
 #include <regex>
 #include <string>
 
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {

@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "core/diagnostic_log.h"
-#include "net/wide_text.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 
