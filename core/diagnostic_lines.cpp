@@ -193,6 +193,12 @@ const char* UpdateDownloadFailedLine() { return "update: download failed"; }
 const char* UpdateStartFailedLine() { return "update: the verified installer could not be started"; }
 const char* UpdateStartedLine() { return "update: installer verified and started; the agent ends"; }
 
+LogLine WindowsFailureLine(std::string_view what, std::uint32_t error) {
+    LogLine line;
+    line << what << " failed: Windows error " << error;
+    return line;
+}
+
 const char* TrayFailureLine(TrayFailure failure) {
     switch (failure) {
         case TrayFailure::AddRefused:

@@ -84,6 +84,11 @@ const char* UpdateDownloadFailedLine();
 const char* UpdateStartFailedLine();
 const char* UpdateStartedLine();
 
+// A Windows call that failed where nothing else tells of it: "<what> failed:
+// Windows error <error>" (what names the step, e.g. "tray: Shell_NotifyIcon
+// NIM_MODIFY").
+LogLine WindowsFailureLine(std::string_view what, std::uint32_t error);
+
 enum class TrayFailure {
     AddRefused,         // the shell refused the icon; retried every 2 s
     RetriesGivenUp,     // retried for 5 minutes; a later "TaskbarCreated" brings it
