@@ -1,8 +1,9 @@
 #pragma once
 // The agent's behaviour: sign-in, the poll cycle, away detection, the tray
 // commands and what the consultant sees of it all. The main window owns one
-// controller and forwards its initialisation, timers, commands and the
-// second-instance message to it; everything else goes through AgentPlatform.
+// controller and hands it, on its own (UI) thread, its initialisation, timers,
+// tray commands, the second-instance message and the results that workers
+// post back; everything else goes through AgentPlatform.
 #include <cstdint>
 #include <memory>
 
@@ -14,7 +15,6 @@
 
 namespace kov {
 
-// A copy of the agent state, taken under the controller's lock.
 struct AgentState {
     PresenceStatus status = PresenceStatus::Offline;
     bool signedOut = true;
@@ -27,14 +27,12 @@ struct AgentState {
 
 class AgentCore;
 
-// Entry points run on the UI thread. Destroying the controller returns at once
-// even while requests hang: their replies are dropped and their threads
-// abandoned, and none of them touches the settings or the platform's short
-// operations after the destructor has returned.
+// Every entry point runs on the UI thread, the one that owns the controller.
+// Destroying it returns at once even while requests hang: their results are
+// dropped with the main window.
 class AgentController {
 public:
-    AgentController(std::shared_ptr<AgentPlatform> platform, std::shared_ptr<AgentTransport> transport,
-                    AgentSettings& settings, Texts texts,
+    AgentController(std::shared_ptr<AgentPlatform> platform, AgentSettings& settings, Texts texts,
                     std::shared_ptr<DiagnosticLog> log = std::make_shared<NoDiagnosticLog>());
     ~AgentController();
     AgentController(const AgentController&) = delete;
@@ -45,14 +43,16 @@ public:
     void OnInitDialog();
     void OnTimer(int timerId);
     void OnCommand(Command command);
-    // A second start of the program asked for this one; returns the message
-    // result, 0.
-    int OnActivateAgent();
+    // A second start of the program asked for this one.
+    void OnActivateAgent();
+    // Results that workers posted back.
+    void OnReply(const ServiceAnswer& answer);
+    void OnInstallerFetched(const InstallerFetch& fetch);
 
-    AgentState State() const;
+    const AgentState& State() const;
 
 private:
-    std::shared_ptr<AgentCore> core_;
+    std::unique_ptr<AgentCore> core_;
 };
 
 }  // namespace kov

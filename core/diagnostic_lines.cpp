@@ -17,23 +17,22 @@ const char* RequestName(RequestKind kind) {
         case RequestKind::Poll: return "poll";
         case RequestKind::UpdateProbe: return "update probe";
         case RequestKind::OfflineSend: return "offline send";
+        case RequestKind::SignIn: return "sign-in";
     }
     return "request";
 }
 
 // The reply's meaning without its body: a sign-in reply carries the token,
 // and an unexpected one may carry anything.
-LogLine& Outcome(LogLine& line, std::string_view reply) {
-    const std::optional<char> code = ReplyCode(reply);
-    if (!code) return line << "failure (no reply)";
-    switch (*code) {
-        case '0': return line << "accepted";
-        case '1': return line << "rejected (login or token)";
-        case '2': return line << "outdated (an update is offered)";
-        default:
-            return line << "failure (unexpected reply of " << static_cast<std::uint32_t>(reply.size())
-                        << " bytes)";
+LogLine& Outcome(LogLine& line, const ServiceReply& reply) {
+    switch (reply.kind) {
+        case ReplyKind::Accepted: return line << "accepted";
+        case ReplyKind::Rejected: return line << "rejected (login or token)";
+        case ReplyKind::Outdated: return line << "outdated (an update is offered)";
+        case ReplyKind::Failure: break;
     }
+    if (reply.unexpectedBytes == 0) return line << "failure (no reply)";
+    return line << "failure (unexpected reply of " << reply.unexpectedBytes << " bytes)";
 }
 
 const char* StatusName(PresenceStatus status) {
@@ -141,17 +140,17 @@ LogLine ExchangeLine(const ExchangeFacts& facts) {
     return line;
 }
 
-LogLine ReplyLine(RequestKind kind, std::string_view reply) {
+LogLine ReplyLine(RequestKind kind, const ServiceReply& reply) {
     LogLine line;
     line << RequestName(kind) << ": ";
     Outcome(line, reply);
-    if (kind == RequestKind::Poll && ReplyCode(reply) == '0') {
-        line << ", " << static_cast<std::uint32_t>(ReplyMessageCount(reply)) << " new messages";
+    if (kind == RequestKind::Poll && reply.kind == ReplyKind::Accepted) {
+        line << ", " << static_cast<std::uint32_t>(reply.messageCount) << " new messages";
     }
     return line;
 }
 
-LogLine SignInLine(std::string_view login, std::string_view reply) {
+LogLine SignInLine(std::string_view login, const ServiceReply& reply) {
     LogLine line;
     line << "sign-in as ";
     line.Quoted(login) << ": ";

@@ -66,11 +66,10 @@ struct ExchangeFacts {
 };
 LogLine ExchangeLine(const ExchangeFacts& facts);
 
-enum class RequestKind { Poll, UpdateProbe, OfflineSend };
 // What a reply meant: accepted (with the count for a poll), rejected,
 // outdated, or a failure.
-LogLine ReplyLine(RequestKind kind, std::string_view reply);
-LogLine SignInLine(std::string_view login, std::string_view reply);
+LogLine ReplyLine(RequestKind kind, const ServiceReply& reply);
+LogLine SignInLine(std::string_view login, const ServiceReply& reply);
 const char* SignInCancelledLine();
 LogLine SignOutLine(std::string_view login);
 // "status: online", "away", "offline", or "signed out".

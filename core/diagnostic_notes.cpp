@@ -6,7 +6,7 @@ namespace kov {
 
 // Called with every presentation decision; one line per change of the status
 // the tray shows, not one per poll.
-void AgentCore::NoteStatusLocked() {
+void AgentCore::NoteStatus() {
     const std::pair<PresenceStatus, bool> shown{state_.status, state_.signedOut};
     if (loggedStatus_ == shown) return;
     loggedStatus_ = shown;

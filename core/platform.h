@@ -1,16 +1,16 @@
 #pragma once
 // What the agent's logic needs from the desktop: the main window's timers, the
 // tray icon with its menus, message boxes and dialogs, the cursor and the
-// input, whether the consultant is busy, the shell, threads and the update
-// download. The Windows side implements it; the core's
-// tests use a fake.
+// input, whether the consultant is busy, the shell, and the work that runs on
+// workers (service requests, the update's download and check). The Windows
+// side implements it; the core's tests use a fake.
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "transport.h"
+#include "protocol.h"
 
 namespace kov {
 
@@ -75,7 +75,6 @@ struct IconView {
     std::optional<TrayIcon> icon;
     std::vector<TrayIcon> frames;
     int periodMs = 0;
-    bool workerMode = false;
 };
 
 // One whole state of the tray, as the agent decided it, with the
@@ -109,6 +108,32 @@ struct CursorPos {
     bool operator==(const CursorPos& other) const { return x == other.x && y == other.y; }
 };
 
+// A request to the service as a worker carries it: a copy that shares nothing
+// with the agent. The epoch comes back with the reply, so that the agent can
+// tell a reply to a request made before a sign-out or a new sign-in.
+struct ServiceCall {
+    RequestKind kind = RequestKind::Poll;
+    std::uint64_t epoch = 0;
+    std::string server;
+    std::string path;
+};
+
+// The reply to a ServiceCall, as it comes back to the UI thread: the body, or
+// "" when the request failed.
+struct ServiceAnswer {
+    RequestKind kind = RequestKind::Poll;
+    std::uint64_t epoch = 0;
+    std::string reply;
+};
+
+// The downloaded installer as it comes back to the UI thread. A file that
+// failed its check has already been deleted.
+struct InstallerFetch {
+    bool downloaded = false;
+    InstallerCheck verdict = InstallerCheck::CheckUnavailable;
+    std::string path;  // UTF-8
+};
+
 // What a confirmed sign-in dialog yields.
 struct SignInEntry {
     std::string login;
@@ -116,31 +141,25 @@ struct SignInEntry {
     bool remember = true;
 };
 
-// All operations may be called from the UI thread and from the agent's worker
-// threads. The core keeps the platform alive (shared ownership) as long as any
-// worker runs, so a worker may still be inside a modal or network operation
-// after the main window is gone; those calls must then return when they can.
+// Every operation is called on the UI thread, the main window's, and returns
+// there. The work that waits on the network runs on workers: its result comes
+// back to the UI thread as a posted message, which the main window hands to
+// AgentController::OnReply or OnInstallerFetched. A worker holds only its
+// copy of the work and the window to post to, so a result that comes after
+// the main window has gone is dropped.
 class AgentPlatform {
 public:
     virtual ~AgentPlatform() = default;
 
-    // --- Short operations. They return promptly and never wait for the UI
-    // thread (post to it instead): the core arms and kills timers while it
-    // holds its state lock, which the UI thread may be waiting for, and when
-    // the owner closes, the UI thread waits for the short calls in progress.
-    // The core makes none of them once its owner has started to close.
-
     // Timers on the main window: arming a running timer restarts its period;
-    // killing a timer that does not run is harmless. Effects follow call order.
+    // killing a timer that does not run is harmless.
     virtual void SetMainTimer(int timerId, int periodMs) = 0;
     virtual void KillMainTimer(int timerId) = 0;
 
-    // The tray: created once, then shown one whole view at a time. Both only
-    // queue the work for the UI thread, which applies it in call order, so the
-    // core calls them under its state lock, in the order its state changed.
+    // The tray: created once, then shown one whole view at a time.
     virtual void CreateTray(const TrayStart& start) = 0;
     virtual void ShowTray(const TrayView& view) = 0;
-    // A balloon of its own (a failure, a rejected sign-in), in order with the views.
+    // A balloon of its own (a failure, a rejected sign-in).
     virtual void ShowBalloon(const BalloonTip& balloon) = 0;
 
     // True while a top-level window titled exactly "Kovarentis " exists.
@@ -157,34 +176,25 @@ public:
     virtual void BringSignInDialogForward() = 0;
     // Asks the main window's modal run to end with the result.
     virtual void EndMainDialog(int result) = 0;
-    // Runs body once on a worker thread that nobody joins (a parked one that
-    // ran an earlier body, or a new one); the implementation does not touch
-    // the platform after body returns. False when no thread could run it.
-    virtual bool StartThread(std::function<void()> body) = 0;
 
-    // Update download: "KovarentisSetup.exe" in the user's temporary
-    // directory (UTF-8), none when that path cannot be had.
-    virtual std::optional<std::string> InstallerPath() = 0;
-
-    // --- Long operations: modal windows owned by the main window, downloads
-    // and process starts. The core never holds a lock across them and never
-    // waits for them when it closes.
-
+    // Modal windows owned by the main window. Each runs a message loop of its
+    // own until it closes, so timers, tray commands and posted results reach
+    // the agent meanwhile.
     virtual BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) = 0;
     // The sign-in dialog with empty fields and the check box preset; none when
     // it was not confirmed.
     virtual std::optional<SignInEntry> RunSignInDialog(bool remember) = 0;
     virtual void ShowAbout() = 0;
-    // Fetches a fresh copy of the URL (http or https, with the system's own
-    // certificate checks) into path; true only for a complete HTTP 200 reply.
-    // On failure no file is left at path.
-    virtual bool DownloadToFile(const std::string& url, const std::string& path) = 0;
-    // The Authenticode check of a downloaded file against the running agent's
-    // own signature.
-    virtual InstallerCheck CheckInstaller(const std::string& path) = 0;
-    // Deletes a downloaded file; a file already gone is no failure.
-    virtual void RemoveFile(const std::string& path) = 0;
-    // The shell's "open" of a file, shown normally; true when it started.
+
+    // Work on a worker. False when no worker could take it; nothing comes
+    // back then.
+    virtual bool StartRequest(const ServiceCall& call) = 0;
+    // Downloads a fresh copy of the URL (http or https, with the system's own
+    // certificate checks) into "KovarentisSetup.exe" in the user's temporary
+    // folder and checks its signature against the running agent's own.
+    virtual bool StartInstallerFetch(const std::string& url) = 0;
+    // The shell's "open" of a verified installer, shown normally; true when it
+    // started.
     virtual bool ShellOpenFile(const std::string& path) = 0;
 };
 

@@ -8,7 +8,8 @@
 namespace kov {
 namespace {
 
-constexpr int kConnectingPeriodMs = 500;
+// Five frames a second, a full turn of the four pictures in 0.8 s.
+constexpr int kConnectingPeriodMs = 200;
 constexpr int kBlinkPeriodMs = 700;
 
 template <typename... Args>
@@ -26,7 +27,6 @@ IconView ConnectingIcon() {
     IconView view;
     view.frames = connectingFrames;
     view.periodMs = kConnectingPeriodMs;
-    view.workerMode = true;
     return view;
 }
 
@@ -65,7 +65,6 @@ Presentation PresentOnlineOrAway(const AgentState& state, const Texts& texts, co
         p.tray.icon.icon = TrayIcon::NewMessage;
         p.tray.icon.frames = away ? awayBlinkFrames : onlineBlinkFrames;
         p.tray.icon.periodMs = kBlinkPeriodMs;
-        p.tray.icon.workerMode = false;
         if (state.newMessageCount > state.shownMessageCount) p.alert = AlertOf(state, texts, rules);
     } else {
         p.tray.tooltip = StateTooltip(texts[away ? TextId::Away : TextId::Online]);
@@ -114,16 +113,15 @@ TrayView Announce(TrayView view, const NewMessageAlert& alert, bool consultantBu
     return view;
 }
 
-// UpdatePresentation: the timers stop and the tray's view is handed over at
-// once, in order with the state change. The busy check is made only when
+// UpdatePresentation: the timers stop and the tray shows the view at once. The busy check is made only when
 // there is something to announce.
-void AgentCore::UpdatePresentationLocked() {
+void AgentCore::UpdatePresentation() {
     const AlertRules rules{settings_.newMessageBalloon != 0, settings_.soundWhileBusy != 0};
     Presentation presentation = PresentState(state_, texts_, rules);
     if (presentation.killIdleTimer) platform_->KillMainTimer(IDLE_TIMER);
     if (presentation.killPollTimer) platform_->KillMainTimer(POLL_TIMER);
     state_.shownMessageCount = presentation.shownMessageCount;
-    NoteStatusLocked();
+    NoteStatus();
     if (presentation.alert) {
         presentation.tray = Announce(std::move(presentation.tray), *presentation.alert, platform_->ConsultantBusy());
     }

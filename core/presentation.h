@@ -1,8 +1,6 @@
 #pragma once
 // UpdatePresentation's decisions: what the agent state looks like in the tray,
-// on the menus' check marks, and which timers it stops. Decided and handed to
-// the platform under the agent's lock, so views reach the tray in the order
-// the state changed.
+// on the menus' check marks, and which timers it stops. Pure functions.
 #include <cstdint>
 #include <optional>
 #include <string>

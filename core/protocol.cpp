@@ -83,14 +83,11 @@ std::string ProbeObjectName(std::string_view prefix) {
     return std::string(prefix);
 }
 
-std::optional<char> ReplyCode(std::string_view reply) {
-    if (reply.empty()) return std::nullopt;
-    return reply.front();
-}
+namespace {
 
 // The line end the server puts after the token is not part of it; sending it
 // back would corrupt every later status request.
-std::string ReplyToken(std::string_view reply) {
+std::string TokenOf(std::string_view reply) {
     std::string_view token = Payload(reply);
     while (!token.empty() && (token.back() == '\r' || token.back() == '\n'))
         token.remove_suffix(1);
@@ -99,14 +96,33 @@ std::string ReplyToken(std::string_view reply) {
 
 // A negative count ("-999") is nonsense from a broken server; taken as it is,
 // it would show in the tooltip and make the tray blink.
-int32_t ReplyMessageCount(std::string_view reply) {
+int32_t MessageCountOf(std::string_view reply) {
     if (reply.size() < kPayloadStart + kCountLength) return 0;
     const int32_t count = LeadingDecimal(reply.substr(kPayloadStart, kCountLength));
     return count < 0 ? 0 : count;
 }
 
-std::string ReplyInstallerUrl(std::string_view reply) {
-    return std::string(Payload(reply));
+}  // namespace
+
+ServiceReply ReadReply(std::string_view reply) {
+    ServiceReply read;
+    switch (reply.empty() ? '\0' : reply.front()) {
+        case '0':
+            read.kind = ReplyKind::Accepted;
+            read.messageCount = MessageCountOf(reply);
+            read.token = TokenOf(reply);
+            break;
+        case '1': read.kind = ReplyKind::Rejected; break;
+        case '2':
+            read.kind = ReplyKind::Outdated;
+            read.installerUrl = std::string(Payload(reply));
+            break;
+        default:
+            read.kind = ReplyKind::Failure;
+            read.unexpectedBytes = static_cast<uint32_t>(reply.size());
+            break;
+    }
+    return read;
 }
 
 }  // namespace kov

@@ -1,7 +1,6 @@
 #pragma once
 // What the agent sends to the consultation service and how it reads replies.
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,14 +21,28 @@ std::string StatusObjectName(std::string_view prefix, PresenceStatus status,
                              std::string_view login, std::string_view token);
 std::string ProbeObjectName(std::string_view prefix);
 
-// First character of the reply; none for the empty reply.
-std::optional<char> ReplyCode(std::string_view reply);
-// Payload of an accepted sign-in, without its trailing line end.
-std::string ReplyToken(std::string_view reply);
-// New-message count from positions 2 to 5; 0 for replies shorter than 6 and
-// for a negative count.
-int32_t ReplyMessageCount(std::string_view reply);
-// Payload of an "outdated agent" reply, quotes still in place.
-std::string ReplyInstallerUrl(std::string_view reply);
+// The requests the agent makes of the service.
+enum class RequestKind { SignIn, Poll, UpdateProbe, OfflineSend };
+
+// What a reply means: the first character, and the payload after one
+// separator read the way that code's reply is written.
+enum class ReplyKind { Accepted, Rejected, Outdated, Failure };
+
+struct ServiceReply {
+    ReplyKind kind = ReplyKind::Failure;
+    // Accepted: the new-message count of a status reply, from positions 2 to 5
+    // (0 for replies shorter than 6 and for a negative count) ...
+    int32_t messageCount = 0;
+    // ... and the token of a sign-in reply, without its trailing line end.
+    std::string token;
+    // Outdated: the installer offered, quotes still in place.
+    std::string installerUrl;
+    // Failure: the length of an unexpected reply; 0 when there was none (no
+    // connection, or an empty body).
+    uint32_t unexpectedBytes = 0;
+};
+
+// Read once, where the reply enters the agent.
+ServiceReply ReadReply(std::string_view reply);
 
 }  // namespace kov

@@ -1,5 +1,6 @@
 #pragma once
-// One blocking request to the service; the empty text on any failure.
+// One blocking request to the service, as a worker makes it; the empty text
+// on any failure.
 #include <string>
 
 namespace kov {
@@ -11,8 +12,9 @@ public:
                                        std::string body, std::string headers) = 0;
 };
 
-// The service transport as the agent holds it: when the agent closes, no
-// further request leaves, and those still running are not waited for.
+// The service transport as the agent's workers share it: when the agent
+// closes, no further request leaves, and those still running are not waited
+// for.
 class AgentTransport : public Transport {
 public:
     // Makes later ServiceRequest calls return "" at once; running ones return

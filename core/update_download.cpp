@@ -1,75 +1,78 @@
-// DownloadUpdate: check the offered URL, ask, download the installer into the
-// temporary directory, verify its signature, start it and end the agent. One
-// offer at a time: polls that keep hearing "outdated" while the question is
-// open do not stack further questions. An offer refused for its URL or its
-// signature is not made again during this run.
+// The update offer: check the offered URL, ask, have a worker download the
+// installer and verify its signature, start it on the UI thread and end the
+// agent. One offer at a time: polls that keep hearing "outdated" while the
+// question is open do not stack further questions. An offer refused for its
+// URL or its signature is not made again during this run.
 #include "agent_core.h"
 #include "diagnostic_lines.h"
 #include "update_check.h"
 
 namespace kov {
 
-AgentCore::UpdateOutcome AgentCore::DownloadUpdate(std::string installerPayload) {
+void AgentCore::OfferUpdate(const std::string& installerPayload, AfterUpdate then) {
     const std::optional<std::string> url = InstallerUrlToFetch(installerPayload);
     const std::string& offer = url ? *url : installerPayload;
-    {
-        Lock lock(mutex_);
-        if (gate_.IsClosing() || updateOfferOpen_) return UpdateOutcome::Declined;
-        if (refusedUpdates_.count(offer) != 0) return UpdateOutcome::Failed;
-        updateOfferOpen_ = true;
-    }
+    if (closing_ || updateOffer_) return then(UpdateOutcome::Declined);
+    if (refusedUpdates_.count(offer) != 0) return then(UpdateOutcome::Failed);
     log_->Write(UpdateOfferedLine(offer));
-    const UpdateOutcome outcome = url ? OfferUpdate(*url) : RefuseUpdate(offer, std::nullopt);
-    {
-        Lock lock(mutex_);
-        updateOfferOpen_ = false;
+    updateOffer_ = std::move(then);
+    offeredUrl_ = offer;
+    if (!url) {
+        RefuseUpdate(offer, std::nullopt);
+        return;
     }
-    if (outcome == UpdateOutcome::Started) BeginClosing();
-    return outcome;
+    AskAndFetch(*url);
+}
+
+void AgentCore::AskAndFetch(const std::string& url) {
+    const std::optional<BoxAnswer> answer = ShowBox(kUpdateQuestion, BoxKind::Question);
+    if (closing_) return;
+    if (answer != BoxAnswer::Yes) {
+        log_->Write(UpdateDeclinedLine());
+        EndOffer(UpdateOutcome::Declined);
+        return;
+    }
+    if (!platform_->StartInstallerFetch(url)) EndOffer(UpdateOutcome::Failed);
+}
+
+void AgentCore::OnInstallerFetched(const InstallerFetch& fetch) {
+    if (closing_ || !updateOffer_) return;
+    if (!fetch.downloaded) {
+        log_->Write(UpdateDownloadFailedLine());
+        ShowBox(texts_[TextId::ConnectFailed], BoxKind::Warning);
+        EndOffer(UpdateOutcome::Failed);
+        return;
+    }
+    if (fetch.verdict != InstallerCheck::Authentic) {
+        RefuseUpdate(offeredUrl_, fetch.verdict);
+        return;
+    }
+    if (!platform_->ShellOpenFile(fetch.path)) {
+        log_->Write(UpdateStartFailedLine());
+        ShowBox(texts_[TextId::UnexpectedError], BoxKind::Warning);
+        EndOffer(UpdateOutcome::Failed);
+        return;
+    }
+    log_->Write(UpdateStartedLine());
+    EndOffer(UpdateOutcome::Started);
+    EndAgent(kEndedByAgent);
 }
 
 // Refused without asking: there is nothing the consultant could agree to.
 // The verdict is the signature check's, none for an unusable URL.
-AgentCore::UpdateOutcome AgentCore::RefuseUpdate(const std::string& offer,
-                                                 std::optional<InstallerCheck> verdict) {
+void AgentCore::RefuseUpdate(const std::string& offer, std::optional<InstallerCheck> verdict) {
     log_->Write(UpdateRefusedLine(verdict));
-    {
-        Lock lock(mutex_);
-        refusedUpdates_.insert(offer);
-    }
+    refusedUpdates_.insert(offer);
     ShowBox(texts_[TextId::UpdateNotAuthentic], BoxKind::Warning);
-    return UpdateOutcome::Failed;
+    EndOffer(UpdateOutcome::Failed);
 }
 
-AgentCore::UpdateOutcome AgentCore::OfferUpdate(const std::string& url) {
-    const std::optional<BoxAnswer> answer = ShowBox(kUpdateQuestion, BoxKind::Question);
-    if (answer != BoxAnswer::Yes) {
-        log_->Write(UpdateDeclinedLine());
-        return UpdateOutcome::Declined;
-    }
-
-    std::optional<std::string> path;
-    if (!Gated([&] { path = platform_->InstallerPath(); }) || !path) return UpdateOutcome::Failed;
-    if (gate_.IsClosing()) return UpdateOutcome::Declined;
-    if (!platform_->DownloadToFile(url, *path)) {
-        log_->Write(UpdateDownloadFailedLine());
-        ShowBox(texts_[TextId::ConnectFailed], BoxKind::Warning);
-        return UpdateOutcome::Failed;
-    }
-    const InstallerCheck verdict = platform_->CheckInstaller(*path);
-    if (verdict != InstallerCheck::Authentic) {
-        platform_->RemoveFile(*path);
-        return RefuseUpdate(url, verdict);
-    }
-    if (gate_.IsClosing()) return UpdateOutcome::Declined;
-    if (!platform_->ShellOpenFile(*path)) {
-        log_->Write(UpdateStartFailedLine());
-        ShowBox(texts_[TextId::UnexpectedError], BoxKind::Warning);
-        return UpdateOutcome::Failed;
-    }
-    log_->Write(UpdateStartedLine());
-    Gated([&] { platform_->EndMainDialog(kEndedByAgent); });
-    return UpdateOutcome::Started;
+// The offer is over before what follows it runs, so that it may offer again.
+void AgentCore::EndOffer(UpdateOutcome outcome) {
+    if (closing_ || !updateOffer_) return;
+    const AfterUpdate then = std::move(*updateOffer_);
+    updateOffer_.reset();
+    then(outcome);
 }
 
 }  // namespace kov

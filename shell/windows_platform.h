@@ -24,7 +24,7 @@
 #include "core/platform.h"
 #include "core/texts.h"
 #include "core/transport.h"
-#include "core/worker_pool.h"
+#include "shell/worker_pool.h"
 #include "shell/agent_tray.h"
 
 namespace kov {

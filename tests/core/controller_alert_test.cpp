@@ -121,38 +121,5 @@ TEST_F(AlertTest, FailureBalloonsKeepTheWarningKind) {
     EXPECT_EQ(balloons[1].text, kConnectFailedText);
 }
 
-// The UI thread is busy while the state changes three times: Offline, a rise
-// to 4, a fall to 3. Each view reaches the tray in turn, so the rise is
-// announced with its own count although a later view is on show by then.
-TEST_F(AlertTest, AnAlertOfAnEarlierViewIsNotLostBehindALaterView) {
-    StartOnline(2);
-    ASSERT_EQ(Balloons().size(), 1u);
-    platform->HoldTray();
-    agent->OnCommand(Command::StatusOffline);
-    RunThreads();
-    agent->OnCommand(Command::StatusOnline);
-    transport->QueueReply("0 0004");
-    RunThreads();
-    transport->QueueReply("0 0003");
-    agent->OnTimer(POLL_TIMER);
-    RunThreads();
-
-    const std::vector<TrayView> held = platform->HeldViews();
-    ASSERT_EQ(held.size(), 3u);
-    EXPECT_EQ(held[0].tooltip, Tooltip(kOfflineText));
-    EXPECT_TRUE(held[1].playSound);
-    ASSERT_TRUE(held[1].balloon.has_value());
-    EXPECT_EQ(held[1].balloon->text, kBalloonText + "4");
-    EXPECT_FALSE(held[2].playSound) << "3 after 4 is no rise";
-    EXPECT_EQ(Sounds(), 1) << "nothing reached the tray yet";
-
-    platform->ReleaseTray();
-    EXPECT_EQ(Record().tray.tooltip, Tooltip(kNewMessagesText + "3"));
-    const auto balloons = Balloons();
-    ASSERT_EQ(balloons.size(), 2u);
-    EXPECT_EQ(balloons[1].text, kBalloonText + "4");
-    EXPECT_EQ(Sounds(), 2);
-}
-
 }  // namespace
 }  // namespace kov::test

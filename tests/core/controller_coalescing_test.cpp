@@ -1,6 +1,7 @@
 // Requests made while another is in flight, replies that arrive late, and
-// closing while work is under way, interleaved deterministically: the fake
-// transport runs the test's code while a request is "in flight".
+// closing while work is under way, in a deterministic order: the fake
+// transport runs the test's code while a request is "in flight", and boxes
+// and dialogs run it as their modal loops would.
 #include <gtest/gtest.h>
 
 #include "tests/core/controller_fixture.h"
@@ -24,7 +25,6 @@ TEST_F(CoalescingTest, PollsRequestedDuringAPollRunOnceAfterIt) {
     transport->QueueReply("0 0000");
     Tick(kRequestTimeout);
     EXPECT_EQ(StatusRequests().size(), 3u) << "the first, then exactly one more";
-    EXPECT_EQ(platform->ThreadsStarted(), 2);
 }
 
 TEST_F(CoalescingTest, StatusChosenDuringAPollIsReportedByThePollThatFollows) {
@@ -145,47 +145,29 @@ TEST_F(CoalescingTest, SignOutDuringTheFailureBoxKeepsPollingStopped) {
     EXPECT_EQ(transport->Requests().size(), requests);
 }
 
-TEST_F(CoalescingTest, ClosingWhileARequestIsInFlightAbortsItAndNothingFollows) {
+TEST_F(CoalescingTest, AReplyThatComesAfterCloseIsDropped) {
     StartSignedIn();
     transport->duringRequest = [&](const SentRequest&) {
         transport->duringRequest = nullptr;
-        agent.reset();
-        platform->MarkOwnerGone();
+        agent->OnCommand(Command::Close);
     };
     transport->QueueReply("1");  // would open boxes and dialogs if it were applied
     RunThreads();
-    EXPECT_EQ(transport->Aborts(), 1);
-    const FakeRecord record = Record();
-    EXPECT_EQ(record.shortCallsAfterOwnerGone, 0);
-    EXPECT_TRUE(record.boxes.empty());
-    EXPECT_TRUE(record.signInPresets.empty());
+    EXPECT_EQ(Record().endResults, std::vector<int>{1});
+    EXPECT_TRUE(Record().boxes.empty());
+    EXPECT_TRUE(Record().signInPresets.empty());
+    EXPECT_FALSE(platform->TimerRunning(POLL_TIMER));
 }
 
-TEST_F(CoalescingTest, ClosingWhileTheSignInDialogIsOpenOnAWorker) {
+TEST_F(CoalescingTest, ClosingWhileTheSignInDialogIsOpen) {
     StartOnline();
     transport->QueueReply("1");
     platform->script.signIns.push_back(SignInEntry{"maria", "secret", true});
-    platform->duringSignIn = [&] {
-        agent->OnCommand(Command::Close);
-        agent.reset();
-        platform->MarkOwnerGone();
-    };
+    platform->duringSignIn = [&] { agent->OnCommand(Command::Close); };
     Tick(kRequestTimeout);
     EXPECT_EQ(Record().endResults, std::vector<int>{1});
     EXPECT_EQ(transport->Requests().size(), 2u) << "the confirmed dialog of a closed agent sends nothing";
-    EXPECT_EQ(Record().shortCallsAfterOwnerGone, 0);
     EXPECT_EQ(settings.login, "ivan");
-}
-
-TEST_F(CoalescingTest, WorkersQueuedBeforeClosingDoNothing) {
-    StartSignedIn();
-    agent->OnCommand(Command::StatusOffline);
-    EXPECT_EQ(platform->QueuedThreads(), 2);
-    agent.reset();
-    platform->MarkOwnerGone();
-    RunThreads();
-    EXPECT_TRUE(transport->Requests().empty());
-    EXPECT_EQ(Record().shortCallsAfterOwnerGone, 0);
 }
 
 TEST_F(CoalescingTest, AThreadThatCannotStartDoesNotBlockLaterPolls) {
@@ -197,49 +179,6 @@ TEST_F(CoalescingTest, AThreadThatCannotStartDoesNotBlockLaterPolls) {
     agent->OnTimer(POLL_TIMER);
     RunThreads();
     EXPECT_EQ(StatusRequests().size(), 2u);
-}
-
-// A state change made while the UI thread is busy reaches the tray after the
-// view decided before it, whichever thread decided each.
-TEST_F(CoalescingTest, StateChangedWhileTheTrayIsBusyIsShownAfterTheEarlierView) {
-    StartOnline();
-    platform->HoldTray();
-    transport->QueueReply("0 0003");
-    Tick(kRequestTimeout);
-    agent->OnCommand(Command::StatusOffline);
-    const std::vector<TrayView> held = platform->HeldViews();
-    ASSERT_EQ(held.size(), 2u);
-    EXPECT_EQ(held[0].tooltip, Tooltip(kNewMessagesText + "3"));
-    EXPECT_EQ(held[1].tooltip, Tooltip(kOfflineText));
-
-    platform->ReleaseTray();
-    const TrayState tray = Record().tray;
-    EXPECT_EQ(tray.tooltip, Tooltip(kOfflineText));
-    EXPECT_FALSE(tray.animating);
-    EXPECT_EQ(tray.icon, TrayIcon::Offline);
-    EXPECT_EQ(tray.checks.at(Command::StatusOffline), true);
-    EXPECT_EQ(tray.sounds, 1) << "the count shown first still sounded";
-}
-
-TEST_F(CoalescingTest, SoundOwedByAViewFollowedBeforeItWasShownStillPlays) {
-    settings.requestTimeout = 24 * 60 * 60 * 1000;
-    settings.awayTimeout = 3000;  // away at the second idle check
-    StartOnline();
-    platform->HoldTray();
-    // While Offline waits: back online with 3 messages, then away detected.
-    agent->OnCommand(Command::StatusOffline);
-    RunThreads();
-    agent->OnCommand(Command::StatusOnline);
-    transport->QueueReply("0 0003");
-    RunThreads();
-    agent->OnTimer(IDLE_TIMER);
-    agent->OnTimer(IDLE_TIMER);
-    platform->ReleaseTray();
-    const TrayState tray = Record().tray;
-    EXPECT_EQ(agent->State().status, PresenceStatus::Away);
-    EXPECT_EQ(tray.tooltip, Tooltip(kNewMessagesText + "3"));
-    EXPECT_EQ(tray.frames, awayBlinkFrames);
-    EXPECT_EQ(tray.sounds, 1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
-// A controller on the fake platform with queued threads: the test decides when
-// worker threads run, so every interleaving it needs is deterministic.
+// A controller on the fake platform: the test's thread is the UI thread, and
+// the test decides when queued work runs and its result comes back, so every
+// order it needs is deterministic.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -78,19 +79,23 @@ protected:
         settings.testUpdateRequest = 0;
     }
 
+    // Results of work still queued are dropped, as with the main window gone.
     void TearDown() override {
         agent.reset();
-        platform->MarkOwnerGone();
-        // Workers that never ran, or were left behind, find the agent gone.
         platform->RunQueuedThreads();
-        EXPECT_EQ(platform->Record().shortCallsAfterOwnerGone, 0);
     }
 
-    void CreateAgent() {
-        agent = std::make_unique<AgentController>(platform, transport, settings, Texts());
-        platform->ConnectTimers([this](int id) {
+    void CreateAgent(std::shared_ptr<DiagnosticLog> log = std::make_shared<NoDiagnosticLog>()) {
+        agent = std::make_unique<AgentController>(platform, settings, Texts(), std::move(log));
+        platform->onTimer = [this](int id) {
             if (agent) agent->OnTimer(id);
-        });
+        };
+        platform->onReply = [this](const ServiceAnswer& answer) {
+            if (agent) agent->OnReply(answer);
+        };
+        platform->onFetched = [this](const InstallerFetch& fetch) {
+            if (agent) agent->OnInstallerFetched(fetch);
+        };
     }
 
     // Starts with stored credentials; the first poll is queued, not yet run.
@@ -131,10 +136,10 @@ protected:
         return found;
     }
 
-    FakeRecord Record() const { return platform->Record(); }
+    const FakeRecord& Record() const { return platform->Record(); }
 
-    std::shared_ptr<FakePlatform> platform = std::make_shared<FakePlatform>();
     std::shared_ptr<FakeTransport> transport = std::make_shared<FakeTransport>();
+    std::shared_ptr<FakePlatform> platform = std::make_shared<FakePlatform>(transport);
     MemoryProfileStore store;
     AgentSettings settings{store, "/nonexistent-kovarentis-dir/Kovarentis.exe"};
     std::unique_ptr<AgentController> agent;

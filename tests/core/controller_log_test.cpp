@@ -13,12 +13,7 @@ constexpr char kSecretDigest[] = "5ebe2294ecd0e0f08eab7690d2a6ee69";  // MD5 of 
 
 class LogTest : public ControllerTest {
 protected:
-    void CreateLoggedAgent() {
-        agent = std::make_unique<AgentController>(platform, transport, settings, Texts(), log);
-        platform->ConnectTimers([this](int id) {
-            if (agent) agent->OnTimer(id);
-        });
-    }
+    void CreateLoggedAgent() { CreateAgent(log); }
 
     bool Has(const std::string& line) const {
         const auto lines = log->Lines();

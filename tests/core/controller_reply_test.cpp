@@ -92,13 +92,13 @@ TEST_F(ReplyTest, RejectedTokenThenCancelledSignInStaysStoppedUntilAskedAgain) {
 
     agent->OnCommand(Command::SignInOut);
     EXPECT_EQ(Record().signInPresets.size(), 2u);
-    EXPECT_EQ(agent->OnActivateAgent(), 0);
+    agent->OnActivateAgent();
     EXPECT_EQ(Record().signInPresets.size(), 3u);
 
     platform->script.signIns.push_back(SignInEntry{"ivan", "secret", true});
     transport->QueueReply("0 fresh");
     transport->QueueReply("0 0000");
-    EXPECT_EQ(agent->OnActivateAgent(), 0);
+    agent->OnActivateAgent();
     RunThreads();
     EXPECT_FALSE(agent->State().signedOut);
     EXPECT_EQ(QueryValue(StatusRequests().back().path, "token"), "fresh");
@@ -144,8 +144,8 @@ TEST_F(ReplyTest, FailuresFallBackToConnectingWithTheirText) {
     for (const Case& c : {Case{"", kConnectFailedText}, Case{"<html>error</html>", kUnexpectedErrorText},
                           Case{"7 0003", kUnexpectedErrorText}}) {
         SCOPED_TRACE("reply '" + c.reply + "'");
-        platform = std::make_shared<FakePlatform>();
         transport = std::make_shared<FakeTransport>();
+        platform = std::make_shared<FakePlatform>(transport);
         StartOnline(5);
         transport->QueueReply(c.reply);
         Tick(kRequestTimeout);

@@ -17,6 +17,7 @@ protected:
         settings.token = "";
         CreateAgent();
         agent->OnInitDialog();
+        platform->RunSignIns();
     }
 
     void Type(const std::string& login, const std::string& password, bool remember) {
@@ -108,6 +109,7 @@ TEST_F(SignInTest, FailedAttemptKeepsThePreviousTokenButEmptiesStoredValuesWhenU
     Type("maria", "pw", false);
     transport->QueueReply("1");
     agent->OnCommand(Command::SignInOut);  // the second dialog is cancelled
+    platform->RunSignIns();
 
     EXPECT_EQ(settings.login, "maria");
     EXPECT_EQ(settings.token, "kept");
@@ -135,8 +137,8 @@ TEST_F(SignInTest, CancellingTheFirstDialogChangesNothing) {
 TEST_F(SignInTest, UpdateReplyOffersTheUpdateAndCountsAsSignedIn) {
     for (const BoxAnswer answer : {BoxAnswer::No, BoxAnswer::Yes}) {
         SCOPED_TRACE(answer == BoxAnswer::No ? "declined" : "accepted but the download fails");
-        platform = std::make_shared<FakePlatform>();
         transport = std::make_shared<FakeTransport>();
+        platform = std::make_shared<FakePlatform>(transport);
         platform->script.downloadSucceeds = false;
         platform->script.boxAnswers.push_back(answer);
         settings.token = "before";
@@ -145,6 +147,7 @@ TEST_F(SignInTest, UpdateReplyOffersTheUpdateAndCountsAsSignedIn) {
         transport->QueueReply("2 http://dl.test/setup.exe");
         CreateAgent();
         agent->OnInitDialog();
+        RunThreads();
 
         const FakeRecord record = Record();
         ASSERT_GE(record.boxes.size(), 1u);
@@ -162,11 +165,12 @@ TEST_F(SignInTest, UpdateStartedFromTheFirstSignInEndsTheAgentWithoutATray) {
     Type("ivan", "secret", true);
     transport->QueueReply("2 http://dl.test/setup.exe");
     StartSigningIn();
+    RunThreads();
     const FakeRecord record = Record();
     EXPECT_EQ(record.startedFiles.size(), 1u);
     EXPECT_EQ(record.endResults, std::vector<int>{2});
     EXPECT_FALSE(record.tray.created);
-    EXPECT_EQ(platform->ThreadsStarted(), 0);
+    EXPECT_TRUE(StatusRequests().empty());
 }
 
 TEST_F(SignInTest, SignInCommandWhileTheDialogIsOpenBringsItForward) {
@@ -177,7 +181,7 @@ TEST_F(SignInTest, SignInCommandWhileTheDialogIsOpenBringsItForward) {
     platform->duringSignIn = [&] {
         platform->duringSignIn = nullptr;
         agent->OnCommand(Command::SignInOut);
-        EXPECT_EQ(agent->OnActivateAgent(), 0);
+        agent->OnActivateAgent();
     };
     agent->OnCommand(Command::SignInOut);  // in
 

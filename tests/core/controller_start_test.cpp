@@ -17,8 +17,7 @@ TEST_F(StartTest, StoredCredentialsSkipTheDialogAndShowTheConnectingTray) {
     EXPECT_EQ(record.tray.createdIcon, TrayIcon::Online);
     EXPECT_EQ(record.tray.frames, kConnecting);
     EXPECT_TRUE(record.tray.animating);
-    EXPECT_TRUE(record.tray.workerMode);
-    EXPECT_EQ(record.tray.periodMs, 500);
+    EXPECT_EQ(record.tray.periodMs, 200);
     EXPECT_EQ(record.tray.defaultItem, Command::OpenConsultPage);
     EXPECT_TRUE(record.tray.menusBuilt);
     EXPECT_EQ(platform->QueuedThreads(), 1) << "the first poll runs on a worker";
@@ -50,8 +49,8 @@ TEST_F(StartTest, FirstRequestReportsOfflineAndAnAcceptedReplyGoesOnline) {
 TEST_F(StartTest, MissingLoginOrTokenSignsInBeforeTheTrayAppears) {
     for (const bool loginMissing : {true, false}) {
         SCOPED_TRACE(loginMissing ? "no login" : "no token");
-        platform = std::make_shared<FakePlatform>();
         transport = std::make_shared<FakeTransport>();
+        platform = std::make_shared<FakePlatform>(transport);
         settings.login = loginMissing ? "" : "ivan";
         settings.token = loginMissing ? "tok" : "";
         platform->script.signIns.push_back(SignInEntry{"ivan", "secret", true});
@@ -62,6 +61,7 @@ TEST_F(StartTest, MissingLoginOrTokenSignsInBeforeTheTrayAppears) {
         transport->QueueReply("0 newtoken");
         CreateAgent();
         agent->OnInitDialog();
+        platform->RunSignIns();
 
         const FakeRecord record = Record();
         EXPECT_EQ(record.signInPresets.size(), 1u);
@@ -118,8 +118,8 @@ TEST_F(StartTest, NoProbeWhenDisabled) {
 TEST_F(StartTest, ProbeRepliesOtherThanUpdateLetThePollGoOnOnce) {
     for (const std::string probeReply : {"0", "1 x", "", "<html>"}) {
         SCOPED_TRACE("probe reply '" + probeReply + "'");
-        platform = std::make_shared<FakePlatform>();
         transport = std::make_shared<FakeTransport>();
+        platform = std::make_shared<FakePlatform>(transport);
         settings.testUpdateRequest = 7;
         StartSignedIn();
         transport->QueueReply(probeReply);

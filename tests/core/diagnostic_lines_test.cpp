@@ -47,14 +47,14 @@ TEST(DiagnosticLinesTest, ExchangeTellsTheReplyOrTheWinInetErrorAndTheTime) {
 }
 
 TEST(DiagnosticLinesTest, RepliesAreNamedByTheirMeaningNeverByTheirBody) {
-    EXPECT_EQ(Text(ReplyLine(RequestKind::Poll, "0 0003")), "poll: accepted, 3 new messages");
-    EXPECT_EQ(Text(ReplyLine(RequestKind::Poll, "1")), "poll: rejected (login or token)");
-    EXPECT_EQ(Text(ReplyLine(RequestKind::UpdateProbe, "2 http://x/setup.exe")),
+    EXPECT_EQ(Text(ReplyLine(RequestKind::Poll, ReadReply("0 0003"))), "poll: accepted, 3 new messages");
+    EXPECT_EQ(Text(ReplyLine(RequestKind::Poll, ReadReply("1"))), "poll: rejected (login or token)");
+    EXPECT_EQ(Text(ReplyLine(RequestKind::UpdateProbe, ReadReply("2 http://x/setup.exe"))),
               "update probe: outdated (an update is offered)");
-    EXPECT_EQ(Text(ReplyLine(RequestKind::OfflineSend, "")), "offline send: failure (no reply)");
-    EXPECT_EQ(Text(ReplyLine(RequestKind::Poll, "<html>token</html>")),
+    EXPECT_EQ(Text(ReplyLine(RequestKind::OfflineSend, ReadReply(""))), "offline send: failure (no reply)");
+    EXPECT_EQ(Text(ReplyLine(RequestKind::Poll, ReadReply("<html>token</html>"))),
               "poll: failure (unexpected reply of 18 bytes)");
-    const std::string signIn = Text(SignInLine("\xc8\xe2\xe0\xed", "0 the-token\r\n"));
+    const std::string signIn = Text(SignInLine("\xc8\xe2\xe0\xed", ReadReply("0 the-token\r\n")));
     EXPECT_EQ(signIn, "sign-in as \"\xc8\xe2\xe0\xed\": accepted");
 }
 

@@ -2,31 +2,64 @@
 // Stand-ins for the desktop and the service, for the controller's tests.
 //
 // FakePlatform records what the agent shows and asks, answers from a script,
-// and keeps the main window's timers on a fake clock. It applies each tray
-// view as the Windows side does on its UI thread, at once or, while the test
-// holds views back (a UI thread busy elsewhere), in call order when it lets
-// them go. Its threads either wait
-// in a queue that the test runs on its own thread (deterministic tests) or run
-// for real (stress tests). FakeTransport records requests and answers from a
-// queue or a function; it can hang until it is aborted or released.
+// and keeps the main window's timers on a fake clock. The test's thread is the
+// UI thread: work the agent hands to a worker (a request, the installer's
+// download and check) waits in a queue until the test runs it, and its result
+// is then delivered to the agent as the main window would, on the test's
+// thread. FakeTransport records requests and answers from a queue or a
+// function.
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "core/platform.h"
+#include "core/transport.h"
 
 namespace kov::test {
+
+struct SentRequest {
+    std::string server;
+    std::string path;
+    std::string body;
+    std::string headers;
+};
+
+class FakeTransport : public Transport {
+public:
+    // Run while the request is in flight, before it is answered.
+    std::function<void(const SentRequest&)> duringRequest;
+
+    // Replies in order; a failed connection ("") once they run out.
+    void QueueReply(std::string reply) { replies_.push_back(std::move(reply)); }
+    // Answers every request instead of the queue.
+    void Respond(std::function<std::string(const SentRequest&)> responder) { responder_ = std::move(responder); }
+
+    std::string ServiceRequest(std::string server, std::string path, std::string body,
+                               std::string headers) override {
+        const SentRequest request{std::move(server), std::move(path), std::move(body), std::move(headers)};
+        requests_.push_back(request);
+        if (duringRequest) duringRequest(request);
+        if (responder_) return responder_(request);
+        if (replies_.empty()) return std::string();
+        std::string reply = std::move(replies_.front());
+        replies_.pop_front();
+        return reply;
+    }
+
+    const std::vector<SentRequest>& Requests() const { return requests_; }
+
+private:
+    std::deque<std::string> replies_;
+    std::function<std::string(const SentRequest&)> responder_;
+    std::vector<SentRequest> requests_;
+};
 
 struct BoxShown {
     std::string text;
@@ -48,7 +81,6 @@ struct TrayState {
     std::vector<TrayIcon> frames;
     bool animating = false;
     int periodMs = 0;
-    bool workerMode = false;
     int animationStarts = 0;
     std::optional<MenuKind> popupMenu;
     std::map<Command, bool> checks;
@@ -69,7 +101,6 @@ struct FakeScript {
     InstallerCheck installerCheck = InstallerCheck::Authentic;
     bool shellStarts = true;
     bool threadsStart = true;
-    std::chrono::microseconds shortCallDelay{0};      // widens race windows in stress tests
 };
 
 // What the agent did.
@@ -87,32 +118,27 @@ struct FakeRecord {
     std::vector<std::string> checkedFiles;
     std::vector<std::string> removedFiles;
     std::vector<std::string> startedFiles;
-    int shortCallsAfterOwnerGone = 0;
 };
-
-enum class ThreadMode { Queued, Real };
 
 class FakePlatform : public AgentPlatform {
 public:
-    explicit FakePlatform(ThreadMode mode = ThreadMode::Queued) : mode_(mode) {}
-    ~FakePlatform() override { JoinThreads(); }
+    explicit FakePlatform(std::shared_ptr<FakeTransport> transport) : transport_(std::move(transport)) {}
 
     FakeScript script;
-    // Run while a box or the sign-in dialog is open, on the thread that shows
-    // it, like messages dispatched by a modal loop.
+    // Run while a box or the sign-in dialog is open, like messages dispatched
+    // by its modal loop.
     std::function<void(const BoxShown&)> duringBox;
     std::function<void()> duringSignIn;
 
-    // --- the fake clock
+    // Where timers and workers' results go: the agent, as the main window hands them over.
+    std::function<void(int timerId)> onTimer;
+    std::function<void(const ServiceAnswer&)> onReply;
+    std::function<void(const InstallerFetch&)> onFetched;
 
-    void ConnectTimers(std::function<void(int timerId)> onTimer) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        onTimer_ = std::move(onTimer);
-    }
+    // --- the fake clock
 
     // Moves the clock on, firing each timer whenever its period has passed.
     void Advance(std::int64_t ms) {
-        std::unique_lock<std::mutex> lock(mutex_);
         const std::int64_t target = now_ + ms;
         for (;;) {
             auto due = std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {
@@ -121,250 +147,144 @@ public:
             if (due == timers_.end() || due->second.due > target) break;
             now_ = due->second.due;
             due->second.due += due->second.period;
-            const int id = due->first;
-            auto onTimer = onTimer_;
-            lock.unlock();
-            if (onTimer) onTimer(id);
-            lock.lock();
+            if (onTimer) onTimer(due->first);
         }
         now_ = target;
     }
 
-    bool TimerRunning(int id) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return timers_.count(id) != 0;
-    }
-
+    bool TimerRunning(int id) const { return timers_.count(id) != 0; }
     int TimerPeriod(int id) const {
-        std::lock_guard<std::mutex> lock(mutex_);
         const auto found = timers_.find(id);
         return found == timers_.end() ? 0 : static_cast<int>(found->second.period);
     }
 
-    // --- threads
+    // --- workers
 
-    // Runs queued thread bodies, and those they queue, until none is left.
+    // Runs the oldest queued work and delivers its result; false when none waits.
+    bool RunOneThread() {
+        if (queued_.empty()) return false;
+        std::function<void()> work = std::move(queued_.front().work);
+        queued_.pop_front();
+        work();
+        return true;
+    }
+    // Runs queued sign-in requests, and those their replies bring, until
+    // other work is next: a sign-in as the UI thread would see it, before
+    // the poll it leads to is answered.
+    void RunSignIns() {
+        while (!queued_.empty() && queued_.front().kind == RequestKind::SignIn) RunOneThread();
+    }
+    // Runs queued work, and the work its results queue, until none is left.
     int RunQueuedThreads() {
         int ran = 0;
-        for (;;) {
-            std::function<void()> body;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (queued_.empty()) return ran;
-                body = std::move(queued_.front());
-                queued_.pop_front();
-            }
-            body();
-            ++ran;
-        }
+        while (RunOneThread()) ++ran;
+        return ran;
     }
+    int QueuedThreads() const { return static_cast<int>(queued_.size()); }
+    int ThreadsStarted() const { return started_; }
 
-    int QueuedThreads() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return static_cast<int>(queued_.size());
-    }
+    const FakeRecord& Record() const { return record_; }
+    void ClearCalls() { record_.calls.clear(); }
 
-    void JoinThreads() {
-        for (;;) {
-            std::vector<std::thread> threads;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                threads.swap(threads_);
-            }
-            if (threads.empty()) return;
-            for (auto& thread : threads) {
-                if (thread.get_id() == std::this_thread::get_id()) {
-                    thread.detach();
-                } else {
-                    thread.join();
-                }
-            }
-        }
-    }
-
-    int ThreadsStarted() const { return started_.load(); }
-    int LiveThreads() const { return live_.load(); }
-    int PeakThreads() const { return peak_.load(); }
-
-    // From now on every short call counts as a fault: the owner is destroyed.
-    void MarkOwnerGone() { ownerGone_.store(true); }
-
-    FakeRecord Record() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return record_;
-    }
-
-    void ClearCalls() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        record_.calls.clear();
-    }
-
-    // --- the UI thread's tray queue
-
-    // While held, views and balloons wait, as for a UI thread that is busy.
-    void HoldTray() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        holdTray_ = true;
-    }
-    // Applies what waited, in call order, and applies at once from then on.
-    void ReleaseTray() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        holdTray_ = false;
-        for (auto& apply : heldTray_) apply();
-        heldTray_.clear();
-    }
-    std::vector<TrayView> HeldViews() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return heldViews_;
-    }
-
-    // --- AgentPlatform: short operations
+    // --- AgentPlatform
 
     void SetMainTimer(int timerId, int periodMs) override {
-        Short("SetMainTimer " + std::to_string(timerId) + " " + std::to_string(periodMs), [&] {
-            timers_[timerId] = Timer{periodMs, now_ + periodMs};
-        });
+        Call("SetMainTimer " + std::to_string(timerId) + " " + std::to_string(periodMs));
+        timers_[timerId] = Timer{periodMs, now_ + periodMs};
     }
     void KillMainTimer(int timerId) override {
-        Short("KillMainTimer " + std::to_string(timerId), [&] { timers_.erase(timerId); });
+        Call("KillMainTimer " + std::to_string(timerId));
+        timers_.erase(timerId);
     }
     void CreateTray(const TrayStart& start) override {
-        Short("CreateTray", [&] {
-            auto& tray = record_.tray;
-            tray.created = true;
-            tray.createdTooltip = tray.tooltip = start.tooltip;
-            tray.createdIcon = tray.icon = start.icon;
-            tray.defaultItem = start.defaultCommand;
-            tray.menusBuilt = true;
-        });
+        Call("CreateTray");
+        auto& tray = record_.tray;
+        tray.created = true;
+        tray.createdTooltip = tray.tooltip = start.tooltip;
+        tray.createdIcon = tray.icon = start.icon;
+        tray.defaultItem = start.defaultCommand;
+        tray.menusBuilt = true;
     }
     void ShowTray(const TrayView& view) override {
-        Short("ShowTray", [&] {
-            if (holdTray_) heldViews_.push_back(view);
-            UiThread([this, view] { ApplyView(view); });
-        });
+        Call("ShowTray");
+        ApplyView(view);
     }
     void ShowBalloon(const BalloonTip& balloon) override {
-        Short("ShowBalloon", [&] { UiThread([this, balloon] { record_.balloons.push_back(balloon); }); });
+        Call("ShowBalloon");
+        record_.balloons.push_back(balloon);
     }
     bool IsMessageBoxOpen() override {
-        bool open = false;
-        Short("IsMessageBoxOpen", [&] { open = script.externalBoxOpen || boxesOpen_ > 0; });
-        return open;
+        Call("IsMessageBoxOpen");
+        return script.externalBoxOpen || boxesOpen_ > 0;
     }
     CursorPos CursorPosition() override {
-        CursorPos position;
-        Short("CursorPosition", [&] { position = script.cursor; });
-        return position;
+        Call("CursorPosition");
+        return script.cursor;
     }
     std::uint32_t LastInputStamp() override {
-        std::uint32_t stamp = 0;
-        Short("LastInputStamp", [&] { stamp = script.lastInput; });
-        return stamp;
+        Call("LastInputStamp");
+        return script.lastInput;
     }
     bool ConsultantBusy() override {
-        bool busy = false;
-        Short("ConsultantBusy", [&] { busy = script.busy; });
-        return busy;
+        Call("ConsultantBusy");
+        return script.busy;
     }
-    void ShellOpen(const std::string& url) override {
-        Short("ShellOpen", [&] { record_.opened.push_back(url); });
-    }
-    void BringSignInDialogForward() override {
-        Short("BringSignInDialogForward", [&] { ++record_.signInForward; });
-    }
+    void ShellOpen(const std::string& url) override { record_.opened.push_back(url); }
+    void BringSignInDialogForward() override { ++record_.signInForward; }
     void EndMainDialog(int result) override {
-        Short("EndMainDialog " + std::to_string(result), [&] { record_.endResults.push_back(result); });
+        Call("EndMainDialog " + std::to_string(result));
+        record_.endResults.push_back(result);
     }
-    bool StartThread(std::function<void()> body) override {
-        bool start = false;
-        Short("StartThread", [&] {
-            start = script.threadsStart;
-            if (!start) return;
-            ++started_;
-            if (mode_ == ThreadMode::Queued) {
-                queued_.push_back(std::move(body));
-                return;
-            }
-            const int live = ++live_;
-            int peak = peak_.load();
-            while (live > peak && !peak_.compare_exchange_weak(peak, live)) {
-            }
-            threads_.emplace_back([this, body = std::move(body)] {
-                body();
-                --live_;
-            });
-        });
-        return start;
-    }
-    std::optional<std::string> InstallerPath() override {
-        std::optional<std::string> path;
-        Short("InstallerPath", [&] { path = script.installerPath; });
-        return path;
-    }
-
-    // --- AgentPlatform: long operations
 
     BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) override {
         const BoxShown box{text, caption, kind};
         BoxAnswer answer = kind == BoxKind::Question ? BoxAnswer::Yes : BoxAnswer::Ok;
-        std::function<void(const BoxShown&)> during;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            record_.boxes.push_back(box);
-            if (!script.boxAnswers.empty()) {
-                answer = script.boxAnswers.front();
-                script.boxAnswers.pop_front();
-            }
-            ++boxesOpen_;
-            during = duringBox;
+        record_.boxes.push_back(box);
+        if (!script.boxAnswers.empty()) {
+            answer = script.boxAnswers.front();
+            script.boxAnswers.pop_front();
         }
-        if (during) during(box);
-        std::lock_guard<std::mutex> lock(mutex_);
+        ++boxesOpen_;
+        if (duringBox) duringBox(box);
         --boxesOpen_;
         return answer;
     }
 
     std::optional<SignInEntry> RunSignInDialog(bool remember) override {
         std::optional<SignInEntry> entry;
-        std::function<void()> during;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            record_.signInPresets.push_back(remember);
-            if (!script.signIns.empty()) {
-                entry = script.signIns.front();
-                script.signIns.pop_front();
-            }
-            during = duringSignIn;
+        record_.signInPresets.push_back(remember);
+        if (!script.signIns.empty()) {
+            entry = script.signIns.front();
+            script.signIns.pop_front();
         }
-        if (during) during();
+        if (duringSignIn) duringSignIn();
         return entry;
     }
 
-    void ShowAbout() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++record_.aboutShown;
+    void ShowAbout() override { ++record_.aboutShown; }
+
+    bool StartRequest(const ServiceCall& call) override {
+        return Queue(call.kind, [this, call] {
+            std::string reply = transport_->ServiceRequest(call.server, call.path, "", "");
+            if (onReply) onReply(ServiceAnswer{call.kind, call.epoch, std::move(reply)});
+        });
     }
 
-    bool DownloadToFile(const std::string& url, const std::string& path) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        record_.downloads.emplace_back(url, path);
-        return script.downloadSucceeds;
-    }
-
-    InstallerCheck CheckInstaller(const std::string& path) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        record_.checkedFiles.push_back(path);
-        return script.installerCheck;
-    }
-
-    void RemoveFile(const std::string& path) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        record_.removedFiles.push_back(path);
+    bool StartInstallerFetch(const std::string& url) override {
+        if (!script.installerPath) return false;
+        return Queue(std::nullopt, [this, url, path = *script.installerPath] {
+            record_.downloads.emplace_back(url, path);
+            InstallerFetch fetch{script.downloadSucceeds, InstallerCheck::CheckUnavailable, path};
+            if (fetch.downloaded) {
+                record_.checkedFiles.push_back(path);
+                fetch.verdict = script.installerCheck;
+                if (fetch.verdict != InstallerCheck::Authentic) record_.removedFiles.push_back(path);
+            }
+            if (onFetched) onFetched(fetch);
+        });
     }
 
     bool ShellOpenFile(const std::string& path) override {
-        std::lock_guard<std::mutex> lock(mutex_);
         if (script.shellStarts) record_.startedFiles.push_back(path);
         return script.shellStarts;
     }
@@ -375,16 +295,22 @@ private:
         std::int64_t due = 0;
     };
 
-    // Under mutex_.
-    void UiThread(std::function<void()> apply) {
-        if (holdTray_) {
-            heldTray_.push_back(std::move(apply));
-        } else {
-            apply();
-        }
+    struct Work {
+        std::optional<RequestKind> kind;  // none for the installer's fetch
+        std::function<void()> work;
+    };
+
+    bool Queue(std::optional<RequestKind> kind, std::function<void()> work) {
+        Call("StartThread");
+        if (!script.threadsStart) return false;
+        ++started_;
+        queued_.push_back({kind, std::move(work)});
+        return true;
     }
 
-    // What the Windows side does with a view, under mutex_.
+    void Call(std::string call) { record_.calls.push_back(std::move(call)); }
+
+    // What the Windows side does with a view.
     void ApplyView(const TrayView& view) {
         auto& tray = record_.tray;
         if (view.tooltip) tray.tooltip = *view.tooltip;
@@ -397,7 +323,6 @@ private:
             tray.frames = icon.frames;
             tray.animating = true;
             tray.periodMs = icon.periodMs;
-            tray.workerMode = icon.workerMode;
             ++tray.animationStarts;
         }
         if (view.playSound) ++tray.sounds;
@@ -410,134 +335,13 @@ private:
         }
     }
 
-    template <typename Apply>
-    void Short(std::string call, Apply&& apply) {
-        if (ownerGone_.load()) CountLateCall();
-        if (script.shortCallDelay.count() > 0) std::this_thread::sleep_for(script.shortCallDelay);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            record_.calls.push_back(std::move(call));
-            apply();
-        }
-        if (ownerGone_.load()) CountLateCall();
-    }
-
-    void CountLateCall() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++record_.shortCallsAfterOwnerGone;
-    }
-
-    const ThreadMode mode_;
-    mutable std::mutex mutex_;
-    std::function<void(int)> onTimer_;
+    const std::shared_ptr<FakeTransport> transport_;
     std::int64_t now_ = 0;
     std::map<int, Timer> timers_;
-    std::deque<std::function<void()>> queued_;
-    std::vector<std::thread> threads_;
-    std::atomic<int> started_{0};
-    std::atomic<int> live_{0};
-    std::atomic<int> peak_{0};
-    std::atomic<bool> ownerGone_{false};
+    std::deque<Work> queued_;
+    int started_ = 0;
     int boxesOpen_ = 0;
-    bool holdTray_ = false;
-    std::vector<std::function<void()>> heldTray_;
-    std::vector<TrayView> heldViews_;
     FakeRecord record_;
-};
-
-struct SentRequest {
-    std::string server;
-    std::string path;
-    std::string body;
-    std::string headers;
-};
-
-class FakeTransport : public AgentTransport {
-public:
-    // Run while the request is in flight, before it is answered.
-    std::function<void(const SentRequest&)> duringRequest;
-
-    // Replies in order; a failed connection ("") once they run out.
-    void QueueReply(std::string reply) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        replies_.push_back(std::move(reply));
-    }
-    // Answers every request instead of the queue.
-    void Respond(std::function<std::string(const SentRequest&)> responder) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        responder_ = std::move(responder);
-    }
-    // Requests block until Abort() (unless ignored) or Release().
-    void Hang(bool ignoreAbort = false) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hang_ = true;
-        ignoreAbort_ = ignoreAbort;
-    }
-    void Release() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-    std::string ServiceRequest(std::string server, std::string path, std::string body,
-                               std::string headers) override {
-        const SentRequest request{std::move(server), std::move(path), std::move(body), std::move(headers)};
-        std::function<void(const SentRequest&)> during;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back(request);
-            peakInFlight_ = std::max(peakInFlight_, ++inFlight_);
-            during = duringRequest;
-        }
-        if (during) during(request);
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return !hang_ || released_ || (aborted_ && !ignoreAbort_); });
-        --inFlight_;
-        if (aborted_ && !released_) return std::string();
-        if (responder_) return responder_(request);
-        if (replies_.empty()) return std::string();
-        std::string reply = std::move(replies_.front());
-        replies_.pop_front();
-        return reply;
-    }
-
-    void Abort() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        aborted_ = true;
-        ++aborts_;
-        changed_.notify_all();
-    }
-
-    std::vector<SentRequest> Requests() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return requests_;
-    }
-    int Aborts() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return aborts_;
-    }
-    int InFlight() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return inFlight_;
-    }
-    int PeakInFlight() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return peakInFlight_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::string> replies_;
-    std::function<std::string(const SentRequest&)> responder_;
-    std::vector<SentRequest> requests_;
-    bool hang_ = false;
-    bool ignoreAbort_ = false;
-    bool released_ = false;
-    bool aborted_ = false;
-    int aborts_ = 0;
-    int inFlight_ = 0;
-    int peakInFlight_ = 0;
 };
 
 }  // namespace kov::test

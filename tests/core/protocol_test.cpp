@@ -86,72 +86,77 @@ TEST(PasswordDigest, IsLowerCaseHexWithLeadingZeros) {
               "08f8e03bd59a7c67dc44028b3e073d5e");
 }
 
-TEST(ReplyCode, IsTheFirstCharacter) {
-    EXPECT_EQ(ReplyCode(""), std::nullopt);
-    EXPECT_EQ(ReplyCode("0"), '0');
-    EXPECT_EQ(ReplyCode("1 wrong"), '1');
-    EXPECT_EQ(ReplyCode("2 \"http://h/s.exe\""), '2');
-    EXPECT_EQ(ReplyCode("<html><body>502</body></html>"), '<');
+TEST(ReadReply, TheFirstCharacterDecidesTheKind) {
+    EXPECT_EQ(ReadReply("0").kind, ReplyKind::Accepted);
+    EXPECT_EQ(ReadReply("1 wrong").kind, ReplyKind::Rejected);
+    EXPECT_EQ(ReadReply("2 \"http://h/s.exe\"").kind, ReplyKind::Outdated);
+    const ServiceReply none = ReadReply("");
+    EXPECT_EQ(none.kind, ReplyKind::Failure);
+    EXPECT_EQ(none.unexpectedBytes, 0u) << "no reply at all";
+    const ServiceReply page = ReadReply("<html><body>502</body></html>");
+    EXPECT_EQ(page.kind, ReplyKind::Failure);
+    EXPECT_EQ(page.unexpectedBytes, 29u);
+    EXPECT_EQ(ReadReply("1 0042").messageCount, 0) << "only an accepted reply has a count";
 }
 
 TEST(ReplyToken, DropsTheTrailingLineEndOnly) {
-    EXPECT_EQ(ReplyToken("0 abc123\r\n"), "abc123");
-    EXPECT_EQ(ReplyToken("0 abc123\n\n"), "abc123");
-    EXPECT_EQ(ReplyToken("0 abc123\r"), "abc123");
-    EXPECT_EQ(ReplyToken("0:abc123"), "abc123") << "the separator may be anything";
-    EXPECT_EQ(ReplyToken("0 abc  "), "abc  ") << "blanks are part of the token";
-    EXPECT_EQ(ReplyToken("0 ab\r\ncd\r\n"), "ab\r\ncd") << "only the trailing run goes";
-    EXPECT_EQ(ReplyToken("0 \r\nab"), "\r\nab");
+    EXPECT_EQ(ReadReply("0 abc123\r\n").token, "abc123");
+    EXPECT_EQ(ReadReply("0 abc123\n\n").token, "abc123");
+    EXPECT_EQ(ReadReply("0 abc123\r").token, "abc123");
+    EXPECT_EQ(ReadReply("0:abc123").token, "abc123") << "the separator may be anything";
+    EXPECT_EQ(ReadReply("0 abc  ").token, "abc  ") << "blanks are part of the token";
+    EXPECT_EQ(ReadReply("0 ab\r\ncd\r\n").token, "ab\r\ncd") << "only the trailing run goes";
+    EXPECT_EQ(ReadReply("0 \r\nab").token, "\r\nab");
 }
 
 TEST(ReplyToken, IsEmptyForShortOrLineEndOnlyReplies) {
-    EXPECT_EQ(ReplyToken(""), "");
-    EXPECT_EQ(ReplyToken("0"), "");
-    EXPECT_EQ(ReplyToken("0 "), "");
-    EXPECT_EQ(ReplyToken("0 x"), "x");
-    EXPECT_EQ(ReplyToken("0 \r\n"), "");
+    EXPECT_EQ(ReadReply("").token, "");
+    EXPECT_EQ(ReadReply("0").token, "");
+    EXPECT_EQ(ReadReply("0 ").token, "");
+    EXPECT_EQ(ReadReply("0 x").token, "x");
+    EXPECT_EQ(ReadReply("0 \r\n").token, "");
 }
 
 TEST(ReplyMessageCount, ReadsPositionsTwoToFive) {
-    EXPECT_EQ(ReplyMessageCount("0 0042"), 42);
-    EXPECT_EQ(ReplyMessageCount("0    7"), 7);
-    EXPECT_EQ(ReplyMessageCount("0 7   "), 7);
-    EXPECT_EQ(ReplyMessageCount("0\t9999"), 9999);
-    EXPECT_EQ(ReplyMessageCount("0 12ab"), 12);
-    EXPECT_EQ(ReplyMessageCount("0 +5  "), 5);
-    EXPECT_EQ(ReplyMessageCount("0 \t\n8 "), 8) << "leading white space of any kind";
+    EXPECT_EQ(ReadReply("0 0042").messageCount, 42);
+    EXPECT_EQ(ReadReply("0    7").messageCount, 7);
+    EXPECT_EQ(ReadReply("0 7   ").messageCount, 7);
+    EXPECT_EQ(ReadReply("0\t9999").messageCount, 9999);
+    EXPECT_EQ(ReadReply("0 12ab").messageCount, 12);
+    EXPECT_EQ(ReadReply("0 +5  ").messageCount, 5);
+    EXPECT_EQ(ReadReply("0 \t\n8 ").messageCount, 8) << "leading white space of any kind";
 }
 
 TEST(ReplyMessageCount, ANegativeCountIsNoNewMessages) {
-    EXPECT_EQ(ReplyMessageCount("0 -3xx"), 0);
-    EXPECT_EQ(ReplyMessageCount("0 -999"), 0);
-    EXPECT_EQ(ReplyMessageCount("0  -1 "), 0);
-    EXPECT_EQ(ReplyMessageCount("0 -0  "), 0);
+    EXPECT_EQ(ReadReply("0 -3xx").messageCount, 0);
+    EXPECT_EQ(ReadReply("0 -999").messageCount, 0);
+    EXPECT_EQ(ReadReply("0  -1 ").messageCount, 0);
+    EXPECT_EQ(ReadReply("0 -0  ").messageCount, 0);
 }
 
 TEST(ReplyMessageCount, IgnoresEverythingFromPositionSix) {
-    EXPECT_EQ(ReplyMessageCount("0 00123456"), 12);
-    EXPECT_EQ(ReplyMessageCount("0 0001999\r\n"), 1);
-    EXPECT_EQ(ReplyMessageCount("0   1234"), 12);
+    EXPECT_EQ(ReadReply("0 00123456").messageCount, 12);
+    EXPECT_EQ(ReadReply("0 0001999\r\n").messageCount, 1);
+    EXPECT_EQ(ReadReply("0   1234").messageCount, 12);
 }
 
 TEST(ReplyMessageCount, IsZeroWithoutDigitsOrForShortReplies) {
-    EXPECT_EQ(ReplyMessageCount(""), 0);
-    EXPECT_EQ(ReplyMessageCount("0 42\n"), 0) << "5 characters";
-    EXPECT_EQ(ReplyMessageCount("0   7"), 0) << "5 characters";
-    EXPECT_EQ(ReplyMessageCount("0 abcd"), 0);
-    EXPECT_EQ(ReplyMessageCount("0 - 5x"), 0) << "a sign must be followed by digits";
-    EXPECT_EQ(ReplyMessageCount("0 +-5 "), 0);
-    EXPECT_EQ(ReplyMessageCount("0     "), 0);
+    EXPECT_EQ(ReadReply("").messageCount, 0);
+    EXPECT_EQ(ReadReply("0 42\n").messageCount, 0) << "5 characters";
+    EXPECT_EQ(ReadReply("0   7").messageCount, 0) << "5 characters";
+    EXPECT_EQ(ReadReply("0 abcd").messageCount, 0);
+    EXPECT_EQ(ReadReply("0 - 5x").messageCount, 0) << "a sign must be followed by digits";
+    EXPECT_EQ(ReadReply("0 +-5 ").messageCount, 0);
+    EXPECT_EQ(ReadReply("0     ").messageCount, 0);
 }
 
 TEST(ReplyInstallerUrl, IsThePayloadUnchanged) {
-    EXPECT_EQ(ReplyInstallerUrl("2 \"https://h/KovarentisSetup.exe\"\r\n"),
+    EXPECT_EQ(ReadReply("2 \"https://h/KovarentisSetup.exe\"\r\n").installerUrl,
               "\"https://h/KovarentisSetup.exe\"\r\n");
-    EXPECT_EQ(ReplyInstallerUrl("2 x"), "x");
-    EXPECT_EQ(ReplyInstallerUrl("2 "), "");
-    EXPECT_EQ(ReplyInstallerUrl("2"), "");
-    EXPECT_EQ(ReplyInstallerUrl(""), "");
+    EXPECT_EQ(ReadReply("2 x").installerUrl, "x");
+    EXPECT_EQ(ReadReply("2 ").installerUrl, "");
+    EXPECT_EQ(ReadReply("2").installerUrl, "");
+    EXPECT_EQ(ReadReply("").installerUrl, "");
 }
 
 }  // namespace

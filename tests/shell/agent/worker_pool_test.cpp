@@ -1,5 +1,5 @@
 // WorkerPool with real threads (run under TSan and ASan as well).
-#include "core/worker_pool.h"
+#include "shell/worker_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "tests/core/signal.h"
+#include "tests/shell/agent/signal.h"
 
 namespace kov {
 namespace {

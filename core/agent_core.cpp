@@ -1,0 +1,173 @@
+#include "agent_core.h"
+
+#include <utility>
+
+#include "diagnostic_lines.h"
+
+namespace kov {
+
+AgentController::AgentController(std::shared_ptr<AgentPlatform> platform, AgentSettings& settings, Texts texts,
+                                 std::shared_ptr<DiagnosticLog> log)
+    : core_(std::make_unique<AgentCore>(std::move(platform), settings, std::move(texts), std::move(log))) {}
+
+AgentController::~AgentController() = default;
+
+void AgentController::OnInitDialog() { core_->Start(); }
+void AgentController::OnTimer(int timerId) { core_->OnTimer(timerId); }
+void AgentController::OnCommand(Command command) { core_->OnCommand(command); }
+void AgentController::OnActivateAgent() { core_->OnActivateAgent(); }
+void AgentController::OnReply(const ServiceAnswer& answer) { core_->OnReply(answer); }
+void AgentController::OnInstallerFetched(const InstallerFetch& fetch) { core_->OnInstallerFetched(fetch); }
+const AgentState& AgentController::State() const { return core_->State(); }
+
+AgentCore::AgentCore(std::shared_ptr<AgentPlatform> platform, AgentSettings& settings, Texts texts,
+                     std::shared_ptr<DiagnosticLog> log)
+    : platform_(std::move(platform)), settings_(settings), texts_(std::move(texts)), log_(std::move(log)) {}
+
+void AgentCore::Start() {
+    if (settings_.login.empty() || settings_.token.empty()) {
+        OpenSignIn(SignInFrom::Start);
+        return;
+    }
+    CreateTray();
+    RequestPoll();
+}
+
+// The icon shows the connecting animation until the first poll has an answer.
+void AgentCore::CreateTray() {
+    if (closing_) return;
+    platform_->CreateTray({StateTooltip(texts_[TextId::Offline]), TrayIcon::Online, Command::OpenConsultPage});
+    platform_->ShowTray(ConnectingView());
+}
+
+void AgentCore::OnTimer(int timerId) {
+    if (closing_) return;
+    if (timerId == POLL_TIMER) {
+        RequestPoll();
+    } else if (timerId == IDLE_TIMER) {
+        CheckIdle();
+    }
+}
+
+// Away detection: no input and an unmoved cursor for awayTimeout make the
+// agent Away; a moved cursor or any input since the last check (a consultant
+// typing without touching the mouse) brings it back to Online (locally, until
+// the next poll).
+void AgentCore::CheckIdle() {
+    const InputSeen seen{platform_->CursorPosition(), platform_->LastInputStamp()};
+    if (lastInputSeen_ && *lastInputSeen_ == seen) {
+        ++state_.idleTicks;
+    } else {
+        state_.idleTicks = 0;
+        if (state_.status != PresenceStatus::Online) {
+            state_.status = PresenceStatus::Online;
+            UpdatePresentation();
+        }
+    }
+    lastInputSeen_ = seen;
+    const std::int32_t limit = settings_.awayTimeout / kIdleCheckMs;
+    if (state_.idleTicks >= limit) {
+        state_.idleTicks = limit;
+        state_.status = PresenceStatus::Away;
+        UpdatePresentation();
+    }
+}
+
+void AgentCore::OnCommand(Command command) {
+    if (closing_) return;
+    switch (command) {
+        case Command::OpenConsultPage: platform_->ShellOpen(settings_.consultUrl); break;
+        case Command::StatusOnline: OnStatusChosen(PresenceStatus::Online); break;
+        case Command::StatusAway: OnStatusChosen(PresenceStatus::Away); break;
+        case Command::StatusOffline: OnStatusOffline(); break;
+        case Command::About: platform_->ShowAbout(); break;
+        case Command::SignInOut: OnSignInOut(); break;
+        case Command::Close: EndAgent(kClosedByConsultant); break;
+    }
+}
+
+void AgentCore::OnActivateAgent() {
+    if (closing_ || !state_.signedOut) return;
+    OpenSignIn(SignInFrom::Running);
+}
+
+void AgentCore::OnStatusChosen(PresenceStatus status) {
+    platform_->KillMainTimer(IDLE_TIMER);
+    state_.status = status;
+    RequestPoll();
+}
+
+void AgentCore::OnStatusOffline() {
+    state_.status = PresenceStatus::Offline;
+    UpdatePresentation();
+    // No further polls until Online or Away is chosen, whatever was pending.
+    polls_.again = false;
+    ++requestEpoch_;
+    RequestStatusSend();
+}
+
+void AgentCore::OnSignInOut() {
+    if (state_.signedOut) {
+        OpenSignIn(SignInFrom::Running);
+        return;
+    }
+    // Sign out: nothing is sent to the service.
+    log_->Write(SignOutLine(settings_.login));
+    state_.authStopped = true;
+    settings_.ClearStored(false);
+    state_.signedOut = true;
+    state_.status = PresenceStatus::Offline;
+    polls_.again = false;
+    ++requestEpoch_;
+    UpdatePresentation();
+}
+
+// No new request leaves from now on; replies still to come are dropped with
+// the main window.
+void AgentCore::EndAgent(int result) {
+    closing_ = true;
+    platform_->KillMainTimer(IDLE_TIMER);
+    platform_->KillMainTimer(POLL_TIMER);
+    platform_->EndMainDialog(result);
+}
+
+// Stopped (rejected or signed out) and Offline by choice: no poll may be armed.
+bool AgentCore::PollingStopped() const {
+    if (state_.signedOut) return state_.authStopped;
+    return state_.status == PresenceStatus::Offline;
+}
+
+bool AgentCore::Send(RequestKind kind, std::string path) {
+    if (closing_) return false;
+    return platform_->StartRequest({kind, requestEpoch_, settings_.server, std::move(path)});
+}
+
+std::string AgentCore::StatusPath() const {
+    return StatusObjectName(settings_.prefix, state_.status, settings_.login, settings_.token);
+}
+
+std::optional<BoxAnswer> AgentCore::ShowBox(const std::string& text, BoxKind kind) {
+    if (closing_) return std::nullopt;
+    ++openBoxes_;
+    const BoxAnswer answer = platform_->ShowMessageBox(text, kCaption, kind);
+    --openBoxes_;
+    if (closing_) return std::nullopt;
+    return answer;
+}
+
+void AgentCore::ShowBalloon(const std::string& text, const std::string& title) {
+    if (!closing_) platform_->ShowBalloon({text, title, BalloonKind::Warning, kBalloonSeconds});
+}
+
+void AgentCore::OnReply(const ServiceAnswer& answer) {
+    if (closing_) return;
+    const ServiceReply reply = ReadReply(answer.reply);
+    switch (answer.kind) {
+        case RequestKind::SignIn: OnSignInReply(reply); break;
+        case RequestKind::UpdateProbe: OnProbeReply(reply); break;
+        case RequestKind::Poll: OnPollReply(answer.epoch, reply); break;
+        case RequestKind::OfflineSend: OnSendReply(reply); break;
+    }
+}
+
+}  // namespace kov
