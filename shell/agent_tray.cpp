@@ -96,7 +96,7 @@ void AgentTray::ShowIcon(const IconView& icon) {
     frames.reserve(icon.frames.size());
     for (const TrayIcon frame : icon.frames) frames.push_back(Icon(frame));
     tray_.SetIconList(frames.data(), static_cast<UINT>(frames.size()));
-    tray_.Animate(static_cast<UINT>(icon.periodMs), kUnboundedSeconds, icon.workerMode ? TRUE : FALSE);
+    tray_.Animate(static_cast<UINT>(icon.periodMs), kUnboundedSeconds, FALSE);
 }
 
 void AgentTray::PlayNewMessageSound() {

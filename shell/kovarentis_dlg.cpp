@@ -10,10 +10,6 @@
 namespace kov {
 namespace {
 
-// Kept between polls: the poll's thread, on which its exchange runs too. An
-// Offline send beside a poll gets a thread that ends after it.
-constexpr int kParkedWorkers = 1;
-
 HICON LoadSharedIcon(int iconId) {
     return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
 }
@@ -24,16 +20,13 @@ CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executa
     : Dialog(IDD_MAIN),
       settings_(profile, executablePath, ReadWholeFileByUtf8Path),
       diagnostics_(settings_),
-      workers_(std::make_shared<WorkerPool>(kParkedWorkers)),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
-      platform_(std::make_shared<WindowsPlatform>(workers_, texts_)),
-      controller_(std::make_unique<AgentController>(
-          platform_, KeepingTrayAnimated(platform_, std::make_shared<ServiceRequester>(diagnostics_.Log())),
-          settings_, texts_, diagnostics_.Log())) {}
+      platform_(std::make_shared<WindowsPlatform>(std::make_shared<ServiceRequester>(diagnostics_.Log()), texts_,
+                                                  diagnostics_.Log())),
+      controller_(std::make_unique<AgentController>(platform_, settings_, texts_, diagnostics_.Log())) {}
 
-// The controller goes first: once it is gone no worker makes a short platform
-// call, so the queued work can be dropped and the tray removed.
+// The controller goes first, then the platform stops what is left.
 CKovarentisDlg::~CKovarentisDlg() {
     controller_.reset();
     platform_->Detach();
@@ -44,7 +37,7 @@ BOOL CKovarentisDlg::OnInitDialog() {
     ::SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIcon_));
     // The template is visible: only a zero size keeps it from ever showing.
     ::MoveWindow(Handle(), 0, 0, 0, 0, FALSE);
-    platform_->Attach(Handle(), diagnostics_.Log());
+    platform_->Attach(Handle());
     controller_->OnInitDialog();
     return TRUE;
 }
@@ -52,10 +45,14 @@ BOOL CKovarentisDlg::OnInitDialog() {
 bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
     case WM_ACTIVATE_AGENT:
-        result = controller_->OnActivateAgent();
+        controller_->OnActivateAgent();
+        result = 0;
         return true;
-    case WindowsPlatform::kRunQueuedMessage:
-        platform_->RunQueued();
+    case WindowsPlatform::kReplyMessage:
+        controller_->OnReply(*WindowsPlatform::TakeReply(lParam));
+        return true;
+    case WindowsPlatform::kInstallerMessage:
+        controller_->OnInstallerFetched(*WindowsPlatform::TakeInstallerFetch(lParam));
         return true;
     case kDpiChangedMessage:
         platform_->OnDpiChanged(LOWORD(wParam));

@@ -1,9 +1,9 @@
 #pragma once
 // The agent's hidden main window: a zero-size dialog without a taskbar button
 // that lives as long as the process. It owns the agent's controller, its
-// settings and its platform, hands its timers, the tray commands and the
-// second-instance message to the controller, and lets the platform run its
-// queued work and follow a DPI change on the UI thread.
+// settings and its platform, and hands the controller, on its own thread,
+// its timers, the tray commands, the second-instance message and the results
+// that workers post back.
 #include <windows.h>
 
 #include <memory>
@@ -39,8 +39,6 @@ private:
     AgentSettings settings_;
     // Goes last, after the end of everything that writes to it.
     AgentDiagnostics diagnostics_;
-    // The threads of the polls and the Offline sends, each with its exchange.
-    const std::shared_ptr<WorkerPool> workers_;
     const Texts texts_;
     const HICON windowIcon_;
     const std::shared_ptr<WindowsPlatform> platform_;

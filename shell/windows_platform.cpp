@@ -2,158 +2,98 @@
 
 #include <shellapi.h>
 
-#include <memory>
 #include <utility>
 
-#include "core/texts.h"
+#include "core/diagnostic_lines.h"
 #include "net/update_download.h"
-#include "winsupport/wide_text.h"
 #include "shell/about_dlg.h"
 #include "shell/box_style.h"
 #include "shell/framework/common_controls.h"
 #include "shell/login_dlg.h"
 #include "shell/notification_style.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {
 
-// The sign-in dialog that publishes its window while it is open, so that a
-// second request can bring it forward from another thread.
-class PublishedLoginDlg final : public CLoginDlg {
-public:
-    explicit PublishedLoginDlg(std::atomic<HWND>& slot) : slot_(slot) {}
-    ~PublishedLoginDlg() override { slot_.store(nullptr); }
+// Kept between polls: the poll's thread. An Offline send beside a poll gets a
+// thread that ends after it.
+constexpr int kParkedWorkers = 1;
 
-protected:
-    BOOL OnInitDialog() override {
-        const BOOL result = CLoginDlg::OnInitDialog();
-        slot_.store(Handle());
-        return result;
-    }
+// On a worker: the result goes to the main window, or is freed when the
+// window is gone.
+template <typename Result>
+void PostResult(HWND mainWindow, UINT message, std::unique_ptr<Result> result) {
+    if (::PostMessageW(mainWindow, message, 0, reinterpret_cast<LPARAM>(result.get()))) result.release();
+}
 
-private:
-    std::atomic<HWND>& slot_;
-};
-
-class TrayKeepingTransport final : public AgentTransport {
-public:
-    TrayKeepingTransport(std::shared_ptr<WindowsPlatform> platform, std::shared_ptr<AgentTransport> requests)
-        : platform_(std::move(platform)), requests_(std::move(requests)) {}
-
-    std::string ServiceRequest(std::string server, std::string path, std::string body,
-                               std::string headers) override {
-        std::string reply;
-        platform_->RunBlocking([&] {
-            reply = requests_->ServiceRequest(std::move(server), std::move(path), std::move(body),
-                                              std::move(headers));
-        });
-        return reply;
-    }
-    void Abort() override { requests_->Abort(); }
-
-private:
-    const std::shared_ptr<WindowsPlatform> platform_;
-    const std::shared_ptr<AgentTransport> requests_;
-};
+// On a worker: the installer is fetched, then checked; one that fails its
+// check is deleted at once.
+InstallerFetch FetchInstaller(const std::string& url, const std::string& path) {
+    InstallerFetch fetch;
+    fetch.path = path;
+    fetch.downloaded = DownloadToFile(url, path);
+    if (!fetch.downloaded) return fetch;
+    fetch.verdict = CheckAgainstRunningAgent(path);
+    if (fetch.verdict != InstallerCheck::Authentic) RemoveFile(path);
+    return fetch;
+}
 
 }  // namespace
 
-std::shared_ptr<AgentTransport> KeepingTrayAnimated(std::shared_ptr<WindowsPlatform> platform,
-                                                    std::shared_ptr<AgentTransport> requests) {
-    return std::make_shared<TrayKeepingTransport>(std::move(platform), std::move(requests));
-}
+WindowsPlatform::WindowsPlatform(std::shared_ptr<AgentTransport> requests, Texts texts,
+                                 std::shared_ptr<DiagnosticLog> log, TrayPlatform& trayShell)
+    : requests_(std::move(requests)),
+      texts_(std::move(texts)),
+      log_(std::move(log)),
+      trayShell_(trayShell),
+      workers_(kParkedWorkers) {}
 
-WindowsPlatform::WindowsPlatform(std::shared_ptr<WorkerPool> workers, Texts texts, TrayPlatform& trayShell)
-    : workers_(std::move(workers)), texts_(std::move(texts)), trayShell_(trayShell) {}
-
-void WindowsPlatform::Attach(HWND mainWindow, std::shared_ptr<DiagnosticLog> trayLog) {
+void WindowsPlatform::Attach(HWND mainWindow) {
+    mainWindow_ = mainWindow;
     tray_ = std::make_unique<AgentTray>(texts_, trayShell_);
-    if (trayLog) tray_->SetDiagnosticLog(std::move(trayLog));
-    uiThread_.store(::GetCurrentThreadId());
-    std::lock_guard<std::mutex> lock(mutex_);
-    mainWindow_.store(mainWindow);
+    tray_->SetDiagnosticLog(log_);
 }
 
-// The thread is compared first: the tray belongs to the UI thread.
-void WindowsPlatform::RunBlocking(const std::function<void()>& blockingCall) {
-    if (::GetCurrentThreadId() == uiThread_.load() && tray_) {
-        tray_->KeepAnimatingDuring(blockingCall);
-    } else {
-        blockingCall();
-    }
-}
-
-// The tray goes outside the lock: its end waits for an animation worker.
 void WindowsPlatform::Detach() {
-    std::deque<Task> dropped;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        mainWindow_.store(nullptr);
-        dropped.swap(queue_);
-    }
+    requests_->Abort();
     tray_.reset();
-}
-
-// One task at a time, taken under the lock and run outside it, so that a
-// worker queues meanwhile without waiting, and a task that dispatches
-// messages cannot run a later task before an earlier one has been taken.
-void WindowsPlatform::RunQueued() {
-    for (;;) {
-        Task task;
-        HWND mainWindow = nullptr;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            mainWindow = mainWindow_.load();
-            if (queue_.empty() || !mainWindow) return;
-            task = std::move(queue_.front());
-            queue_.pop_front();
-        }
-        task(*tray_, mainWindow);
+    mainWindow_ = nullptr;
+    MSG posted;
+    while (::PeekMessageW(&posted, nullptr, kReplyMessage, kInstallerMessage, PM_REMOVE)) {
+        if (posted.message == kReplyMessage) TakeReply(posted.lParam);
+        if (posted.message == kInstallerMessage) TakeInstallerFetch(posted.lParam);
     }
-}
-
-void WindowsPlatform::Queue(Task task) {
-    HWND mainWindow = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!mainWindow_.load()) return;
-        queue_.push_back(std::move(task));
-        // One message per batch: the run empties the queue.
-        if (queue_.size() == 1) mainWindow = mainWindow_.load();
-    }
-    if (mainWindow) ::PostMessageA(mainWindow, kRunQueuedMessage, 0, 0);
 }
 
 void WindowsPlatform::OnDpiChanged(UINT dpi) {
     if (tray_) tray_->OnDpiChanged(dpi);
 }
 
-HWND WindowsPlatform::LiveMainWindow() const {
-    const HWND mainWindow = mainWindow_.load();
-    return mainWindow && ::IsWindow(mainWindow) ? mainWindow : nullptr;
+std::unique_ptr<ServiceAnswer> WindowsPlatform::TakeReply(LPARAM posted) {
+    return std::unique_ptr<ServiceAnswer>(reinterpret_cast<ServiceAnswer*>(posted));
+}
+
+std::unique_ptr<InstallerFetch> WindowsPlatform::TakeInstallerFetch(LPARAM posted) {
+    return std::unique_ptr<InstallerFetch>(reinterpret_cast<InstallerFetch*>(posted));
 }
 
 void WindowsPlatform::SetMainTimer(int timerId, int periodMs) {
-    Queue([timerId, periodMs](AgentTray&, HWND mainWindow) {
-        ::SetTimer(mainWindow, static_cast<UINT_PTR>(timerId), static_cast<UINT>(periodMs), nullptr);
-    });
+    ::SetTimer(mainWindow_, static_cast<UINT_PTR>(timerId), static_cast<UINT>(periodMs), nullptr);
 }
 
-void WindowsPlatform::KillMainTimer(int timerId) {
-    Queue([timerId](AgentTray&, HWND mainWindow) { ::KillTimer(mainWindow, static_cast<UINT_PTR>(timerId)); });
-}
+void WindowsPlatform::KillMainTimer(int timerId) { ::KillTimer(mainWindow_, static_cast<UINT_PTR>(timerId)); }
 
-// The icon's hidden window is created on the UI thread, which then serves it.
 void WindowsPlatform::CreateTray(const TrayStart& start) {
-    Queue([start](AgentTray& tray, HWND mainWindow) { tray.Create(start, mainWindow); });
+    if (tray_) tray_->Create(start, mainWindow_);
 }
 
 void WindowsPlatform::ShowTray(const TrayView& view) {
-    Queue([view](AgentTray& tray, HWND) { tray.Show(view); });
+    if (tray_) tray_->Show(view);
 }
 
 void WindowsPlatform::ShowBalloon(const BalloonTip& balloon) {
-    Queue([balloon](AgentTray& tray, HWND) { tray.ShowBalloon(balloon); });
+    if (tray_) tray_->ShowBalloon(balloon);
 }
 
 bool WindowsPlatform::IsMessageBoxOpen() { return ::FindWindowA(nullptr, kCaption) != nullptr; }
@@ -179,33 +119,27 @@ void WindowsPlatform::ShellOpen(const std::string& url) {
 }
 
 void WindowsPlatform::BringSignInDialogForward() {
-    Queue([this](AgentTray&, HWND) {
-        if (const HWND dialog = signInDialog_.load()) ::SetForegroundWindow(dialog);
-    });
+    if (signInDialog_ && signInDialog_->Handle()) ::SetForegroundWindow(signInDialog_->Handle());
 }
 
-void WindowsPlatform::EndMainDialog(int result) {
-    Queue([result](AgentTray&, HWND mainWindow) { ::EndDialog(mainWindow, result); });
-}
+void WindowsPlatform::EndMainDialog(int result) { ::EndDialog(mainWindow_, result); }
 
-bool WindowsPlatform::StartThread(std::function<void()> body) { return workers_->Run(std::move(body)); }
-
-std::optional<std::string> WindowsPlatform::InstallerPath() { return kov::InstallerPath(); }
-
-// A box that cannot be shown any more (the agent has closed) counts as declined.
 // Its buttons are common controls under the agent's manifest.
 BoxAnswer WindowsPlatform::ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) {
-    const HWND owner = LiveMainWindow();
-    if (!owner) return BoxAnswer::No;
+    if (!mainWindow_) return BoxAnswer::No;
     EnsureCommonControls();
-    return AnswerOf(::MessageBoxW(owner, WideFrom1251(text).c_str(), WideFrom1251(caption).c_str(), BoxStyle(kind)));
+    return AnswerOf(
+        ::MessageBoxW(mainWindow_, WideFrom1251(text).c_str(), WideFrom1251(caption).c_str(), BoxStyle(kind)));
 }
 
 std::optional<SignInEntry> WindowsPlatform::RunSignInDialog(bool remember) {
-    if (!LiveMainWindow()) return std::nullopt;
-    PublishedLoginDlg dialog(signInDialog_);
+    if (!mainWindow_) return std::nullopt;
+    CLoginDlg dialog;
     dialog.rememberChecked = remember ? 1 : 0;
-    if (dialog.RunModal() != IDOK) return std::nullopt;
+    signInDialog_ = &dialog;
+    const INT_PTR result = dialog.RunModal();
+    signInDialog_ = nullptr;
+    if (result != IDOK) return std::nullopt;
     return SignInEntry{dialog.loginText, dialog.passwordText, dialog.rememberChecked != 0};
 }
 
@@ -214,20 +148,29 @@ void WindowsPlatform::ShowAbout() {
     about.RunModal();
 }
 
-bool WindowsPlatform::DownloadToFile(const std::string& url, const std::string& path) {
-    bool downloaded = false;
-    RunBlocking([&] { downloaded = kov::DownloadToFile(url, path); });
-    return downloaded;
+bool WindowsPlatform::StartRequest(const ServiceCall& call) {
+    return StartWorker([requests = requests_, call, mainWindow = mainWindow_] {
+        auto answer = std::make_unique<ServiceAnswer>(ServiceAnswer{call.kind, call.epoch, {}});
+        answer->reply = requests->ServiceRequest(call.server, call.path, "", "");
+        PostResult(mainWindow, kReplyMessage, std::move(answer));
+    });
 }
 
-InstallerCheck WindowsPlatform::CheckInstaller(const std::string& path) {
-    InstallerCheck check = InstallerCheck::CheckUnavailable;
-    RunBlocking([&] { check = CheckAgainstRunningAgent(path); });
-    return check;
+bool WindowsPlatform::StartInstallerFetch(const std::string& url) {
+    const std::optional<std::string> path = InstallerPath();
+    if (!path) return false;
+    return StartWorker([url, path = *path, mainWindow = mainWindow_] {
+        PostResult(mainWindow, kInstallerMessage, std::make_unique<InstallerFetch>(FetchInstaller(url, path)));
+    });
 }
-
-void WindowsPlatform::RemoveFile(const std::string& path) { kov::RemoveFile(path); }
 
 bool WindowsPlatform::ShellOpenFile(const std::string& path) { return OpenWithShell(path); }
+
+bool WindowsPlatform::StartWorker(std::function<void()> work) {
+    if (!mainWindow_) return false;
+    if (workers_.Run(std::move(work))) return true;
+    log_->Write(WindowsFailureLine("worker: thread start", ::GetLastError()));
+    return false;
+}
 
 }  // namespace kov

@@ -1,57 +1,49 @@
 #pragma once
 // The agent core's platform on Windows.
 //
-// Everything that touches the main window, its timers or the tray runs on
-// the main window's (UI) thread: such a call is queued in call order and the
-// main window is asked, by a posted message, to run the queue. So no call
-// ever waits for the UI thread, a timer is armed by the thread that owns its
-// window (SetTimer works for no other), and the tray, its menus and icons
-// (AgentTray) are used by the UI thread alone: it creates them in Attach and
-// destroys them in Detach.
-//
-// Worker threads keep this object alive after the main window is gone:
-// Detach drops the queued work, and from then on the window operations do
-// nothing and the modal ones return at once.
+// The object, the tray, every box and dialog belong to the main window's (UI)
+// thread, which alone calls it. A request, or the update's download and
+// signature check, runs on a worker that holds only its own copy of the work,
+// the shared requester and the main window's handle: it posts the result to
+// the main window (kReplyMessage, kInstallerMessage, the result owned by
+// lParam) and never touches this object. A result posted after the main
+// window has gone is refused by PostMessage and freed by the worker.
 #include <windows.h>
 
-#include <atomic>
-#include <deque>
-#include <functional>
 #include <memory>
-#include <mutex>
 
 #include "core/diagnostic_log.h"
 #include "core/platform.h"
 #include "core/texts.h"
 #include "core/transport.h"
-#include "shell/worker_pool.h"
 #include "shell/agent_tray.h"
+#include "shell/worker_pool.h"
 
 namespace kov {
 
+class CLoginDlg;
+
 class WindowsPlatform final : public AgentPlatform {
 public:
-    // Posted to the main window: run the queued work.
-    static constexpr UINT kRunQueuedMessage = WM_APP + 0x100;
+    // Posted to the main window by workers: a ServiceAnswer, an InstallerFetch.
+    static constexpr UINT kReplyMessage = WM_APP + 0x100;
+    static constexpr UINT kInstallerMessage = WM_APP + 0x102;
 
-    // Thread bodies run on these workers; the tray's menus show these texts
-    // and hand its icon changes to this shell.
-    WindowsPlatform(std::shared_ptr<WorkerPool> workers, Texts texts, TrayPlatform& trayShell = SystemTrayPlatform());
+    // Requests go through `requests`, shared with the workers; failures that
+    // only Windows can tell of go to `log`.
+    WindowsPlatform(std::shared_ptr<AgentTransport> requests, Texts texts, std::shared_ptr<DiagnosticLog> log,
+                    TrayPlatform& trayShell = SystemTrayPlatform());
 
-    // On the UI thread, once the main window exists (its WM_INITDIALOG); the
-    // tray notes the shell's refusals in trayLog when there is one.
-    void Attach(HWND mainWindow, std::shared_ptr<DiagnosticLog> trayLog = nullptr);
-    // On the UI thread, before the main window is destroyed: drops the queued
-    // work and removes the tray.
+    // Once the main window exists (its WM_INITDIALOG).
+    void Attach(HWND mainWindow);
+    // After the main window's run: no request leaves any more, the tray goes,
+    // and results already posted are freed.
     void Detach();
-    // The main window calls these for kRunQueuedMessage and a DPI change.
-    void RunQueued();
     void OnDpiChanged(UINT dpi);
-    // Runs a blocking call (an exchange, a download, a signature check) made
-    // on any thread. On the UI thread the tray's connecting animation is
-    // stepped by a worker meanwhile: the thread cannot handle its timer.
-    void RunBlocking(const std::function<void()>& blockingCall);
-    // The tray while attached, else null; UI thread only.
+    // Takes over what a worker posted with kReplyMessage or kInstallerMessage.
+    static std::unique_ptr<ServiceAnswer> TakeReply(LPARAM posted);
+    static std::unique_ptr<InstallerFetch> TakeInstallerFetch(LPARAM posted);
+    // The tray while attached, else null.
     const AgentTray* Tray() const { return tray_.get(); }
 
     void SetMainTimer(int timerId, int periodMs) override;
@@ -66,42 +58,26 @@ public:
     void ShellOpen(const std::string& url) override;
     void BringSignInDialogForward() override;
     void EndMainDialog(int result) override;
-    bool StartThread(std::function<void()> body) override;
-    std::optional<std::string> InstallerPath() override;
-
     BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) override;
     std::optional<SignInEntry> RunSignInDialog(bool remember) override;
     void ShowAbout() override;
-    bool DownloadToFile(const std::string& url, const std::string& path) override;
-    InstallerCheck CheckInstaller(const std::string& path) override;
-    void RemoveFile(const std::string& path) override;
+    bool StartRequest(const ServiceCall& call) override;
+    bool StartInstallerFetch(const std::string& url) override;
     bool ShellOpenFile(const std::string& path) override;
 
 private:
-    using Task = std::function<void(AgentTray& tray, HWND mainWindow)>;
-    void Queue(Task task);
-    // The main window while it exists, else null.
-    HWND LiveMainWindow() const;
+    bool StartWorker(std::function<void()> work);
 
-    const std::shared_ptr<WorkerPool> workers_;
+    const std::shared_ptr<AgentTransport> requests_;
     const Texts texts_;
+    const std::shared_ptr<DiagnosticLog> log_;
     TrayPlatform& trayShell_;
-    std::mutex mutex_;
-    std::deque<Task> queue_;
-    // Set in Attach and cleared in Detach, on the UI thread, under mutex_.
-    std::atomic<HWND> mainWindow_{nullptr};
-    // Set in Attach.
-    std::atomic<DWORD> uiThread_{0};
-    // UI thread only.
+    // The threads of the polls and the Offline sends, each with its request.
+    WorkerPool workers_;
+    HWND mainWindow_ = nullptr;
     std::unique_ptr<AgentTray> tray_;
     // The sign-in dialog while one is open (at most one at a time).
-    std::atomic<HWND> signInDialog_{nullptr};
+    CLoginDlg* signInDialog_ = nullptr;
 };
-
-// The core's service transport: each request runs through the platform's
-// RunBlocking, so a sign-in made on the UI thread leaves the connecting
-// animation moving.
-std::shared_ptr<AgentTransport> KeepingTrayAnimated(std::shared_ptr<WindowsPlatform> platform,
-                                                    std::shared_ptr<AgentTransport> requests);
 
 }  // namespace kov

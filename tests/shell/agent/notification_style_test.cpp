@@ -13,6 +13,7 @@
 #include "shell/notification_style.h"
 #include "shell/system_tray.h"
 #include "winsupport/wide_text.h"
+#include "net/service_request.h"
 #include "shell/windows_platform.h"
 
 namespace kov::test {
@@ -51,30 +52,20 @@ private:
     std::vector<Balloon> balloons_;
 };
 
-// The main window: runs the platform's queue, records the commands.
+// The main window: records the commands.
 class Host final : public Window {
 public:
-    explicit Host(WindowsPlatform& platform) : platform_(platform) {
+    Host() {
         RegisterWindowClass("KovarentisBalloonTestHost");
         CreateEx(0, "KovarentisBalloonTestHost", "host", WS_POPUP, RECT{0, 0, 0, 0}, nullptr, nullptr);
     }
     std::vector<UINT> commands;
 
 protected:
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-        if (message == WindowsPlatform::kRunQueuedMessage) {
-            platform_.RunQueued();
-            return true;
-        }
-        return Window::OnMessage(message, wParam, lParam, result);
-    }
     bool OnCommand(UINT id, UINT, HWND) override {
         commands.push_back(id);
         return true;
     }
-
-private:
-    WindowsPlatform& platform_;
 };
 
 void Pump(DWORD milliseconds) {
@@ -97,11 +88,7 @@ protected:
     }
     void TearDown() override { platform->Detach(); }
 
-    void ShowFromAWorker(BalloonKind kind) {
-        std::thread worker([&] { platform->ShowBalloon({"text", "Kovarentis ", kind, 10}); });
-        worker.join();
-        Pump(100);
-    }
+    void Show(BalloonKind kind) { platform->ShowBalloon({"text", "Kovarentis ", kind, 10}); }
     void ClickTheBalloon() {
         ::SendMessageA(platform->Tray()->Tray().Handle(), AgentTray::kNotifyMessage, AgentTray::kIconId,
                        NIN_BALLOONUSERCLICK);
@@ -109,13 +96,13 @@ protected:
     }
 
     BalloonRecordingShell shell;
-    std::shared_ptr<WindowsPlatform> platform =
-        std::make_shared<WindowsPlatform>(std::make_shared<WorkerPool>(1), Texts(), shell);
-    Host host{*platform};
+    std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>(
+        std::make_shared<ServiceRequester>(), Texts(), std::make_shared<NoDiagnosticLog>(), shell);
+    Host host;
 };
 
 TEST_F(PlatformBalloonTest, AClickOnANewMessageBalloonOpensTheConsultantPage) {
-    ShowFromAWorker(BalloonKind::NewMessages);
+    Show(BalloonKind::NewMessages);
     const auto balloons = shell.Balloons();
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].text, "text");
@@ -125,8 +112,8 @@ TEST_F(PlatformBalloonTest, AClickOnANewMessageBalloonOpensTheConsultantPage) {
 }
 
 TEST_F(PlatformBalloonTest, AClickOnAFailureBalloonDoesNothingEvenAfterANewMessageBalloon) {
-    ShowFromAWorker(BalloonKind::NewMessages);
-    ShowFromAWorker(BalloonKind::Warning);
+    Show(BalloonKind::NewMessages);
+    Show(BalloonKind::Warning);
     const auto balloons = shell.Balloons();
     ASSERT_EQ(balloons.size(), 2u);
     EXPECT_EQ(balloons[1].flags, static_cast<DWORD>(NIIF_WARNING));

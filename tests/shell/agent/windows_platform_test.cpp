@@ -1,11 +1,11 @@
-// The agent core's platform on Windows: work asked for on any thread runs on
-// the main window's thread, in call order, without the caller waiting (the
-// tray's views among it, so the tray is used on that thread alone); once the
-// main window is gone nothing runs and the modal operations return.
+// The agent core's platform on Windows: everything runs on the main window's
+// thread; a request runs on a worker and its reply comes back to the main
+// window as a posted message, or is dropped when the window is gone.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,63 +13,69 @@
 
 #include "core/texts.h"
 #include "core/transport.h"
+#include "shell/framework/dialog.h"
 #include "shell/framework/menu.h"
 #include "shell/framework/window.h"
 #include "shell/system_tray.h"
-#include "winsupport/wide_text.h"
 #include "shell/windows_platform.h"
+#include "winsupport/handles.h"
+#include "winsupport/wide_text.h"
 // Last: its macros would rename the core's constants of the same names.
 #include "shell/res/resource.h"
 
 namespace kov::test {
 namespace {
 
-struct ShellCall {
-    DWORD message;
-    UINT flags;
-    std::string tip;
-    DWORD thread;
-};
-
 // Records the tray's shell calls instead of making them.
 class RecordingTrayPlatform final : public TrayPlatform {
 public:
-    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        calls_.push_back({message, record.uFlags, NarrowTo1251(record.szTip).value_or("?"), ::GetCurrentThreadId()});
-        return TRUE;
-    }
-    std::vector<ShellCall> Calls() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return calls_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<ShellCall> calls_;
+    BOOL NotifyIcon(DWORD, const NOTIFYICONDATAW&) override { return TRUE; }
 };
 
-// Stands in for the main window: runs the platform's queue and records its
-// timers.
+// A request that waits until the test lets it go, and notes its thread.
+class HeldTransport final : public AgentTransport {
+public:
+    std::string ServiceRequest(std::string, std::string path, std::string, std::string) override {
+        thread = ::GetCurrentThreadId();
+        ::SetEvent(entered.Get());
+        ::WaitForSingleObject(release.Get(), 10000);
+        ::SetEvent(left.Get());
+        return "0 " + path;
+    }
+    void Abort() override { ++aborts; }
+
+    std::atomic<DWORD> thread{0};
+    std::atomic<int> aborts{0};
+    UniqueHandle entered{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandle release{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandle left{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+};
+
+// Asks the host to bring the sign-in dialog forward, from another thread.
+constexpr UINT kBringForwardMessage = WM_APP + 0x200;
+
+// Stands in for the main window: takes the replies workers post, on its thread.
 class HostWindow final : public Window {
 public:
     explicit HostWindow(WindowsPlatform& platform) : platform_(platform) {
         RegisterWindowClass("KovarentisPlatformTestHost");
         CreateEx(0, "KovarentisPlatformTestHost", "host", WS_POPUP, RECT{0, 0, 0, 0}, nullptr, nullptr);
     }
-    std::vector<UINT_PTR> timers;
+    std::vector<ServiceAnswer> replies;
+    std::vector<DWORD> replyThreads;
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-        if (message == WindowsPlatform::kRunQueuedMessage) {
-            platform_.RunQueued();
+        if (message == WindowsPlatform::kReplyMessage) {
+            replies.push_back(*WindowsPlatform::TakeReply(lParam));
+            replyThreads.push_back(::GetCurrentThreadId());
+            return true;
+        }
+        if (message == kBringForwardMessage) {
+            platform_.BringSignInDialogForward();
             return true;
         }
         return Window::OnMessage(message, wParam, lParam, result);
-    }
-    bool OnTimer(UINT_PTR timerId) override {
-        timers.push_back(timerId);
-        return true;
     }
 
 private:
@@ -85,36 +91,26 @@ void PumpFor(DWORD milliseconds) {
     }
 }
 
-// Runs the calls on a new thread; true when they finished while this (the
-// UI) thread handled no messages.
-bool RunsWithoutTheUiThread(const std::function<void()>& calls) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        calls();
-        done = true;
-    });
+// Pumps this thread's messages until the condition holds or the time is up.
+bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds) {
     const DWORD start = ::GetTickCount();
-    while (!done && ::GetTickCount() - start < 5000) ::Sleep(5);
-    const bool finished = done;
-    while (!done) PumpFor(10);  // frees a worker that waits for this thread
-    worker.join();
-    return finished;
-}
-
-TrayView TooltipView(const std::string& tooltip) {
-    TrayView view;
-    view.tooltip = tooltip;
-    return view;
+    while (!condition()) {
+        if (::GetTickCount() - start >= milliseconds) return false;
+        PumpFor(10);
+    }
+    return true;
 }
 
 class WindowsPlatformTest : public ::testing::Test {
 protected:
     void SetUp() override { platform->Attach(host.Handle()); }
-    void TearDown() override { platform->Detach(); }
+    void TearDown() override {
+        ::SetEvent(transport->release.Get());
+        platform->Detach();
+    }
 
     void CreateTray() {
         platform->CreateTray({"tip", TrayIcon::Online, Command::OpenConsultPage});
-        PumpFor(100);
         ASSERT_NE(platform->Tray(), nullptr);
     }
     const AgentTray& Tray() const { return *platform->Tray(); }
@@ -124,56 +120,44 @@ protected:
 
     // Before the platform, whose tray hands it the shell calls.
     RecordingTrayPlatform shell;
+    std::shared_ptr<HeldTransport> transport = std::make_shared<HeldTransport>();
     std::shared_ptr<WindowsPlatform> platform =
-        std::make_shared<WindowsPlatform>(std::make_shared<WorkerPool>(1), Texts(), shell);
+        std::make_shared<WindowsPlatform>(transport, Texts(), std::make_shared<NoDiagnosticLog>(), shell);
     HostWindow host{*platform};
 };
 
-// A worker hands over the tray and its views: they reach the tray on the UI
-// thread, which alone uses it, in call order.
-TEST_F(WindowsPlatformTest, WorkerCallsRunOnTheUiThreadInCallOrder) {
-    ASSERT_TRUE(RunsWithoutTheUiThread([&] {
-        platform->CreateTray({"first tip", TrayIcon::Online, Command::OpenConsultPage});
-        platform->ShowTray(TooltipView("second tip"));
-        platform->ShowTray(TooltipView("third tip"));
-        platform->SetMainTimer(7, 10);
-        platform->KillMainTimer(7);
-        platform->SetMainTimer(8, 10);
-    }));
-    EXPECT_TRUE(shell.Calls().empty()) << "nothing runs before the UI thread does";
+// The UI thread does not wait for the request: it goes on handling messages
+// while the worker's request is held, and the reply arrives as a message.
+TEST_F(WindowsPlatformTest, ARequestRunsOnAWorkerAndItsReplyComesBackToTheMainWindow) {
+    ASSERT_TRUE(platform->StartRequest({RequestKind::Poll, 7, "http://127.0.0.1", "status"}));
+    ASSERT_EQ(::WaitForSingleObject(transport->entered.Get(), 5000), WAIT_OBJECT_0);
+    EXPECT_NE(transport->thread.load(), ::GetCurrentThreadId());
+    PumpFor(100);
+    EXPECT_TRUE(host.replies.empty());
 
-    PumpFor(300);
-    const std::vector<ShellCall> calls = shell.Calls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0].message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(calls[0].tip, "first tip");
-    EXPECT_EQ(calls[1].tip, "second tip");
-    EXPECT_EQ(calls[2].tip, "third tip");
-    for (const ShellCall& call : calls) EXPECT_EQ(call.thread, ::GetCurrentThreadId());
-    ASSERT_NE(Tray().Tray().Handle(), nullptr);
-    EXPECT_EQ(::GetWindowThreadProcessId(Tray().Tray().Handle(), nullptr), ::GetCurrentThreadId())
-        << "the tray's window belongs to the UI thread";
-
-    ASSERT_FALSE(host.timers.empty());
-    for (const UINT_PTR timer : host.timers) EXPECT_EQ(timer, 8u) << "timer 7 was killed after it was set";
+    ::SetEvent(transport->release.Get());
+    ASSERT_TRUE(PumpUntil([&] { return !host.replies.empty(); }, 5000));
+    EXPECT_EQ(host.replies[0].kind, RequestKind::Poll);
+    EXPECT_EQ(host.replies[0].epoch, 7u);
+    EXPECT_EQ(host.replies[0].reply, "0 status");
+    EXPECT_EQ(host.replyThreads[0], ::GetCurrentThreadId());
 }
 
-// A view with an alert, then one without, both handed over before the UI
-// thread runs: the first one's balloon still shows, before the second's tip.
-TEST_F(WindowsPlatformTest, AnEarlierViewsBalloonIsShownBeforeTheLaterView) {
-    CreateTray();
-    TrayView rise = TooltipView("4 messages");
-    rise.balloon = BalloonTip{"4 new", "Kovarentis ", BalloonKind::NewMessages, 10};
-    ASSERT_TRUE(RunsWithoutTheUiThread([&] {
-        platform->ShowTray(rise);
-        platform->ShowTray(TooltipView("3 messages"));
-    }));
+TEST_F(WindowsPlatformTest, AfterDetachRequestsAreAbortedAndTheirRepliesDropped) {
+    ASSERT_TRUE(platform->StartRequest({RequestKind::OfflineSend, 1, "http://127.0.0.1", "offline"}));
+    ASSERT_EQ(::WaitForSingleObject(transport->entered.Get(), 5000), WAIT_OBJECT_0);
+    platform->Detach();
+    EXPECT_EQ(transport->aborts.load(), 1);
+    host.Destroy();
+    ::SetEvent(transport->release.Get());
+    ASSERT_EQ(::WaitForSingleObject(transport->left.Get(), 5000), WAIT_OBJECT_0);
     PumpFor(200);
-    const std::vector<ShellCall> calls = shell.Calls();
-    ASSERT_EQ(calls.size(), 4u);
-    EXPECT_EQ(calls[1].tip, "4 messages");
-    EXPECT_EQ(calls[2].flags, static_cast<UINT>(NIF_INFO)) << "the balloon of the first view";
-    EXPECT_EQ(calls[3].tip, "3 messages");
+    EXPECT_TRUE(host.replies.empty());
+
+    EXPECT_FALSE(platform->StartRequest({RequestKind::Poll, 1, "http://127.0.0.1", "late"}));
+    EXPECT_EQ(platform->Tray(), nullptr);
+    EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, BoxKind::Warning), BoxAnswer::No);
+    EXPECT_FALSE(platform->RunSignInDialog(true).has_value());
 }
 
 TEST_F(WindowsPlatformTest, MenusFollowTheViews) {
@@ -200,27 +184,6 @@ TEST_F(WindowsPlatformTest, MenusFollowTheViews) {
     EXPECT_TRUE(Checked(300)) << "a view without a check leaves the marks alone";
 }
 
-TEST_F(WindowsPlatformTest, AfterDetachNothingRunsAndModalCallsReturnAtOnce) {
-    platform->CreateTray({"queued before", TrayIcon::Online, Command::OpenConsultPage});
-    platform->SetMainTimer(9, 10);
-    platform->Detach();
-    platform->ShowTray(TooltipView("asked after"));
-    PumpFor(200);
-    EXPECT_TRUE(shell.Calls().empty());
-    EXPECT_TRUE(host.timers.empty());
-    EXPECT_EQ(platform->Tray(), nullptr);
-
-    EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, BoxKind::Warning), BoxAnswer::No);
-    EXPECT_FALSE(platform->RunSignInDialog(true).has_value());
-    EXPECT_FALSE(platform->IsMessageBoxOpen());
-}
-
-TEST_F(WindowsPlatformTest, ModalCallsReturnAtOnceWhenTheMainWindowIsDestroyed) {
-    host.Destroy();
-    EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, BoxKind::Question), BoxAnswer::No);
-    EXPECT_FALSE(platform->RunSignInDialog(true).has_value());
-}
-
 TEST_F(WindowsPlatformTest, IsMessageBoxOpenLooksForTheExactCaption) {
     EXPECT_FALSE(platform->IsMessageBoxOpen());
     Window::RegisterWindowClass("KovarentisPlatformTestBox");
@@ -241,81 +204,47 @@ TEST_F(WindowsPlatformTest, IsMessageBoxOpenLooksForTheExactCaption) {
 class HostDialog final : public Dialog {
 public:
     explicit HostDialog(WindowsPlatform& platform) : Dialog(IDD_ABOUT), platform_(platform) {}
-    ~HostDialog() override {
-        if (worker_.joinable()) worker_.join();
-    }
 
 protected:
     BOOL OnInitDialog() override {
         platform_.Attach(Handle());
-        worker_ = std::thread([this] { platform_.EndMainDialog(2); });
+        platform_.EndMainDialog(2);
         return TRUE;
-    }
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-        if (message != WindowsPlatform::kRunQueuedMessage) return Dialog::OnMessage(message, wParam, lParam, result);
-        platform_.RunQueued();
-        return true;
     }
 
 private:
     WindowsPlatform& platform_;
-    std::thread worker_;
 };
 
-TEST_F(WindowsPlatformTest, EndMainDialogFromAWorkerEndsTheModalRunWithTheResult) {
+TEST_F(WindowsPlatformTest, EndMainDialogEndsTheModalRunWithTheResult) {
     HostDialog dialog(*platform);
     EXPECT_EQ(dialog.RunModal(), 2);
 }
 
-TEST_F(WindowsPlatformTest, StartThreadRunsTheBodyOnANewThread) {
-    std::atomic<DWORD> thread{0};
-    const HANDLE ran = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_TRUE(platform->StartThread([&] {
-        thread = ::GetCurrentThreadId();
-        ::SetEvent(ran);
-    }));
-    ASSERT_EQ(::WaitForSingleObject(ran, 5000), WAIT_OBJECT_0);
-    ::CloseHandle(ran);
-    EXPECT_NE(thread.load(), ::GetCurrentThreadId());
-}
-
-// Pumps this thread's messages until the condition holds or the time is up.
-bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds) {
-    const DWORD start = ::GetTickCount();
-    while (!condition()) {
-        if (::GetTickCount() - start >= milliseconds) return false;
-        PumpFor(10);
-    }
-    return true;
-}
-
-// The sign-in dialog of a poll's thread: a second request brings it forward,
-// and confirming it hands the typed texts back.
-TEST_F(WindowsPlatformTest, SignInDialogOnAWorkerComesForwardAndReturnsTheEntry) {
-    std::optional<SignInEntry> entry;
-    std::thread poll([&] { entry = platform->RunSignInDialog(false); });
-    HWND dialog = nullptr;
-    PumpUntil([&] { return (dialog = ::FindWindowW(L"#32770", L"Kovarentis - Авторизация")) != nullptr; },
-              10000);
-    if (dialog) {
-        Window::RegisterWindowClass("KovarentisPlatformTestOther");
-        Window other;
-        other.CreateEx(0, "KovarentisPlatformTestOther", "other", WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50},
-                       nullptr, nullptr);
-        ::SetForegroundWindow(other.Handle());
-        EXPECT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == other.Handle(); }, 3000));
-        platform->BringSignInDialogForward();
-        EXPECT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == dialog; }, 3000));
-
-        EXPECT_EQ(::IsDlgButtonChecked(dialog, IDC_REMEMBER), static_cast<UINT>(BST_UNCHECKED));
+// The sign-in dialog runs on the UI thread: a second request brings it
+// forward, and confirming it hands the typed texts back.
+TEST_F(WindowsPlatformTest, SignInDialogComesForwardAndReturnsTheEntry) {
+    std::atomic<bool> driven{false};
+    std::thread consultant([&] {
+        HWND dialog = nullptr;
+        for (int i = 0; i < 1000 && !dialog; ++i, ::Sleep(10)) dialog = ::FindWindowW(L"#32770", L"Kovarentis - Авторизация");
+        if (!dialog) return;
+        ::SendMessageW(host.Handle(), kBringForwardMessage, 0, 0);
+        for (int i = 0; i < 300 && ::GetForegroundWindow() != dialog; ++i) ::Sleep(10);
+        driven = ::GetForegroundWindow() == dialog && ::IsDlgButtonChecked(dialog, IDC_REMEMBER) == BST_UNCHECKED;
         ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN), WM_CHAR, L'u', 1);
         ::SendMessageW(::GetDlgItem(dialog, IDC_PASSWORD), WM_CHAR, L'p', 1);
         ::SendMessageW(::GetDlgItem(dialog, IDC_REMEMBER), BM_CLICK, 0, 0);
         ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    } else {
-        ADD_FAILURE() << "no sign-in dialog";
-    }
-    poll.join();
+    });
+    Window::RegisterWindowClass("KovarentisPlatformTestOther");
+    Window other;
+    other.CreateEx(0, "KovarentisPlatformTestOther", "other", WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50}, nullptr,
+                   nullptr);
+    ::SetForegroundWindow(other.Handle());
+    const std::optional<SignInEntry> entry = platform->RunSignInDialog(false);
+    consultant.join();
+    EXPECT_TRUE(driven) << "the dialog came forward, its box unticked as asked";
     ASSERT_TRUE(entry.has_value());
     EXPECT_EQ(entry->login, "u");
     EXPECT_EQ(entry->password, "p");
@@ -351,64 +280,6 @@ TEST(TrayOnTheUiThreadTest, ACallbackDuringAShellCallDoesNotHang) {
     } else {
         ui.detach();  // stuck for good; the process ends it
     }
-}
-
-// A service request stands for any blocking call: it sleeps, and notes
-// the thread it ran on.
-class SleepingTransport final : public AgentTransport {
-public:
-    std::string ServiceRequest(std::string, std::string, std::string, std::string) override {
-        thread = ::GetCurrentThreadId();
-        ::Sleep(700);
-        return "0 0000";
-    }
-    void Abort() override { aborted = true; }
-    std::atomic<DWORD> thread{0};
-    std::atomic<bool> aborted{false};
-};
-
-std::size_t CallsOnOtherThreads(const std::vector<ShellCall>& calls, DWORD thread) {
-    std::size_t count = 0;
-    for (const ShellCall& call : calls) count += call.thread != thread;
-    return count;
-}
-
-// A sign-in made on the UI thread blocks it in its request: the connecting
-// animation goes on, stepped by a worker, and the UI thread takes it back.
-// On a worker the request just runs: the UI thread's timer steps the icon.
-TEST_F(WindowsPlatformTest, RequestsOnTheUiThreadLeaveTheConnectingAnimationMoving) {
-    CreateTray();
-    TrayView connecting = TooltipView("connecting");
-    connecting.icon.frames = connectingFrames;
-    connecting.icon.periodMs = 500;
-    connecting.icon.workerMode = true;
-    platform->ShowTray(connecting);
-    PumpFor(100);
-    const auto requests = std::make_shared<SleepingTransport>();
-    const std::shared_ptr<AgentTransport> transport = KeepingTrayAnimated(platform, requests);
-
-    const std::size_t before = shell.Calls().size();
-    EXPECT_EQ(transport->ServiceRequest("server", "path", "", ""), "0 0000");
-    EXPECT_EQ(requests->thread.load(), ::GetCurrentThreadId());
-    const std::vector<ShellCall> afterRequest = shell.Calls();
-    const std::vector<ShellCall> during(afterRequest.begin() + before, afterRequest.end());
-    EXPECT_GE(CallsOnOtherThreads(during, ::GetCurrentThreadId()), 2u) << "frames stepped while the thread was blocked";
-
-    PumpFor(500);
-    const std::size_t handedBack = shell.Calls().size();
-    PumpFor(500);
-    const std::vector<ShellCall> afterPump = shell.Calls();
-    const std::vector<ShellCall> after(afterPump.begin() + handedBack, afterPump.end());
-    EXPECT_GE(after.size(), 1u) << "the UI thread's timer steps again";
-    EXPECT_EQ(CallsOnOtherThreads(after, ::GetCurrentThreadId()), 0u);
-
-    ASSERT_TRUE(RunsWithoutTheUiThread([&] { transport->ServiceRequest("server", "path", "", ""); }));
-    const std::vector<ShellCall> all = shell.Calls();
-    EXPECT_EQ(CallsOnOtherThreads({all.begin() + handedBack, all.end()}, ::GetCurrentThreadId()), 0u)
-        << "a request on a worker hands nothing to another thread";
-
-    transport->Abort();
-    EXPECT_TRUE(requests->aborted);
 }
 
 }  // namespace
