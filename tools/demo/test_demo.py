@@ -1,13 +1,14 @@
-"""Tests of the tour's own logic: reading the stand-in's log in words, and
-placing the tray menus' items.
+"""Tests of the tour's own logic: reading the stand-in's log in words and its
+record, placing the tray menus' items, and telling the tray's icon.
     python3 -m unittest discover -s tools/demo -p 'test_*.py'
 """
 import http.server
 import threading
 import unittest
 
-from service_log import ServiceLog, describe, request_target, summarise
+from service_log import ServiceLog, describe, record_field, request_target, summarise
 from tray_menu import MAIN_MENU, SEPARATOR, SIGNED_OUT_MENU, item_centre
+from tray_picture import agent_pictures, picture_name
 
 
 class DescribeRequestTest(unittest.TestCase):
@@ -45,6 +46,14 @@ class SummariseTest(unittest.TestCase):
 
     def test_no_request_is_nothing(self):
         self.assertEqual(summarise([]), "nothing")
+
+
+class RecordTest(unittest.TestCase):
+    def test_a_field_of_the_presence_answer(self):
+        answer = "presence: away\ntoken: \nmessages: 0\nseconds_since_status: 1.5"
+        self.assertEqual(record_field(answer, "presence"), "away")
+        self.assertEqual(record_field(answer, "token"), "")
+        self.assertIsNone(record_field(answer, "status"))
 
 
 class FakeControl(http.server.BaseHTTPRequestHandler):
@@ -145,6 +154,37 @@ class MenuItemTest(unittest.TestCase):
     def test_a_menu_too_small_for_its_items_gives_no_point(self):
         self.assertIsNone(item_centre((0, 0, 100, 18), MAIN_MENU, "Онлайн"))
         self.assertIsNone(item_centre((100, 0, 100, 200), MAIN_MENU, "Онлайн"))
+
+
+def on_screen(frame, background):
+    """The raw RGB bytes of the frame drawn over the background."""
+    return b"".join(bytes(colour or background) for row in frame for colour in row)
+
+
+class TrayPictureTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pictures = agent_pictures()
+        cls.frames = {(name, len(frame)): frame for name, frame in cls.pictures}
+
+    def test_each_icon_is_told_over_any_taskbar(self):
+        for name in ("away.ico", "online.ico", "new_message.ico", "offline.ico"):
+            for background in ((255, 255, 255), (0, 0, 0), (212, 208, 200)):
+                raw = on_screen(self.frames[name, 16], background)
+                self.assertEqual(picture_name(raw, self.pictures), name, background)
+
+    def test_a_changed_pixel_or_a_taller_box_is_no_icon(self):
+        away = on_screen(self.frames["away.ico", 16], (255, 255, 255))
+        changed = bytearray(away)
+        changed[3 * (11 * 16 + 12):3 * (11 * 16 + 13)] = b"\xff\xff\xff"  # a clock hand
+        self.assertIsNone(picture_name(bytes(changed), self.pictures))
+        self.assertIsNone(picture_name(away + b"\xff" * 3 * 16, self.pictures))
+
+    def test_scaled_frames_count_and_empty_ones_match_nothing(self):
+        raw = on_screen(self.frames["away.ico", 24], (255, 255, 255))
+        self.assertEqual(picture_name(raw, self.pictures), "away.ico")
+        # The About icon is transparent at 20 pixels: a bare taskbar is not it.
+        self.assertIsNone(picture_name(b"\xff" * 3 * 20 * 20, self.pictures))
 
 
 if __name__ == "__main__":
