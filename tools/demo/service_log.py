@@ -1,5 +1,5 @@
 """What the stand-in service received, read from its control log and told in
-a few words for the tour's console lines."""
+a few words for the tour's console lines, and what it recorded."""
 import time
 import urllib.request
 from urllib.parse import unquote_to_bytes, urlsplit
@@ -64,6 +64,16 @@ def summarise(descriptions) -> str:
     if not runs:
         return NOTHING
     return ", ".join(text if count == 1 else f"{text} x{count}" for text, count in runs)
+
+
+def record_field(answer: str, name: str):
+    """A value of the service's record of a consultant (client.py presence:
+    lines "name: value"), or None when the answer lacks it."""
+    for line in answer.splitlines():
+        field, _, value = line.partition(": ")
+        if field == name:
+            return value
+    return None
 
 
 class ServiceLog:

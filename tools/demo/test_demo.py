@@ -1,13 +1,14 @@
-"""Tests of the tour's own logic: reading the stand-in's log in words, and
-placing the tray menus' items.
+"""Tests of the tour's own logic: reading the stand-in's log in words and its
+record, placing the tray menus' items, and telling the tray's icon.
     python3 -m unittest discover -s tools/demo -p 'test_*.py'
 """
 import http.server
 import threading
 import unittest
 
-from service_log import ServiceLog, describe, request_target, summarise
+from service_log import ServiceLog, describe, record_field, request_target, summarise
 from tray_menu import MAIN_MENU, SEPARATOR, SIGNED_OUT_MENU, item_centre
+from tray_picture import agent_pictures, picture_name
 
 
 class DescribeRequestTest(unittest.TestCase):
@@ -45,6 +46,13 @@ class SummariseTest(unittest.TestCase):
 
     def test_no_request_is_nothing(self):
         self.assertEqual(summarise([]), "nothing")
+
+
+class RecordTest(unittest.TestCase):
+    def test_a_field_of_the_presence_answer(self):
+        answer = "presence: away\ntoken: \nmessages: 0"
+        self.assertEqual([record_field(answer, name) for name in ("presence", "token", "status")],
+                         ["away", "", None])
 
 
 class FakeControl(http.server.BaseHTTPRequestHandler):
@@ -145,6 +153,30 @@ class MenuItemTest(unittest.TestCase):
     def test_a_menu_too_small_for_its_items_gives_no_point(self):
         self.assertIsNone(item_centre((0, 0, 100, 18), MAIN_MENU, "Онлайн"))
         self.assertIsNone(item_centre((100, 0, 100, 200), MAIN_MENU, "Онлайн"))
+
+
+def on_screen(frame, background=(255, 255, 255)):
+    """The raw RGB bytes of the frame drawn over the taskbar's colour."""
+    return b"".join(bytes(colour or background) for row in frame for colour in row)
+
+
+class TrayPictureTest(unittest.TestCase):
+    def setUp(self):
+        self.pictures = agent_pictures()
+        self.frames = {(name, len(frame)): frame for name, frame in self.pictures}
+
+    def test_an_icon_is_told_by_its_opaque_pixels_at_any_size(self):
+        for name, size, background in (("away.ico", 16, (0, 0, 0)), ("online.ico", 16, (212, 208, 200)),
+                                       ("new_message.ico", 16, (255, 255, 255)), ("away.ico", 24, (9, 9, 9))):
+            raw = on_screen(self.frames[name, size], background)
+            self.assertEqual(picture_name(raw, self.pictures), name, (size, background))
+
+    def test_a_changed_pixel_a_taller_box_or_a_bare_taskbar_is_no_icon(self):
+        away = on_screen(self.frames["away.ico", 16])
+        changed = away[:3 * (11 * 16 + 12)] + b"\xff\xff\xff" + away[3 * (11 * 16 + 13):]  # a clock hand
+        # The About icon is transparent at 20 pixels.
+        for raw in (changed, away + b"\xff" * 3 * 16, b"\xff" * 3 * 20 * 20):
+            self.assertIsNone(picture_name(raw, self.pictures))
 
 
 if __name__ == "__main__":

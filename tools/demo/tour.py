@@ -2,8 +2,9 @@
 """The demo's guided tour, for a machine without a display: drives the agent
 that tools/demo.sh started on a 1024x768 Wine desktop under Xvfb, as a
 consultant and a client would, and prints one line per step: what the
-stand-in service received and what the tray tooltip says. Each step leaves a
-screenshot in the shots folder.
+stand-in service received and what the consultant sees (the tray tooltip; at
+Away, which icon the tray shows). Each step leaves a screenshot in the shots
+folder.
 
     tour.py --wine-state DIR --agent-exe EXE --probe EXE --desktop NAME
             --control ADDR:PORT --shots DIR [--away-minutes N] [--poll-seconds N]
@@ -23,7 +24,8 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "shell", "agent"))
 import harness  # noqa: E402
 from harness import SIGN_IN_CAPTION, SITE_CAPTION, IDC_LOGIN, IDC_PASSWORD, wait_until  # noqa: E402
-from service_log import ServiceLog, summarise  # noqa: E402
+from service_log import ServiceLog, record_field, summarise  # noqa: E402
+from tray_picture import agent_pictures, picture_name  # noqa: E402
 from tray_menu import MAIN_MENU, SIGNED_OUT_MENU, item_centre  # noqa: E402
 
 CLIENT = os.path.join(ROOT, "tools", "standin", "client.py")
@@ -32,7 +34,7 @@ MESSAGES = 3
 STEPS = 8
 
 TIP_ONLINE = "Kovarentis : Онлайн"
-TIP_AWAY = "Kovarentis : Отошел"
+AWAY_PICTURE = "away.ico"
 TIP_MESSAGES = "Kovarentis : Новых сообщений %d" % MESSAGES
 TIP_SIGNED_OUT = "Kovarentis : Вы не вошли"
 MENU_CLASS = "#32768"
@@ -55,15 +57,17 @@ class Tour:
         self.icon = None          # centre of the tray icon
         self.dialog = None        # the sign-in dialog
         self.main_window = None
+        self.pictures = agent_pictures()
 
     # --- reporting
 
-    def finish(self, title, received, tooltip, shots, failure=None):
+    def finish(self, title, received, seen, shots, failure=None):
         """Prints the step's line (the screenshots are already taken) and
-        stops the tour when the step failed. `received` is in words."""
+        stops the tour when the step failed. `received` is in words, `seen`
+        what the consultant sees: "Tooltip: ..." or "Tray icon: ..."."""
         names = ", ".join(os.path.basename(path) for path in shots)
         print(f"[{self.number}/{STEPS}] {title}. Service received: {received}. "
-              f"Tooltip: {tooltip}. Screenshot: {names}", flush=True)
+              f"{seen}. Screenshot: {names}", flush=True)
         if failure:
             raise TourFailed(f"step {self.number}: {failure}")
 
@@ -83,15 +87,22 @@ class Tour:
         shown, seen = self.env.hover_for_tooltip(*self.icon, expected, SETTLE_SECONDS)
         return shown, tooltip_text(expected if shown else None, seen)
 
-    def resting_tooltip(self, expected):
-        """The tooltip read without moving the pointer (which would end Away)."""
-        seen = []
+    def tray_picture(self):
+        """The file name of the agent's icon that the tray shows, or None."""
+        box = harness.tray_icon_box(self.env)
+        return picture_name(self.env.pixels(box), self.pictures) if box else None
+
+    def presence_and_picture(self, presence, picture, timeout):
+        """The service's record of the consultant's presence and the tray's
+        icon, read until they are as wanted or the time runs out; neither
+        moves the pointer."""
+        seen = [None, None]
 
         def look():
-            seen[:] = self.env.tooltips()
-            return expected in seen
-        shown = bool(wait_until(look, 10, step=0.5))
-        return shown, tooltip_text(expected if shown else None, seen)
+            seen[:] = record_field(self.client("presence", DEMO_LOGIN), "presence"), self.tray_picture()
+            return seen == [presence, picture]
+        wait_until(look, timeout, step=0.5)
+        return seen
 
     def open_menu(self):
         """The open popup menu's rectangle, or None."""
@@ -115,11 +126,13 @@ class Tour:
         return shot
 
     def client(self, *command):
-        """Runs the stand-in's client, as a person would from a terminal."""
+        """Runs the stand-in's client, as a person would from a terminal;
+        returns what it printed."""
         result = subprocess.run([sys.executable, "-B", CLIENT, "--control", self.options.control,
-                                 *map(str, command)], stdout=subprocess.DEVNULL, check=False)
+                                 *map(str, command)], stdout=subprocess.PIPE, check=False)
         if result.returncode != 0:
             raise TourFailed(f"step {self.number}: client.py {command[0]} failed")
+        return result.stdout.decode("utf-8", "replace")
 
     # --- the steps
 
@@ -144,7 +157,7 @@ class Tour:
         shot = self.next_shot("sign-in")
         self.finish(f'The agent starts with nobody signed in and asks; typed login "{DEMO_LOGIN}", '
                     f'password "{DEMO_PASSWORD}"', summarise(self.log.read_new()),
-                    "none yet (the tray icon comes after the sign-in)", [shot])
+                    "Tooltip: none yet (the tray icon comes after the sign-in)", [shot])
 
     def signed_in(self):
         self.begin()
@@ -190,10 +203,20 @@ class Tour:
         limit = self.options.away_minutes * 60 + SETTLE_SECONDS + self.options.poll_seconds
         away, received = self.log.wait_for("status away", limit)
         seconds = time.monotonic() - resting
-        shown, tooltip = self.resting_tooltip(TIP_AWAY)
-        self.finish("The pointer rests on the icon; %d s later (AwayTimeout %d min): Away"
-                    % (seconds, self.options.away_minutes), summarise(received), tooltip,
-                    [self.next_shot("away")], expectation(away and shown, "Away"))
+        # The tooltip that a hover brought up has gone by now; the service's
+        # record and the icon's pixels tell Away without moving the pointer.
+        presence, picture = self.presence_and_picture("away", AWAY_PICTURE,
+                                                      SETTLE_SECONDS if away else 0)
+        icon = picture or "none of the agent's icons"
+        missing = [text for met, text in ((away, f"no status away within {limit} s"),
+                                          (presence == "away", f"the service's record says {presence}"),
+                                          (picture == AWAY_PICTURE, f"the tray shows {icon}"))
+                   if not met]
+        self.finish("The pointer rests on the icon; %d s later (AwayTimeout %d min): Away, "
+                    "the icon with a clock" % (seconds, self.options.away_minutes),
+                    f"{summarise(received)}; its record (client.py presence): {presence}",
+                    f"Tray icon: {icon}", [self.next_shot("away")],
+                    "expected Away: " + "; ".join(missing) if missing else None)
 
     def move_back_online(self):
         self.begin()
@@ -230,7 +253,7 @@ class Tour:
         menu_shot = self.choose_from_menu(SIGNED_OUT_MENU, "Закрыть", "close")
         closed = self.main_window is not None and self.env.gone(self.main_window, 15)
         self.finish('Tray menu, "Закрыть": the agent ends', summarise(self.log.read_new()),
-                    "none (the icon is gone)", [menu_shot], expectation(closed, "the agent to end"))
+                    "Tooltip: none (the icon is gone)", [menu_shot], expectation(closed, "the agent to end"))
 
 
 def centre(box):
@@ -239,8 +262,8 @@ def centre(box):
 
 def tooltip_text(expected, seen):
     if expected:
-        return f'"{expected}"'
-    return ", ".join(f'"{text}"' for text in seen) if seen else "none shown"
+        return f'Tooltip: "{expected}"'
+    return "Tooltip: " + (", ".join(f'"{text}"' for text in seen) if seen else "none shown")
 
 
 def expectation(met, wanted):
