@@ -66,9 +66,12 @@ std::shared_ptr<AgentTransport> KeepingTrayAnimated(std::shared_ptr<WindowsPlatf
 WindowsPlatform::WindowsPlatform(std::shared_ptr<WorkerPool> workers, Texts texts, TrayPlatform& trayShell)
     : workers_(std::move(workers)), texts_(std::move(texts)), trayShell_(trayShell) {}
 
-void WindowsPlatform::Attach(HWND mainWindow, std::shared_ptr<DiagnosticLog> trayLog) {
+void WindowsPlatform::Attach(HWND mainWindow, std::shared_ptr<DiagnosticLog> log) {
     tray_ = std::make_unique<AgentTray>(texts_, trayShell_);
-    if (trayLog) tray_->SetDiagnosticLog(std::move(trayLog));
+    if (log) {
+        tray_->SetDiagnosticLog(log);
+        log_ = std::move(log);
+    }
     uiThread_.store(::GetCurrentThreadId());
     std::lock_guard<std::mutex> lock(mutex_);
     mainWindow_.store(mainWindow);
@@ -216,13 +219,13 @@ void WindowsPlatform::ShowAbout() {
 
 bool WindowsPlatform::DownloadToFile(const std::string& url, const std::string& path) {
     bool downloaded = false;
-    RunBlocking([&] { downloaded = kov::DownloadToFile(url, path); });
+    RunBlocking([&] { downloaded = kov::DownloadToFile(url, path, *log_); });
     return downloaded;
 }
 
 InstallerCheck WindowsPlatform::CheckInstaller(const std::string& path) {
     InstallerCheck check = InstallerCheck::CheckUnavailable;
-    RunBlocking([&] { check = CheckAgainstRunningAgent(path); });
+    RunBlocking([&] { check = CheckAgainstRunningAgent(path, *log_); });
     return check;
 }
 

@@ -39,8 +39,9 @@ public:
     WindowsPlatform(std::shared_ptr<WorkerPool> workers, Texts texts, TrayPlatform& trayShell = SystemTrayPlatform());
 
     // On the UI thread, once the main window exists (its WM_INITDIALOG); the
-    // tray notes the shell's refusals in trayLog when there is one.
-    void Attach(HWND mainWindow, std::shared_ptr<DiagnosticLog> trayLog = nullptr);
+    // tray notes the shell's refusals, the update download and check their
+    // failures in log when there is one.
+    void Attach(HWND mainWindow, std::shared_ptr<DiagnosticLog> log = nullptr);
     // On the UI thread, before the main window is destroyed: drops the queued
     // work and removes the tray.
     void Detach();
@@ -94,6 +95,8 @@ private:
     std::atomic<DWORD> uiThread_{0};
     // UI thread only.
     std::unique_ptr<AgentTray> tray_;
+    // Set in Attach, before any worker downloads or checks an installer.
+    std::shared_ptr<DiagnosticLog> log_ = std::make_shared<NoDiagnosticLog>();
     // The sign-in dialog while one is open (at most one at a time).
     std::atomic<HWND> signInDialog_{nullptr};
 };
