@@ -26,6 +26,9 @@ public:
     // Returns at once even while requests hang: they are abandoned.
     ~CKovarentisDlg() override;
 
+    // The diagnostic log of this run (one that writes nothing when it is off).
+    const std::shared_ptr<DiagnosticLog>& Log() const { return diagnostics_.Log(); }
+
 protected:
     BOOL OnInitDialog() override;
     // Enter, Escape and a close request never end the main window.
