@@ -8,6 +8,7 @@
 #   leaf-unknown-ca.*          CN=127.0.0.2, issued by the untrusted CA
 #   leaf-expired.*             CN=127.0.0.3, issued by the test CA, valid 2001-2002
 #   leaf-other-host.*          CN=other.invalid, issued by the test CA
+#   leaf-trusted.*             CN=127.0.0.5, issued by the test CA, valid now
 # Each leaf comes as NAME.key and NAME.chain.pem (the leaf, then its issuer),
 # which is what a server sends. The leaves carry no subjectAltName: Wine
 # matches the host against DNS names or the CN, never an IP address entry.
@@ -82,4 +83,5 @@ openssl x509 -in "$dir/ca-trusted.pem" -outform DER -out "$dir/ca-trusted.der"
 make_leaf leaf-unknown-ca 127.0.0.2 ca-untrusted -days 3650
 make_leaf leaf-expired 127.0.0.3 ca-trusted -startdate 20010101000000Z -enddate 20020101000000Z
 make_leaf leaf-other-host other.invalid ca-trusted -days 3650
+make_leaf leaf-trusted 127.0.0.5 ca-trusted -days 3650
 echo "make-certs: certificates in $dir"

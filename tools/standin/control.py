@@ -28,6 +28,7 @@ def reply_from(params, body: bytes) -> Reply:
         hang=single(params, "hang", float, 0.0),
         cut=single(params, "cut", int, None),
         cut_hang=single(params, "cut_hang", float, 0.0),
+        drip=single(params, "drip", float, 0.0),
         raw=single(params, "raw", flag, False),
         length=single(params, "length", flag, True),
     )

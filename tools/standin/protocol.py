@@ -137,9 +137,22 @@ class ServiceHandler(BaseHTTPRequestHandler):
         body_start = len(data) - len(reply.body)
         self.wfile.write(data[:body_start + reply.cut])
         self.wfile.flush()
+        if reply.drip:
+            self._drip(state, data[body_start + reply.cut:], reply.drip)
+            return
         if reply.cut_hang:
             state.wait(reply.cut_hang)
         self._drop_connection()
+
+    def _drip(self, state: StandinState, rest: bytes, seconds: float):
+        for at in range(len(rest)):
+            if not state.wait(seconds):
+                return
+            try:
+                self.wfile.write(rest[at:at + 1])
+                self.wfile.flush()
+            except OSError:
+                return  # the client gave up
 
     def _drop_connection(self):
         try:

@@ -10,7 +10,8 @@ class Reply:
 
     hang:     seconds to wait before anything is sent
     cut:      send only this many body bytes (Content-Length still promises
-              the whole body), then wait cut_hang seconds and close
+              the whole body), then wait cut_hang seconds and close; with
+              drip, the rest follows one byte every drip seconds instead
     raw:      body is the whole response, status line and headers included
     length:   send a Content-Length header
     """
@@ -20,5 +21,6 @@ class Reply:
     hang: float = 0.0
     cut: Optional[int] = None
     cut_hang: float = 0.0
+    drip: float = 0.0
     raw: bool = False
     length: bool = True

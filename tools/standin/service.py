@@ -11,12 +11,13 @@ Usage
     and the demo account:  login "demo", password "demo".
     tools/standin/client.py drives it from a shell (client.py --help).
 
-Service endpoints (--listen, repeatable; these four when none is given):
+Service endpoints (--listen, repeatable; these five when none is given):
     http://127.0.0.1:80                          plain HTTP
     https://127.0.0.2:443/leaf-unknown-ca        leaf from a CA nobody trusts,
                                                  the CA sent in the chain
     https://127.0.0.3:443/leaf-expired           expired leaf from the test CA
     https://127.0.0.4:443/leaf-other-host        leaf for "other.invalid"
+    https://127.0.0.5:443/leaf-trusted           valid leaf from the test CA
 The name after the port picks NAME.chain.pem and NAME.key in --certs (made by
 tools/certs/make-certs.sh). Every endpoint serves the same script and the
 same consultation.
@@ -107,6 +108,7 @@ Control interface (plain HTTP, --control, default 127.0.0.1:8765):
                    drops the connection unanswered)
     cut=B          send only the first B body bytes of the promised length ...
     cut_hang=S     ... wait S seconds, then close the connection
+    drip=S         ... or send the rest of the body a byte every S seconds
     raw=1          the body is the whole response, sent as it is
     length=0       no Content-Length; the end of the body is the close
   Waits are capped at 300 s. Answers: 200 "ok" (or the data asked for); 400,
@@ -135,6 +137,7 @@ DEFAULT_LISTEN = (
     "https://127.0.0.2:443/leaf-unknown-ca",
     "https://127.0.0.3:443/leaf-expired",
     "https://127.0.0.4:443/leaf-other-host",
+    "https://127.0.0.5:443/leaf-trusted",
 )
 EXIT_BIND_FAILED = 3
 
