@@ -52,6 +52,15 @@ const char* VerdictText(InstallerCheck verdict) {
         case InstallerCheck::OtherPublisher: return "the installer is signed by another publisher";
         case InstallerCheck::AgentUnsigned: return "the running agent is not signed";
         case InstallerCheck::CheckUnavailable: return "the signature could not be checked";
+        case InstallerCheck::Expired: return "the signing certificate was not valid at the signing time";
+        case InstallerCheck::Revoked: return "a certificate of the signature is revoked";
+        case InstallerCheck::NotForCodeSigning: return "the signing certificate is not for code signing";
+        case InstallerCheck::SignatureInvalid: return "the signature or its certificate chain is not valid";
+        case InstallerCheck::AmbiguousSigner: return "the signature carries two certificates for its signer";
+        case InstallerCheck::OtherAuthority: return "the installer's publisher is certified by another authority";
+        case InstallerCheck::NotAnInstaller: return "the file is not an installer of this agent";
+        case InstallerCheck::Uninstaller: return "the file is the agent's uninstaller";
+        case InstallerCheck::NotNewer: return "the installer is not newer than the running agent";
     }
     return "unknown verdict";
 }
@@ -205,6 +214,8 @@ LogLine DownloadStatusLine(std::uint32_t status) {
 }
 
 const char* DownloadTooLargeLine() { return "update download: body over the installer size cap"; }
+const char* DownloadDeadlineLine() { return "update download: not complete by its deadline"; }
+const char* DownloadLeftHttpsLine() { return "update download: redirected from https to http"; }
 
 LogLine DownloadLengthLine(std::uint32_t received, std::uint32_t announced) {
     LogLine line;

@@ -89,9 +89,12 @@ const char* UpdateStartedLine();
 LogLine WindowsFailureLine(std::string_view what, std::uint32_t error);
 
 // The update download's failures that carry no Windows error: a status other
-// than 200, a body over the size cap, a body of another length than announced.
+// than 200, a body over the size cap, a body not complete by the deadline, a
+// redirect from https to http, a body of another length than announced.
 LogLine DownloadStatusLine(std::uint32_t status);
 const char* DownloadTooLargeLine();
+const char* DownloadDeadlineLine();
+const char* DownloadLeftHttpsLine();
 LogLine DownloadLengthLine(std::uint32_t received, std::uint32_t announced);
 
 enum class TrayFailure {

@@ -94,12 +94,21 @@ struct TrayView {
 
 // What the check of a downloaded installer found. Only Authentic may start.
 enum class InstallerCheck {
-    Authentic,            // intact, signed by the running agent's own publisher
+    Authentic,            // a newer installer, intact, signed by the running agent's own publisher
     Unsigned,             // no signature at all
     AlteredAfterSigning,  // signed, but the file no longer matches its signature
     OtherPublisher,       // intact, signed by someone else
     AgentUnsigned,        // the running agent has no signer to compare with
     CheckUnavailable,     // Windows could not supply the check itself
+    Expired,              // the certificate was not valid when it signed (no timestamp)
+    Revoked,              // a certificate of the chain is revoked
+    NotForCodeSigning,    // the certificate is not for code signing
+    SignatureInvalid,     // any other failure of the signature or its chain
+    AmbiguousSigner,      // another certificate with the signer's issuer and serial
+    OtherAuthority,       // trusted, but under another root than the agent's
+    NotAnInstaller,       // signed by the publisher, but not the agent's installer
+    Uninstaller,          // the agent's uninstaller
+    NotNewer,             // an installer of this or an older version
 };
 
 struct CursorPos {
@@ -190,11 +199,11 @@ public:
     // back then.
     virtual bool StartRequest(const ServiceCall& call) = 0;
     // Downloads a fresh copy of the URL (http or https, with the system's own
-    // certificate checks) into "KovarentisSetup.exe" in the user's temporary
-    // folder and checks its signature against the running agent's own.
+    // certificate checks) into a folder of the agent's own and checks the
+    // file's signature and version record against the running agent's own.
     virtual bool StartInstallerFetch(const std::string& url) = 0;
-    // The shell's "open" of a verified installer, shown normally; true when it
-    // started.
+    // Starts the installer that the last fetch verified, shown normally; true
+    // when it started. Any other path is refused.
     virtual bool ShellOpenFile(const std::string& path) = 0;
 };
 

@@ -39,12 +39,52 @@ std::optional<std::string> InstallerUrlToFetch(std::string_view payload) {
     return std::nullopt;
 }
 
+namespace {
+
+std::optional<InstallerCheck> VerifyFailure(VerifyResult result) {
+    switch (result) {
+        case VerifyResult::Verified:
+        case VerifyResult::UntrustedRoot: return std::nullopt;
+        case VerifyResult::NoSignature: return InstallerCheck::Unsigned;
+        case VerifyResult::BadDigest: return InstallerCheck::AlteredAfterSigning;
+        case VerifyResult::Expired: return InstallerCheck::Expired;
+        case VerifyResult::Revoked: return InstallerCheck::Revoked;
+        case VerifyResult::WrongUsage: return InstallerCheck::NotForCodeSigning;
+        case VerifyResult::OtherFailure: break;
+    }
+    return InstallerCheck::SignatureInvalid;
+}
+
+std::optional<InstallerCheck> ChainFailure(ChainFault fault) {
+    switch (fault) {
+        case ChainFault::None:
+        case ChainFault::UntrustedRootOnly: return std::nullopt;
+        case ChainFault::Revoked: return InstallerCheck::Revoked;
+        case ChainFault::NotTimeValid: return InstallerCheck::Expired;
+        case ChainFault::WrongUsage: return InstallerCheck::NotForCodeSigning;
+        case ChainFault::Other: break;
+    }
+    return InstallerCheck::SignatureInvalid;
+}
+
+}  // namespace
+
 InstallerCheck JudgeSignature(const SignatureFacts& facts) {
     if (!facts.agentSigned) return InstallerCheck::AgentUnsigned;
-    if (!facts.fileSigned) return InstallerCheck::Unsigned;
-    if (!facts.digestMatches) return InstallerCheck::AlteredAfterSigning;
-    const bool samePublisher = facts.chainTrusted ? facts.sameSubject : facts.sameCertificate;
-    return samePublisher ? InstallerCheck::Authentic : InstallerCheck::OtherPublisher;
+    if (facts.signerAmbiguous) return InstallerCheck::AmbiguousSigner;
+    if (const auto failure = VerifyFailure(facts.verify)) return *failure;
+    if (const auto failure = ChainFailure(facts.chain)) return *failure;
+    if (facts.verify == VerifyResult::Verified && facts.chain == ChainFault::None) {
+        if (!facts.sameRoot) return InstallerCheck::OtherAuthority;
+        return facts.sameSubject ? InstallerCheck::Authentic : InstallerCheck::OtherPublisher;
+    }
+    return facts.sameCertificate ? InstallerCheck::Authentic : InstallerCheck::OtherPublisher;
+}
+
+InstallerCheck JudgeVersion(const VersionFacts& facts) {
+    if (!facts.recordFound || !facts.namedAsInstaller) return InstallerCheck::NotAnInstaller;
+    if (facts.uninstaller) return InstallerCheck::Uninstaller;
+    return facts.fileVersion > facts.agentVersion ? InstallerCheck::Authentic : InstallerCheck::NotNewer;
 }
 
 }  // namespace kov

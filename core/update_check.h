@@ -16,19 +16,55 @@ namespace kov {
 // it. None for anything else: file:, UNC paths, other schemes.
 std::optional<std::string> InstallerUrlToFetch(std::string_view payload);
 
-// What the Windows side found out about a downloaded file and the running agent.
-struct SignatureFacts {
-    bool agentSigned = false;      // the running agent has a signer certificate
-    bool fileSigned = false;       // the file has a signer certificate
-    bool digestMatches = false;    // the file is what was signed
-    bool chainTrusted = false;     // the file signer's chain ends in a trusted root
-    bool sameSubject = false;      // signer subject equals the agent signer's subject
-    bool sameCertificate = false;  // signer certificate is the agent signer's own
+// What the system's signature check (WinVerifyTrust) said about the file.
+enum class VerifyResult {
+    Verified,       // intact, and the policy passed up to a trusted root
+    UntrustedRoot,  // intact, but the chain ends in a root nobody trusts
+    NoSignature,
+    BadDigest,      // changed after signing
+    Expired,        // the certificate was not valid at the signing time
+    Revoked,
+    WrongUsage,     // the certificate is not for code signing
+    OtherFailure,
 };
 
-// A publisher with a trusted chain keeps updates working across a renewed
-// certificate (same subject); an untrusted (self-signed) publisher is only
-// itself, so a certificate that merely copies its name is refused.
+// The worst of what is wrong with the chain of the signer that check verified
+// (revocation that could not be checked is no fault: an offline consultant
+// still updates).
+enum class ChainFault { None, UntrustedRootOnly, Revoked, NotTimeValid, WrongUsage, Other };
+
+// What the Windows side found out about a downloaded file and the running agent.
+struct SignatureFacts {
+    bool agentSigned = false;  // the running agent has a signer certificate
+    VerifyResult verify = VerifyResult::NoSignature;
+    ChainFault chain = ChainFault::Other;
+    // The signature carries another certificate with the signer's issuer and
+    // serial: which one was verified and which one judged could differ. It
+    // refuses before anything else the check said.
+    bool signerAmbiguous = false;
+    bool sameRoot = false;         // the signer's chain ends in the agent's own root
+    bool sameSubject = false;      // signer subject equals the agent signer's subject
+    bool sameCertificate = false;  // signer certificate is the agent signer's own, byte for byte
+};
+
+// Trusted (verified, with a clean chain): the authority is pinned to the
+// agent's own root and a renewed certificate of the same subject passes. A
+// root nobody trusts (a self-signed publisher): only the agent's own
+// certificate passes, so one that merely copies its name is refused.
 InstallerCheck JudgeSignature(const SignatureFacts& facts);
+
+// What the version records of the file and of the running agent say, and
+// whether the file is an uninstaller.
+struct VersionFacts {
+    bool recordFound = false;        // the file has a version record
+    bool namedAsInstaller = false;   // its OriginalFilename is the installer's
+    unsigned long long fileVersion = 0;
+    unsigned long long agentVersion = 0;  // all ones when unreadable: nothing is newer
+    bool uninstaller = false;
+};
+
+// Only a newer installer of this agent: not an older release (rollback), not
+// its uninstaller, not the agent itself or any other file it signed.
+InstallerCheck JudgeVersion(const VersionFacts& facts);
 
 }  // namespace kov

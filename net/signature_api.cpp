@@ -40,22 +40,30 @@ SignatureApiLoad LoadSignatureApi(const WideString& folder) {
     if (!crypt32) return Failed("LoadLibraryEx", "crypt32.dll");
     UniqueModule wintrust = LoadFrom(folder, L"wintrust.dll");
     if (!wintrust) return Failed("LoadLibraryEx", "wintrust.dll");
+    UniqueModule version = LoadFrom(folder, L"version.dll");
+    if (!version) return Failed("LoadLibraryEx", "version.dll");
     const HMODULE c = crypt32.Get();
+    const HMODULE w = wintrust.Get();
+    const HMODULE v = version.Get();
     SignatureApi api = {};
     const char* missing = nullptr;
-    const bool resolved = Resolve(c, "CryptQueryObject", api.CryptQueryObject, missing) &&
-                          Resolve(c, "CryptMsgGetParam", api.CryptMsgGetParam, missing) &&
-                          Resolve(c, "CryptMsgClose", api.CryptMsgClose, missing) &&
+    const bool resolved = Resolve(c, "CertOpenStore", api.CertOpenStore, missing) &&
                           Resolve(c, "CertFindCertificateInStore", api.CertFindCertificateInStore, missing) &&
                           Resolve(c, "CertFreeCertificateContext", api.CertFreeCertificateContext, missing) &&
                           Resolve(c, "CertCloseStore", api.CertCloseStore, missing) &&
                           Resolve(c, "CertGetCertificateChain", api.CertGetCertificateChain, missing) &&
                           Resolve(c, "CertFreeCertificateChain", api.CertFreeCertificateChain, missing) &&
                           Resolve(c, "CertCompareCertificateName", api.CertCompareCertificateName, missing) &&
-                          Resolve(wintrust.Get(), "WinVerifyTrust", api.WinVerifyTrust, missing);
+                          Resolve(w, "WinVerifyTrust", api.WinVerifyTrust, missing) &&
+                          Resolve(w, "WTHelperProvDataFromStateData", api.WTHelperProvDataFromStateData, missing) &&
+                          Resolve(w, "WTHelperGetProvSignerFromChain", api.WTHelperGetProvSignerFromChain, missing) &&
+                          Resolve(v, "GetFileVersionInfoSizeW", api.GetFileVersionInfoSizeW, missing) &&
+                          Resolve(v, "GetFileVersionInfoW", api.GetFileVersionInfoW, missing) &&
+                          Resolve(v, "VerQueryValueW", api.VerQueryValueW, missing);
     if (!resolved) return Failed("GetProcAddress", missing);
     crypt32.Release();
     wintrust.Release();
+    version.Release();
     return SignatureApiLoad{api};
 }
 

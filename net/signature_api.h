@@ -1,6 +1,6 @@
 #pragma once
-// The crypt32 and wintrust functions of the installer check, and the owners
-// of what they return. Importing them would load both libraries at start, and
+// The crypt32, wintrust and version functions of the installer check, and the
+// owners of what they return. Importing them would load both libraries at start, and
 // under Wine bcrypt and GnuTLS behind them (about 600 KiB private for the
 // whole run), when only the rare downloaded installer needs them; they are
 // loaded with the first check instead and then kept for the process, so that
@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 #include <wintrust.h>
+#include <winver.h>
 
 #include <optional>
 
@@ -20,9 +21,7 @@ namespace kov {
 // Each pointer has its function's own type, calling convention (WINAPI,
 // stdcall on i686) included, and its name.
 struct SignatureApi {
-    decltype(&::CryptQueryObject) CryptQueryObject;
-    decltype(&::CryptMsgGetParam) CryptMsgGetParam;
-    decltype(&::CryptMsgClose) CryptMsgClose;
+    decltype(&::CertOpenStore) CertOpenStore;
     decltype(&::CertFindCertificateInStore) CertFindCertificateInStore;
     decltype(&::CertFreeCertificateContext) CertFreeCertificateContext;
     decltype(&::CertCloseStore) CertCloseStore;
@@ -30,6 +29,11 @@ struct SignatureApi {
     decltype(&::CertFreeCertificateChain) CertFreeCertificateChain;
     decltype(&::CertCompareCertificateName) CertCompareCertificateName;
     decltype(&::WinVerifyTrust) WinVerifyTrust;
+    decltype(&::WTHelperProvDataFromStateData) WTHelperProvDataFromStateData;
+    decltype(&::WTHelperGetProvSignerFromChain) WTHelperGetProvSignerFromChain;
+    decltype(&::GetFileVersionInfoSizeW) GetFileVersionInfoSizeW;
+    decltype(&::GetFileVersionInfoW) GetFileVersionInfoW;
+    decltype(&::VerQueryValueW) VerQueryValueW;
 };
 
 // The table, or what kept it from loading: the call that failed, what it was
@@ -41,7 +45,7 @@ struct SignatureApiLoad {
     DWORD error = 0;
 };
 
-// crypt32.dll and wintrust.dll by full path from `folder`, with every function
+// crypt32.dll, wintrust.dll and version.dll by full path from `folder`, with every function
 // resolved; no table when anything is missing. What loaded stays loaded on
 // success (the table points into it) and is freed on failure.
 SignatureApiLoad LoadSignatureApi(const WideString& folder);
@@ -62,11 +66,6 @@ struct CertificateCloser : NullMeansNone {
     }
 };
 using UniqueCertificate = Owned<PCCERT_CONTEXT, CertificateCloser>;
-
-struct CryptMessageCloser : NullMeansNone {
-    static bool Close(HCRYPTMSG message) { return SystemSignatureApi()->CryptMsgClose(message) != FALSE; }
-};
-using UniqueCryptMessage = Owned<HCRYPTMSG, CryptMessageCloser>;
 
 struct CertStoreCloser : NullMeansNone {
     static bool Close(HCERTSTORE store) { return SystemSignatureApi()->CertCloseStore(store, 0) != FALSE; }

@@ -1,16 +1,15 @@
 #include "net/update_download.h"
 
 #include <windows.h>
-#include <shellapi.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "core/diagnostic_lines.h"
-#include "core/texts.h"
 #include "winsupport/handles.h"
 #include "net/installer_signature.h"
 #include "net/signature_api.h"
@@ -22,27 +21,16 @@ namespace {
 constexpr wchar_t kUserAgent[] = L"Kovarentis";
 // Fresh from the origin server, never into the cache, no dialogs, no cookies
 // and no Windows credentials offered to whoever serves the file. No security
-// flag is relaxed: an unknown authority or a wrong host name fails.
+// flag is relaxed: an unknown authority or a wrong host name fails. A redirect
+// from http to https is followed (most download links are such); one from
+// https to http is not.
 constexpr DWORD kDownloadFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                                  INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES |
-                                 INTERNET_FLAG_NO_AUTH;
-static_assert(kDownloadFlags == 0x840C0300, "download flag word");
+                                 INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+static_assert(kDownloadFlags == 0x840C4300, "download flag word");
 constexpr DWORD kHttpOk = 200;
 constexpr DWORD kTimeoutMs = 60000;
 constexpr DWORD kChunkSize = 64 * 1024;
-
-std::optional<WideString> TemporaryDirectory() {
-    WideString buffer(MAX_PATH + 1, L'\0');
-    for (;;) {
-        const DWORD length = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-        if (length == 0) return std::nullopt;
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return buffer;
-        }
-        buffer.resize(length + 1);
-    }
-}
 
 // One line for the step that failed, with the Windows error it left (WinINet's
 // included), read before anything else can change it; always false.
@@ -68,17 +56,38 @@ bool StatusIsOk(HINTERNET request, DiagnosticLog& log) {
     return status == kHttpOk || Refused(log, DownloadStatusLine(status));
 }
 
-// The length the server announced; none without a Content-Length header.
+// The length the server announced, any number of digits, one past the cap
+// for anything larger; none without a Content-Length header of digits.
 std::optional<unsigned long long> AnnouncedLength(HINTERNET request) {
-    wchar_t text[32] = {};
+    wchar_t text[64] = {};
     DWORD size = sizeof text;
     if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return std::nullopt;
     unsigned long long length = 0;
     const wchar_t* digit = text;
-    for (; *digit >= L'0' && *digit <= L'9' && length <= kInstallerSizeCap; ++digit)
-        length = length * 10 + static_cast<unsigned>(*digit - L'0');
+    for (; *digit >= L'0' && *digit <= L'9'; ++digit)
+        length = std::min(length * 10 + static_cast<unsigned>(*digit - L'0'), kInstallerSizeCap + 1);
     if (digit == text || *digit != L'\0') return std::nullopt;
     return length;
+}
+
+bool IsHttps(const wchar_t* url) {
+    constexpr wchar_t kScheme[] = L"https:";
+    for (std::size_t i = 0; i + 1 < sizeof kScheme / sizeof *kScheme; ++i) {
+        const wchar_t c = url[i] >= L'A' && url[i] <= L'Z' ? static_cast<wchar_t>(url[i] - L'A' + L'a') : url[i];
+        if (c != kScheme[i]) return false;
+    }
+    return true;
+}
+
+// WinINet on Windows refuses a redirect from https to http; Wine follows it,
+// so where the request ended is checked as well.
+bool StayedOnHttps(const WideString& url, HINTERNET request, DiagnosticLog& log) {
+    if (!IsHttps(url.c_str())) return true;
+    std::vector<wchar_t> landed(INTERNET_MAX_URL_LENGTH + 1, L'\0');
+    DWORD size = static_cast<DWORD>((landed.size() - 1) * sizeof(wchar_t));
+    if (!::InternetQueryOptionW(request, INTERNET_OPTION_URL, landed.data(), &size))
+        return StepFailed(log, "InternetQueryOption (URL)");
+    return IsHttps(landed.data()) || Refused(log, DownloadLeftHttpsLine());
 }
 
 void SetTimeouts(HINTERNET handle) {
@@ -89,17 +98,29 @@ void SetTimeouts(HINTERNET handle) {
     }
 }
 
+// At most what has already arrived (waiting for the first byte up to the
+// receive time-out), so that a server dripping the body cannot hold one read
+// past the deadline.
+bool ReadArrived(HINTERNET request, std::vector<char>& chunk, DWORD& got, DiagnosticLog& log) {
+    DWORD available = 0;
+    if (!::InternetQueryDataAvailable(request, &available, 0, 0))
+        return StepFailed(log, "InternetQueryDataAvailable");
+    const DWORD wanted = std::max<DWORD>(1, std::min<DWORD>(available, kChunkSize));
+    return ::InternetReadFile(request, chunk.data(), wanted, &got) || StepFailed(log, "InternetReadFile");
+}
+
 // The whole body into the file; false on a read or write failure, when the
-// body grows past the cap, or when the connection ends before the announced
-// length (WinINet reports such an end as a normal one).
-bool CopyBody(HINTERNET request, HANDLE file, DiagnosticLog& log) {
+// body grows past the cap, when the connection ends before the announced
+// length (WinINet reports such an end as a normal one), or at the deadline.
+bool CopyBody(HINTERNET request, HANDLE file, ULONGLONG deadline, DiagnosticLog& log) {
     const std::optional<unsigned long long> announced = AnnouncedLength(request);
     if (announced && *announced > kInstallerSizeCap) return Refused(log, DownloadTooLargeLine());
     std::vector<char> chunk(kChunkSize);
     unsigned long long total = 0;
     for (;;) {
+        if (::GetTickCount64() > deadline) return Refused(log, DownloadDeadlineLine());
         DWORD got = 0;
-        if (!::InternetReadFile(request, chunk.data(), kChunkSize, &got)) return StepFailed(log, "InternetReadFile");
+        if (!ReadArrived(request, chunk, got, log)) return false;
         if (got == 0) {
             // Both at most the cap, so within 32 bits.
             return !announced || total == *announced ||
@@ -114,49 +135,62 @@ bool CopyBody(HINTERNET request, HANDLE file, DiagnosticLog& log) {
     }
 }
 
-bool Fetch(const WideString& url, const WideString& path, DiagnosticLog& log) {
+// The body into a file made for it (never one that was there before); the
+// file is removed again when anything fails after its creation.
+bool Fetch(const WideString& url, const WideString& path, DWORD deadlineMs, DiagnosticLog& log) {
+    const ULONGLONG deadline = ::GetTickCount64() + deadlineMs;
     const UniqueInternet session(::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return StepFailed(log, "InternetOpen");
     SetTimeouts(session.Get());
     const UniqueInternet request(::InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, kDownloadFlags, 0));
     if (!request) return StepFailed(log, "InternetOpenUrl");
-    if (!StatusIsOk(request.Get(), log)) return false;
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    if (!StayedOnHttps(url, request.Get(), log) || !StatusIsOk(request.Get(), log)) return false;
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
     if (!file) return StepFailed(log, "CreateFile");
-    const bool copied = CopyBody(request.Get(), file.Get(), log);
+    const bool copied = CopyBody(request.Get(), file.Get(), deadline, log);
     // A deferred write fails only at the close.
-    return file.Reset() ? copied : StepFailed(log, "CloseHandle");
+    const bool written = file.Reset() ? copied : StepFailed(log, "CloseHandle");
+    if (!written) ::DeleteFileW(path.c_str());
+    return written;
 }
 
 }  // namespace
 
-std::optional<std::string> InstallerPath() {
-    const std::optional<WideString> directory = TemporaryDirectory();
-    if (!directory) return std::nullopt;
-    return Utf8FromWide(*directory + WideFromUtf8(kInstallerFileName));
+bool DownloadToFile(const std::string& url, const std::string& path, DiagnosticLog& log, unsigned long deadlineMs) {
+    return Fetch(WideFrom1251(url), ExtendedLengthPath(WideFromUtf8(path)), deadlineMs, log);
 }
 
-bool DownloadToFile(const std::string& url, const std::string& path, DiagnosticLog& log) {
-    const WideString widePath = ExtendedLengthPath(WideFromUtf8(path));
-    if (Fetch(WideFrom1251(url), widePath, log)) return true;
-    ::DeleteFileW(widePath.c_str());
-    return false;
-}
-
-InstallerCheck CheckAgainstRunningAgent(const std::string& path, DiagnosticLog& log) {
+HeldInstaller OpenAndCheck(const std::string& path, DiagnosticLog& log) {
+    HeldInstaller held;
+    held.file.Reset(::CreateFileW(ExtendedLengthPath(WideFromUtf8(path)).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held.file) {
+        StepFailed(log, "CreateFile (reopening the installer)");
+        return held;
+    }
     LogLoadFailure(SystemSignatureLoad(), log);
     const std::optional<WideString> agent = ModuleFilePath(nullptr);
-    if (!agent) return InstallerCheck::AgentUnsigned;
-    return CheckSignedLike(path, Utf8FromWide(*agent));
+    held.verdict = agent ? CheckSignedLike(held.file.Get(), path, Utf8FromWide(*agent)) : InstallerCheck::AgentUnsigned;
+    return held;
 }
 
 void RemoveFile(const std::string& path) { ::DeleteFileW(ExtendedLengthPath(WideFromUtf8(path)).c_str()); }
 
-bool OpenWithShell(const std::string& file) {
-    const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, L"open", WideFromUtf8(file).c_str(), L"", L"", SW_SHOW));
-    return result > 32;
+bool StartInstaller(const std::string& file) {
+    const WideString path = WideFromUtf8(file);
+    WideString commandLine = L"\"" + path + L"\"";
+    const WideString folder = path.substr(0, path.find_last_of(L'\\'));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                          &startup, &process)) {
+        return false;
+    }
+    const UniqueHandle thread(process.hThread);
+    const UniqueHandle started(process.hProcess);
+    return true;
 }
 
 }  // namespace kov

@@ -52,7 +52,7 @@ bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         controller_->OnReply(*WindowsPlatform::TakeReply(lParam));
         return true;
     case WindowsPlatform::kInstallerMessage:
-        controller_->OnInstallerFetched(*WindowsPlatform::TakeInstallerFetch(lParam));
+        controller_->OnInstallerFetched(platform_->TakeInstallerFetch(lParam));
         return true;
     case kDpiChangedMessage:
         platform_->OnDpiChanged(LOWORD(wParam));

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/diagnostic_lines.h"
+#include "net/installer_folder.h"
 #include "net/update_download.h"
 #include "shell/about_dlg.h"
 #include "shell/box_style.h"
@@ -27,16 +28,26 @@ void PostResult(HWND mainWindow, UINT message, std::unique_ptr<Result> result) {
     if (::PostMessageW(mainWindow, message, 0, reinterpret_cast<LPARAM>(result.get()))) result.release();
 }
 
-// On a worker: the installer is fetched, then checked; one that fails its
-// check is deleted at once.
-InstallerFetch FetchInstaller(const std::string& url, const std::string& path, DiagnosticLog& log) {
-    InstallerFetch fetch;
-    fetch.path = path;
-    fetch.downloaded = DownloadToFile(url, path, log);
-    if (!fetch.downloaded) return fetch;
-    fetch.verdict = CheckAgainstRunningAgent(path, log);
-    if (fetch.verdict != InstallerCheck::Authentic) RemoveFile(path);
-    return fetch;
+// On a worker: the installer is fetched into a folder of the agent's own,
+// then checked through a handle that keeps it unchanged. A verified one goes
+// to the UI thread with that handle; one that fails its check is deleted at
+// once.
+std::unique_ptr<WindowsPlatform::PostedInstaller> FetchInstaller(const std::string& url, DiagnosticLog& log) {
+    auto posted = std::make_unique<WindowsPlatform::PostedInstaller>();
+    const std::optional<std::string> path = PrepareInstallerPath(log);
+    if (!path) return posted;
+    posted->fetch.path = *path;
+    posted->fetch.downloaded = DownloadToFile(url, *path, log);
+    if (!posted->fetch.downloaded) return posted;
+    HeldInstaller held = OpenAndCheck(*path, log);
+    posted->fetch.verdict = held.verdict;
+    if (held.verdict == InstallerCheck::Authentic) {
+        posted->held = std::move(held.file);
+    } else {
+        held.file.Reset();
+        RemoveFile(*path);
+    }
+    return posted;
 }
 
 }  // namespace
@@ -64,6 +75,7 @@ void WindowsPlatform::Detach() {
         if (posted.message == kReplyMessage) TakeReply(posted.lParam);
         if (posted.message == kInstallerMessage) TakeInstallerFetch(posted.lParam);
     }
+    DropHeldInstaller();
 }
 
 void WindowsPlatform::OnDpiChanged(UINT dpi) {
@@ -74,8 +86,20 @@ std::unique_ptr<ServiceAnswer> WindowsPlatform::TakeReply(LPARAM posted) {
     return std::unique_ptr<ServiceAnswer>(reinterpret_cast<ServiceAnswer*>(posted));
 }
 
-std::unique_ptr<InstallerFetch> WindowsPlatform::TakeInstallerFetch(LPARAM posted) {
-    return std::unique_ptr<InstallerFetch>(reinterpret_cast<InstallerFetch*>(posted));
+InstallerFetch WindowsPlatform::TakeInstallerFetch(LPARAM posted) {
+    const std::unique_ptr<PostedInstaller> installer(reinterpret_cast<PostedInstaller*>(posted));
+    DropHeldInstaller();
+    if (installer->held) {
+        heldInstaller_ = std::move(installer->held);
+        heldPath_ = installer->fetch.path;
+    }
+    return installer->fetch;
+}
+
+void WindowsPlatform::DropHeldInstaller() {
+    if (!heldInstaller_) return;
+    heldInstaller_.Reset();
+    RemoveFile(heldPath_);
 }
 
 void WindowsPlatform::SetMainTimer(int timerId, int periodMs) {
@@ -157,15 +181,21 @@ bool WindowsPlatform::StartRequest(const ServiceCall& call) {
 }
 
 bool WindowsPlatform::StartInstallerFetch(const std::string& url) {
-    const std::optional<std::string> path = InstallerPath();
-    if (!path) return false;
-    return StartWorker([url, path = *path, log = log_, mainWindow = mainWindow_] {
-        PostResult(mainWindow, kInstallerMessage,
-                   std::make_unique<InstallerFetch>(FetchInstaller(url, path, *log)));
+    return StartWorker([url, log = log_, mainWindow = mainWindow_] {
+        PostResult(mainWindow, kInstallerMessage, FetchInstaller(url, *log));
     });
 }
 
-bool WindowsPlatform::ShellOpenFile(const std::string& path) { return OpenWithShell(path); }
+// Only the file verified and still held is started, by the path it was held
+// at; the handle goes after the start (the running installer keeps writers out
+// from then on) or with the file after a failed one.
+bool WindowsPlatform::ShellOpenFile(const std::string& path) {
+    if (!heldInstaller_ || path != heldPath_) return false;
+    const bool started = StartInstaller(path);
+    if (started) heldInstaller_.Reset();
+    DropHeldInstaller();
+    return started;
+}
 
 bool WindowsPlatform::StartWorker(std::function<void()> work) {
     if (!mainWindow_) return false;

@@ -7,7 +7,9 @@
 // the shared requester and the main window's handle: it posts the result to
 // the main window (kReplyMessage, kInstallerMessage, the result owned by
 // lParam) and never touches this object. A result posted after the main
-// window has gone is refused by PostMessage and freed by the worker.
+// window has gone is refused by PostMessage and freed by the worker. A verified
+// installer's handle comes over with its result and stays with this object
+// until the installer starts or is dropped.
 #include <windows.h>
 
 #include <memory>
@@ -18,6 +20,7 @@
 #include "core/transport.h"
 #include "shell/agent_tray.h"
 #include "shell/worker_pool.h"
+#include "winsupport/handles.h"
 
 namespace kov {
 
@@ -40,9 +43,17 @@ public:
     // and results already posted are freed.
     void Detach();
     void OnDpiChanged(UINT dpi);
-    // Takes over what a worker posted with kReplyMessage or kInstallerMessage.
+    // What a worker posts with kInstallerMessage: the result for the core, and
+    // the verified installer's handle, which keeps writers out until the start.
+    struct PostedInstaller {
+        InstallerFetch fetch;
+        UniqueFile held;
+    };
+    // Takes over what a worker posted with kReplyMessage or kInstallerMessage;
+    // a verified installer's handle stays with this object until its start
+    // (ShellOpenFile), the next fetch or Detach.
     static std::unique_ptr<ServiceAnswer> TakeReply(LPARAM posted);
-    static std::unique_ptr<InstallerFetch> TakeInstallerFetch(LPARAM posted);
+    InstallerFetch TakeInstallerFetch(LPARAM posted);
     // The tray while attached, else null.
     const AgentTray* Tray() const { return tray_.get(); }
 
@@ -67,6 +78,8 @@ public:
 
 private:
     bool StartWorker(std::function<void()> work);
+    // Closes the held installer's handle and deletes the file.
+    void DropHeldInstaller();
 
     const std::shared_ptr<AgentTransport> requests_;
     const Texts texts_;
@@ -76,6 +89,9 @@ private:
     WorkerPool workers_;
     HWND mainWindow_ = nullptr;
     std::unique_ptr<AgentTray> tray_;
+    // The verified installer between its check and its start, and its path.
+    UniqueFile heldInstaller_;
+    std::string heldPath_;
     // The sign-in dialog while one is open (at most one at a time).
     CLoginDlg* signInDialog_ = nullptr;
 };

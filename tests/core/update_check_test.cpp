@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace kov {
 namespace {
 
@@ -26,56 +28,118 @@ TEST(InstallerUrlToFetch, RefusesEverythingElse) {
     }
 }
 
+// Self-signed publisher: WinVerifyTrust stops at the untrusted root.
 SignatureFacts GoodSelfSigned() {
     SignatureFacts facts;
     facts.agentSigned = true;
-    facts.fileSigned = true;
-    facts.digestMatches = true;
-    facts.chainTrusted = false;
+    facts.verify = VerifyResult::UntrustedRoot;
+    facts.chain = ChainFault::UntrustedRootOnly;
+    facts.sameRoot = true;
     facts.sameSubject = true;
     facts.sameCertificate = true;
     return facts;
 }
 
-TEST(JudgeSignature, TheAgentsOwnCertificateIsAuthentic) {
-    EXPECT_EQ(JudgeSignature(GoodSelfSigned()), InstallerCheck::Authentic);
-    SignatureFacts trusted = GoodSelfSigned();
-    trusted.chainTrusted = true;
-    EXPECT_EQ(JudgeSignature(trusted), InstallerCheck::Authentic);
+SignatureFacts GoodTrusted() {
+    SignatureFacts facts = GoodSelfSigned();
+    facts.verify = VerifyResult::Verified;
+    facts.chain = ChainFault::None;
+    return facts;
 }
 
-TEST(JudgeSignature, ARenewedCertificateOfTheSameSubjectCountsOnlyWithATrustedChain) {
-    SignatureFacts renewed = GoodSelfSigned();
+TEST(JudgeSignature, TheAgentsOwnCertificateIsAuthenticTrustedOrNot) {
+    EXPECT_EQ(JudgeSignature(GoodSelfSigned()), InstallerCheck::Authentic);
+    SignatureFacts wineSelfSigned = GoodSelfSigned();  // Wine verifies it; its chain still tells
+    wineSelfSigned.verify = VerifyResult::Verified;
+    EXPECT_EQ(JudgeSignature(wineSelfSigned), InstallerCheck::Authentic);
+    EXPECT_EQ(JudgeSignature(GoodTrusted()), InstallerCheck::Authentic);
+}
+
+TEST(JudgeSignature, ARenewedCertificateCountsOnlyUnderATrustedAndTheSameRoot) {
+    SignatureFacts renewed = GoodTrusted();
     renewed.sameCertificate = false;
-    renewed.chainTrusted = true;
     EXPECT_EQ(JudgeSignature(renewed), InstallerCheck::Authentic);
 
-    SignatureFacts copiedName = renewed;
-    copiedName.chainTrusted = false;  // a self-signed certificate with the publisher's name
+    SignatureFacts otherRoot = renewed;
+    otherRoot.sameRoot = false;
+    EXPECT_EQ(JudgeSignature(otherRoot), InstallerCheck::OtherAuthority);
+
+    SignatureFacts copiedName = GoodSelfSigned();  // a self-signed certificate with the publisher's name
+    copiedName.sameCertificate = false;
     EXPECT_EQ(JudgeSignature(copiedName), InstallerCheck::OtherPublisher);
 }
 
 TEST(JudgeSignature, AnotherSubjectIsAnotherPublisherEvenWhenTrusted) {
-    SignatureFacts other = GoodSelfSigned();
+    SignatureFacts other = GoodTrusted();
     other.sameCertificate = false;
     other.sameSubject = false;
     EXPECT_EQ(JudgeSignature(other), InstallerCheck::OtherPublisher);
-    other.chainTrusted = true;
-    EXPECT_EQ(JudgeSignature(other), InstallerCheck::OtherPublisher);
 }
 
-TEST(JudgeSignature, MissingOrBrokenSignaturesAndAnUnsignedAgentRefuse) {
-    SignatureFacts altered = GoodSelfSigned();
-    altered.digestMatches = false;
-    EXPECT_EQ(JudgeSignature(altered), InstallerCheck::AlteredAfterSigning);
-
-    SignatureFacts unsignedFile = GoodSelfSigned();
-    unsignedFile.fileSigned = false;
-    EXPECT_EQ(JudgeSignature(unsignedFile), InstallerCheck::Unsigned);
-
+TEST(JudgeSignature, EachFailureOfTheSystemCheckHasItsOwnVerdict) {
+    const std::pair<VerifyResult, InstallerCheck> cases[] = {
+        {VerifyResult::NoSignature, InstallerCheck::Unsigned},
+        {VerifyResult::BadDigest, InstallerCheck::AlteredAfterSigning},
+        {VerifyResult::Expired, InstallerCheck::Expired},
+        {VerifyResult::Revoked, InstallerCheck::Revoked},
+        {VerifyResult::WrongUsage, InstallerCheck::NotForCodeSigning},
+        {VerifyResult::OtherFailure, InstallerCheck::SignatureInvalid},
+    };
+    for (const auto& [result, verdict] : cases) {
+        SignatureFacts facts = GoodSelfSigned();
+        facts.verify = result;
+        EXPECT_EQ(JudgeSignature(facts), verdict) << static_cast<int>(result);
+    }
     SignatureFacts unsignedAgent = GoodSelfSigned();
     unsignedAgent.agentSigned = false;
     EXPECT_EQ(JudgeSignature(unsignedAgent), InstallerCheck::AgentUnsigned);
+}
+
+// The agent's own certificate does not excuse a chain fault that the system
+// check let through (Wine verifies without looking at the chain).
+TEST(JudgeSignature, AChainFaultOrASecondSignerCertificateRefusesEvenTheAgentsOwnCertificate) {
+    const std::pair<ChainFault, InstallerCheck> cases[] = {
+        {ChainFault::Revoked, InstallerCheck::Revoked},
+        {ChainFault::NotTimeValid, InstallerCheck::Expired},
+        {ChainFault::WrongUsage, InstallerCheck::NotForCodeSigning},
+        {ChainFault::Other, InstallerCheck::SignatureInvalid},
+    };
+    for (const auto& [fault, verdict] : cases) {
+        SignatureFacts facts = GoodSelfSigned();
+        facts.verify = VerifyResult::Verified;
+        facts.chain = fault;
+        EXPECT_EQ(JudgeSignature(facts), verdict) << static_cast<int>(fault);
+    }
+    SignatureFacts ambiguous = GoodSelfSigned();
+    ambiguous.signerAmbiguous = true;
+    EXPECT_EQ(JudgeSignature(ambiguous), InstallerCheck::AmbiguousSigner);
+    ambiguous.verify = VerifyResult::OtherFailure;  // the system check may stumble on the second one
+    EXPECT_EQ(JudgeSignature(ambiguous), InstallerCheck::AmbiguousSigner);
+}
+
+VersionFacts NewerInstaller() {
+    VersionFacts facts;
+    facts.recordFound = true;
+    facts.namedAsInstaller = true;
+    facts.fileVersion = 0x0001000300000000ull;
+    facts.agentVersion = 0x0001000200000000ull;
+    return facts;
+}
+
+TEST(JudgeVersion, OnlyANewerInstallerThatIsNoUninstallerPasses) {
+    EXPECT_EQ(JudgeVersion(NewerInstaller()), InstallerCheck::Authentic);
+    VersionFacts same = NewerInstaller();
+    same.fileVersion = same.agentVersion;
+    EXPECT_EQ(JudgeVersion(same), InstallerCheck::NotNewer);
+    VersionFacts uninstaller = NewerInstaller();
+    uninstaller.uninstaller = true;
+    EXPECT_EQ(JudgeVersion(uninstaller), InstallerCheck::Uninstaller);
+    VersionFacts agent = NewerInstaller();
+    agent.namedAsInstaller = false;
+    EXPECT_EQ(JudgeVersion(agent), InstallerCheck::NotAnInstaller);
+    VersionFacts noRecord = NewerInstaller();
+    noRecord.recordFound = false;
+    EXPECT_EQ(JudgeVersion(noRecord), InstallerCheck::NotAnInstaller);
 }
 
 }  // namespace

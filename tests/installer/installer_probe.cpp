@@ -12,7 +12,7 @@
 //   reg-get KEY [VALUE]         HKCU: the string VALUE, or only whether KEY exists
 //   reg-set KEY VALUE DATA      HKCU: write a string value, creating KEY
 //   reg-delete KEY              HKCU: delete KEY with everything below it
-//   folder local-appdata|programs|temp
+//   folder local-appdata|programs
 //   shortcut LNK                the target path of a shell link
 //   deaf-agent SECONDS          for SECONDS, own a window with the agent's
 //                               caption that ignores the Close command
@@ -202,12 +202,6 @@ int deleteRegistryTree(const wchar_t* keyName) {
 }
 
 int showFolder(const std::wstring& name) {
-    if (name == L"temp") {
-        wchar_t path[MAX_PATH + 1] = {};
-        if (GetTempPathW(MAX_PATH + 1, path) == 0) return kNotFound;
-        print(path);
-        return kFound;
-    }
     int folder = name == L"local-appdata" ? CSIDL_LOCAL_APPDATA
                  : name == L"programs"    ? CSIDL_PROGRAMS
                                           : -1;

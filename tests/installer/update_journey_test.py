@@ -46,8 +46,8 @@ class UpdateJourneyTest(AgentTestCase):
         _, image = self.wait_for_agent(other_than=old_pid, timeout=120)
         self.assertEqual(image.lower(), home.agent.lower())
         self.assertEqual(self.wine.version(home.agent), self.new_version)
-        downloaded = self.wine.unix_path(self.wine.probe_value("folder", "temp") +
-                                         "KovarentisSetup.exe")
+        downloaded = self.wine.unix_path(self.wine.probe_value("folder", "local-appdata") +
+                                         "\\KovarentisUpdate\\KovarentisSetup.exe")
         self.addCleanup(os.remove, downloaded)
         self.assertEqual(read_bytes(downloaded), read_bytes(self.new_setup_exe))
         self.assertEqual(read_bytes(home.unix("Params.ini")), params)

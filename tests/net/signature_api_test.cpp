@@ -38,7 +38,7 @@ TEST(SignatureApi, IsLoadedFromTheFolderNamedOrNotAtAllAndSaysWhyNot) {
     EXPECT_EQ(log.Lines().size(), 1u) << "a load that worked is not logged";
     const SignatureApi* used = SystemSignatureApi();
     ASSERT_NE(used, nullptr);
-    EXPECT_EQ(used->CryptQueryObject, fromSystem->CryptQueryObject);
+    EXPECT_EQ(used->VerQueryValueW, fromSystem->VerQueryValueW);
     EXPECT_EQ(used->WinVerifyTrust, fromSystem->WinVerifyTrust);
 }
 

@@ -1,6 +1,7 @@
 // The Windows side of an agent update, for real: the temporary path, the
 // download from the stand-in service, removal and the shell start.
 #include "net/update_download.h"
+#include "net/installer_folder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "tests/core/recording_log.h"
+#include "winsupport/handles.h"
 #include "winsupport/wide_text.h"
 #include "standin_control.h"
 
@@ -68,19 +70,25 @@ protected:
     std::string target_;
 };
 
-TEST(InstallerPath, IsTheSetupFileInTheUsersTemporaryDirectoryInUtf8) {
-    wchar_t temp[MAX_PATH] = {};
-    const DWORD length = GetTempPathW(MAX_PATH, temp);
-    ASSERT_GT(length, 0u);
-    ASSERT_EQ(temp[length - 1], L'\\');
+// The folder is made once and then reused; what an earlier update left in it
+// goes before the next download.
+TEST(PrepareInstallerPath, IsTheSetupFileInTheAgentsOwnFolderEmptiedOfAnEarlierOne) {
+    wchar_t local[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
+    test::RecordingLog log;
 
-    const auto path = InstallerPath();
-
+    const auto path = PrepareInstallerPath(log);
     ASSERT_TRUE(path.has_value());
-    EXPECT_EQ(*path, Utf8FromWide(WideString(temp) + L"KovarentisSetup.exe"));
+    EXPECT_EQ(*path, Utf8FromWide(WideString(local) + L"\\KovarentisUpdate\\KovarentisSetup.exe"));
+    WriteFile(*path, "an earlier installer");
+    ASSERT_TRUE(Exists(*path));
+
+    EXPECT_EQ(PrepareInstallerPath(log), path);
+    EXPECT_FALSE(Exists(*path));
+    EXPECT_TRUE(log.Lines().empty());
 }
 
-TEST_F(UpdateDownloadTest, DownloadsTheInstallerAndTheShellStartsIt) {
+TEST_F(UpdateDownloadTest, DownloadsTheInstallerAndStartsIt) {
     const char* program = std::getenv("KOV_MARKER_PROGRAM");
     ASSERT_NE(program, nullptr);
     const std::string installer = ReadFile(program);
@@ -90,7 +98,7 @@ TEST_F(UpdateDownloadTest, DownloadsTheInstallerAndTheShellStartsIt) {
     ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_, log_));
 
     EXPECT_EQ(ReadFile(target_), installer);
-    EXPECT_TRUE(OpenWithShell(target_));
+    EXPECT_TRUE(StartInstaller(target_));
     EXPECT_TRUE(AwaitFile(target_ + ".started")) << "the downloaded program did not run";
 }
 
@@ -99,6 +107,7 @@ TEST_F(UpdateDownloadTest, EachDownloadFetchesAFreshCopyAndLeavesNothingInTheUrl
     ASSERT_TRUE(control_.Queue("other", "MZ second build", "header=Cache-Control:%20max-age=86400"));
 
     ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_, log_));
+    RemoveFile(target_);
     ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_, log_));
 
     EXPECT_EQ(ReadFile(target_), "MZ second build");
@@ -114,7 +123,6 @@ TEST_F(UpdateDownloadTest, AnyStatusButOkFailsLeavesNoFileAndLogsTheStatus) {
     std::vector<std::string> expected;
     for (const int status : {404, 500, 204}) {
         SCOPED_TRACE(status);
-        WriteFile(target_, "an older download");
         ASSERT_TRUE(control_.Queue("other", "MZ<html>Not found</html>", "status=" + std::to_string(status)));
 
         EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_, log_));
@@ -129,6 +137,53 @@ TEST_F(UpdateDownloadTest, ACutBodyFailsAndLeavesNoFile) {
     ASSERT_TRUE(control_.Queue("other", std::string(100000, 'x'), "cut=5000&cut_hang=0"));
     EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_, log_));
     EXPECT_FALSE(Exists(target_));
+}
+
+// Leading zeros, or more digits than the cap has, do not hide the length.
+TEST_F(UpdateDownloadTest, AContentLengthOfAnyNumberOfDigitsIsHeld) {
+    ASSERT_TRUE(control_.Queue("other", "MZ short", "header=Content-Length:%2000000000000000100"));
+    ASSERT_TRUE(control_.Queue("other", "MZ short", "header=Content-Length:%2099999999999"));
+    EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_, log_));
+    EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_, log_));
+    const std::vector<std::string> expected = {"update download: body of 8 bytes where 100 were announced",
+                                               "update download: body over the installer size cap"};
+    EXPECT_EQ(log_.Lines(), expected);
+}
+
+// A byte every second keeps each read alive; the deadline still ends it.
+TEST_F(UpdateDownloadTest, ADrippingServerIsGivenUpAtTheDeadline) {
+    ASSERT_TRUE(control_.Queue("other", std::string(100, 'x'), "cut=10&drip=1"));
+    const DWORD started = GetTickCount();
+    EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_, log_, 2500));
+    EXPECT_LT(GetTickCount() - started, 10000u);
+    EXPECT_FALSE(Exists(target_));
+    EXPECT_EQ(log_.Lines(), std::vector<std::string>{"update download: not complete by its deadline"});
+}
+
+TEST_F(UpdateDownloadTest, AFileAlreadyThereIsNeitherReplacedNorRemoved) {
+    WriteFile(target_, "placed by someone else");
+    ASSERT_TRUE(control_.Queue("other", "MZ installer"));
+    EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_, log_));
+    EXPECT_EQ(ReadFile(target_), "placed by someone else");
+}
+
+// Most download links redirect from http to https; the way back would drop
+// the protection that https gave.
+TEST_F(UpdateDownloadTest, AnHttpLinkMayRedirectToHttpsButNotTheReverse) {
+    const std::string secure = "https://127.0.0.5/download/KovarentisSetup.exe";
+    ASSERT_TRUE(control_.Queue("other", "", "status=302&header=Location:%20" + secure));
+    ASSERT_TRUE(control_.Queue("other", "MZ over https"));
+    ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_, log_));
+    EXPECT_EQ(ReadFile(target_), "MZ over https");
+    EXPECT_GE(control_.Connections("127.0.0.5:443"), 1);
+    RemoveFile(target_);
+
+    ASSERT_TRUE(control_.Reset());
+    ASSERT_TRUE(control_.Queue("other", "", "status=302&header=Location:%20" + kInstallerUrl));
+    ASSERT_TRUE(control_.Queue("other", "MZ over http"));
+    EXPECT_FALSE(DownloadToFile(secure, target_, log_));
+    EXPECT_FALSE(Exists(target_));
+    EXPECT_EQ(log_.Lines(), std::vector<std::string>{"update download: redirected from https to http"});
 }
 
 // Each failing step is logged with the Windows error it left, WinINet's too.
@@ -156,6 +211,27 @@ TEST_F(UpdateDownloadTest, AServerWithAnUntrustedCertificateIsRefused) {
     EXPECT_GE(control_.Connections("127.0.0.2:443"), 1) << "the server was not even tried";
 }
 
+// The handle the check ran through keeps the file as checked until the start.
+TEST_F(UpdateDownloadTest, WhileTheCheckedFileIsHeldNobodyWritesOrRemovesItAndItStillStarts) {
+    const char* program = std::getenv("KOV_MARKER_PROGRAM");
+    ASSERT_NE(program, nullptr);
+    ASSERT_TRUE(CopyFileA(program, target_.c_str(), FALSE));
+
+    HeldInstaller held = OpenAndCheck(target_, log_);
+
+    ASSERT_TRUE(held.file);
+    EXPECT_EQ(held.verdict, InstallerCheck::AgentUnsigned) << "the test program itself is not signed";
+    const WideString path = WideFromUtf8(target_);
+    const UniqueFile writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(writer);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(DeleteFileW(path.c_str()));
+    EXPECT_FALSE(MoveFileW(path.c_str(), (path + L".moved").c_str()));
+    EXPECT_TRUE(StartInstaller(target_));
+    EXPECT_TRUE(AwaitFile(target_ + ".started")) << "the held program did not run";
+}
+
 TEST_F(UpdateDownloadTest, RemoveFileDeletesAndToleratesAMissingFile) {
     WriteFile(target_, "MZ");
     RemoveFile(target_);
@@ -164,8 +240,10 @@ TEST_F(UpdateDownloadTest, RemoveFileDeletesAndToleratesAMissingFile) {
     EXPECT_FALSE(Exists(target_));
 }
 
-TEST_F(UpdateDownloadTest, TheShellReportsAFileItCannotStart) {
-    EXPECT_FALSE(OpenWithShell(dir_ + "\\missing.exe"));
+TEST_F(UpdateDownloadTest, AFileThatCannotStartIsReported) {
+    EXPECT_FALSE(StartInstaller(dir_ + "\\missing.exe"));
+    WriteFile(target_, "not a program");
+    EXPECT_FALSE(StartInstaller(target_));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 """What the update journeys share: the signed installers they serve (made by
 tools/signing/make-test-signatures.py from agent_probe.exe, which leaves
 KovarentisSetup.ran beside itself when started as KovarentisSetup.exe), and
-where the agent puts what it downloads."""
+where the agent puts what it downloads: its own folder under the user's local
+application data."""
 import glob
 import os
 import subprocess
@@ -13,8 +14,8 @@ UNEXPECTED_ERROR = "Непредвиденная ошибка"
 
 
 def signed_probe(variant):
-    """agent_probe.exe signed as VARIANT: publisher, renewed, other,
-    trusted-other, impostor, altered, unsigned."""
+    """agent_probe.exe signed as VARIANT (tools/signing/make-test-signatures.py
+    lists them)."""
     return os.path.join(os.environ["KOV_SIGNED_PROBES"], variant + ".exe")
 
 
@@ -27,16 +28,17 @@ def offer_installer(standin, path):
     standin.control("outdated", on=1)
 
 
-def temp_files(env, name):
-    return glob.glob(os.path.join(env.env["WINEPREFIX"], "drive_c", "users", "*", "Temp", name))
+def update_files(env, name):
+    return glob.glob(os.path.join(env.env["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Local",
+                                  "KovarentisUpdate", name))
 
 
 def installer_markers(env):
-    return temp_files(env, "KovarentisSetup.ran")
+    return update_files(env, "KovarentisSetup.ran")
 
 
 def downloaded_installers(env):
-    return temp_files(env, "KovarentisSetup.exe")
+    return update_files(env, "KovarentisSetup.exe")
 
 
 def trust_test_authority(env):

@@ -5,14 +5,13 @@ downloads the installer, starts it and ends.
 The installer is agent_probe.exe signed by the build's publisher, served under
 the installer's name: started as KovarentisSetup.exe it leaves
 KovarentisSetup.ran beside itself."""
-import glob
 import os
 import time
 import unittest
 
 from harness import (BOX_CAPTION, IDNO, IDYES, WM_COMMAND, Journey, reported_status, sign_in_path,
                      status_path, wait_until)
-from signed_updates import offer_installer, signed_probe
+from signed_updates import installer_markers, offer_installer, signed_probe
 
 LOGIN = "consultant"
 PASSWORD = "pw"
@@ -29,8 +28,7 @@ class UpdateTest(Journey):
             os.remove(marker)
 
     def installer_markers(self):
-        return glob.glob(os.path.join(self.env.env["WINEPREFIX"], "drive_c", "users", "*", "Temp",
-                                      "KovarentisSetup.ran"))
+        return installer_markers(self.env)
 
     def outdated_reply(self):
         return '2 "%s%s"' % (self.server, INSTALLER)

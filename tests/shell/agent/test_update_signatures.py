@@ -1,16 +1,19 @@
-"""Only an update from the agent's own publisher starts. The stand-in offers
-agent_probe.exe signed in every way an update may arrive; the consultant
-answers Yes. The installer signed by the build's publisher, or by its renewed
-certificate from an authority the prefix trusts, starts and the agent ends;
-anything else is deleted and refused with a box, the agent polls on and does
-not ask again for that URL. URLs outside http(s) are refused before any
-request; an https server the prefix does not trust serves nothing; an
-installer the shell cannot start leaves the agent running."""
+"""Only a newer installer from the agent's own publisher starts. The stand-in
+offers agent_probe.exe signed in every way an update may arrive; the consultant
+answers Yes. The newer installer signed by the build's publisher starts, also
+when the link redirects from http to https, and the agent ends; anything else
+(an older installer, the uninstaller, the agent itself, a second certificate
+for the signer, a renewed certificate under another root than the agent's) is
+deleted and refused with a box and its own verdict in the log, the agent polls
+on and does not ask again for that URL. URLs outside http(s) are refused before
+any request; an https server the prefix does not trust serves nothing; an
+installer Windows cannot start leaves the agent running."""
 import os
 import socket
 import threading
 import unittest
 
+from diagnostic_log import log_lines, remove_logs
 from harness import BOX_CAPTION, IDYES, WM_COMMAND, Journey, wait_until
 from signed_updates import (CONNECT_FAILED, INSTALLER, NOT_AUTHENTIC, UNEXPECTED_ERROR, downloaded_installers,
                             installer_markers, offer_installer, signed_probe, trust_test_authority)
@@ -93,20 +96,40 @@ class SignedUpdateTest(Journey):
         self.accept_offer(agent)
         self.assert_started_and_ended(agent)
 
-    def test_an_installer_signed_by_the_renewed_publisher_certificate_starts(self):
-        offer_installer(self.standin, signed_probe("renewed"))
+    def test_an_http_link_that_redirects_to_https_downloads_and_starts(self):
+        offer_installer(self.standin, signed_probe("publisher"))
+        # The first request for the file is sent on to https; the second gets it.
+        self.standin._call("POST", "/reply?kind=other&status=302&header=Location:%20https://127.0.0.5" + INSTALLER)
         agent = self.new_agent().start()
         self.accept_offer(agent)
         self.assert_started_and_ended(agent)
+        self.assertGreaterEqual(int(self.standin._call("GET", "/connections?endpoint=127.0.0.5:443")), 1)
 
-    def refused(self, variant):
+    def refused(self, variant, name=None, verdict=None):
+        remove_logs(self.env)
         offer_installer(self.standin, signed_probe(variant))
-        agent = self.new_agent().start()
+        agent = self.new_agent(name=name, DiagnosticLog=1).start()
         self.accept_offer(agent)
         self.dismiss_box(agent, NOT_AUTHENTIC)
         self.assertEqual(downloaded_installers(self.env), [], "the refused file was not deleted")
         self.assertIn(INSTALLER, self.standin.requests())
+        if verdict:
+            self.assertIn("update: refused, " + verdict, log_lines(self.env))
         self.assert_polls_on_without_asking_again(agent)
+        return agent
+
+    def test_files_the_publisher_signed_that_are_not_a_newer_installer_are_refused_each_for_its_reason(self):
+        cases = {
+            "older": "the installer is not newer than the running agent",
+            "nsis-uninstaller": "the file is the agent's uninstaller",
+            "self": "the file is not an installer of this agent",
+            "duplicate": "the signature carries two certificates for its signer",
+            "renewed": "the installer's publisher is certified by another authority",
+        }
+        for variant, verdict in cases.items():
+            with self.subTest(variant=variant):
+                self.standin.reset()
+                self.refused(variant, name="refused-%s" % variant, verdict=verdict).stop()
 
     def test_an_unsigned_program_is_refused(self):
         self.refused("unsigned")
