@@ -127,7 +127,8 @@ DWORD UsageAndRevocationErrors(const SignatureApi& api, PCCERT_CONTEXT signer, H
     parameters.RequestedUsage.Usage.rgpszUsageIdentifier = codeSigning;
     parameters.dwUrlRetrievalTimeout = kRevocationTimeoutMs;
     PCCERT_CHAIN_CONTEXT rawChain = nullptr;
-    constexpr DWORD kFlags = CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
+    constexpr DWORD kFlags =
+        CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
     if (!api.CertGetCertificateChain(nullptr, signer, nullptr, carried, &parameters, kFlags, nullptr, &rawChain))
         return CERT_TRUST_NO_ERROR;
     const UniqueCertChain chain(rawChain);
@@ -149,7 +150,8 @@ void JudgeFileSigner(const SignatureApi& api, const Verification& file, const CR
             facts.verify = VerifyResult::OtherFailure;
         return;
     }
-    DWORD errors = signer->pChainContext ? signer->pChainContext->TrustStatus.dwErrorStatus : ~DWORD{0};
+    const DWORD errors =
+        signer->pChainContext ? signer->pChainContext->TrustStatus.dwErrorStatus : CERT_TRUST_IS_PARTIAL_CHAIN;
     facts.chain = FaultOf(errors | UsageAndRevocationErrors(api, certificate, carried.Get()));
     facts.sameRoot = SameCertificate(RootOf(signer->pChainContext), RootOf(agent.pChainContext));
     facts.sameSubject = api.CertCompareCertificateName(X509_ASN_ENCODING, &certificate->pCertInfo->Subject,
