@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <wininet.h>
+#include <aclapi.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -70,8 +71,37 @@ protected:
     std::string target_;
 };
 
-// The folder is made once and then reused; what an earlier update left in it
-// goes before the next download.
+bool IsCurrentUser(PSID sid) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    BYTE user[256] = {};
+    DWORD size = sizeof user;
+    const bool read = GetTokenInformation(token, TokenUser, user, size, &size) != FALSE;
+    CloseHandle(token);
+    return read && EqualSid(sid, reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+}
+
+// Whether a folder's access list lets in no one but the current user (and the
+// system itself, which Wine always lists).
+bool OnlyTheUserMayOpen(const WideString& folder) {
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool onlyUser = acl != nullptr;
+    for (DWORD index = 0; onlyUser && index < acl->AceCount; ++index) {
+        void* ace = nullptr;
+        onlyUser = GetAce(acl, index, &ace) && static_cast<ACE_HEADER*>(ace)->AceType == ACCESS_ALLOWED_ACE_TYPE;
+        const PSID sid = onlyUser ? &static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart : nullptr;
+        onlyUser = onlyUser && (IsCurrentUser(sid) || IsWellKnownSid(sid, WinLocalSystemSid));
+    }
+    LocalFree(descriptor);
+    return onlyUser;
+}
+
+// The folder is made once, for the consultant alone, and then reused; what
+// an earlier update left in it goes before the next download.
 TEST(PrepareInstallerPath, IsTheSetupFileInTheAgentsOwnFolderEmptiedOfAnEarlierOne) {
     wchar_t local[MAX_PATH] = {};
     ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
@@ -86,6 +116,7 @@ TEST(PrepareInstallerPath, IsTheSetupFileInTheAgentsOwnFolderEmptiedOfAnEarlierO
     EXPECT_EQ(PrepareInstallerPath(log), path);
     EXPECT_FALSE(Exists(*path));
     EXPECT_TRUE(log.Lines().empty());
+    EXPECT_TRUE(OnlyTheUserMayOpen(WideString(local) + L"\\KovarentisUpdate"));
 }
 
 TEST_F(UpdateDownloadTest, DownloadsTheInstallerAndStartsIt) {
