@@ -61,6 +61,12 @@ void AgentCore::OnSignInReply(const ServiceReply& reply) {
 // one ends the agent.
 void AgentCore::FinishSignIn(bool accepted) {
     const std::optional<SignInFrom> from = std::exchange(signIn_, std::nullopt);
+    // Signed in afresh, the consultant is there.
+    if (accepted) {
+        state_.chosen = PresenceStatus::Online;
+        state_.autoAway = false;
+        sessionAway_ = false;
+    }
     if (from == SignInFrom::Start) {
         if (!accepted) {
             EndAgent(kEndedByAgent);
