@@ -5,6 +5,7 @@
 #include "shell/dpi.h"
 #include "shell/res/resource.h"
 #include "shell/resource_map.h"
+#include "shell/session_events.h"
 #include "shell/texts_loader.h"
 
 namespace kov {
@@ -38,6 +39,7 @@ BOOL CKovarentisDlg::OnInitDialog() {
     // The template is visible: only a zero size keeps it from ever showing.
     ::MoveWindow(Handle(), 0, 0, 0, 0, FALSE);
     platform_->Attach(Handle());
+    sessionNotifications_ = std::make_unique<SessionNotifications>(Handle());
     controller_->OnInitDialog();
     return TRUE;
 }
@@ -58,6 +60,33 @@ bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         platform_->OnDpiChanged(LOWORD(wParam));
         result = 0;
         return true;
+    default:
+        return OnSystemMessage(message, wParam, lParam, result);
+    }
+}
+
+// The session and the machine: the service hears what they mean for the
+// consultant's presence.
+bool CKovarentisDlg::OnSystemMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+    case WM_WTSSESSION_CHANGE:
+        if (const auto change = SessionChangeOf(wParam)) controller_->OnSessionChange(*change);
+        return true;
+    case WM_POWERBROADCAST:
+        if (const auto power = PowerEventOf(wParam)) {
+            *power == PowerEvent::Suspend ? controller_->OnSuspend() : controller_->OnResume();
+        }
+        result = TRUE;
+        return true;
+    case WM_QUERYENDSESSION:
+        result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        if (wParam) controller_->OnSessionEnding();
+        return true;
+    case WM_DESTROY:
+        sessionNotifications_.reset();
+        return Dialog::OnMessage(message, wParam, lParam, result);
     default:
         return Dialog::OnMessage(message, wParam, lParam, result);
     }

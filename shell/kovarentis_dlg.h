@@ -14,6 +14,7 @@
 #include "core/texts.h"
 #include "shell/agent_diagnostics.h"
 #include "shell/framework/window.h"
+#include "shell/session_events.h"
 #include "shell/windows_platform.h"
 
 namespace kov {
@@ -33,6 +34,7 @@ protected:
     void OnCancel() override {}
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool OnTimer(UINT_PTR timerId) override;
+    bool OnSystemMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnCommand(UINT id, UINT notifyCode, HWND control) override;
 
 private:
@@ -43,6 +45,7 @@ private:
     const HICON windowIcon_;
     const std::shared_ptr<WindowsPlatform> platform_;
     std::unique_ptr<AgentController> controller_;
+    std::unique_ptr<SessionNotifications> sessionNotifications_;
 };
 
 }  // namespace kov

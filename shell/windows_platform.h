@@ -52,7 +52,10 @@ public:
     void ShowTray(const TrayView& view) override;
     void ShowBalloon(const BalloonTip& balloon) override;
     bool IsMessageBoxOpen() override;
-    CursorPos CursorPosition() override;
+    void CloseMessageBox(const std::string& text) override;
+    std::optional<CursorPos> CursorPosition() override;
+    bool ScreenSaverRunning() override;
+    std::string LocalTimeText() override;
     std::uint32_t LastInputStamp() override;
     bool ConsultantBusy() override;
     void ShellOpen(const std::string& url) override;
@@ -62,6 +65,7 @@ public:
     std::optional<SignInEntry> RunSignInDialog(bool remember) override;
     void ShowAbout() override;
     bool StartRequest(const ServiceCall& call) override;
+    std::optional<std::string> RequestAndWait(const ServiceCall& call, int timeoutMs) override;
     bool StartInstallerFetch(const std::string& url) override;
     bool ShellOpenFile(const std::string& path) override;
 

@@ -20,11 +20,12 @@ namespace kov::test {
 namespace {
 
 TEST(NotificationStyle, FullScreenPresentationAndQuietTimeAreBusy) {
-    for (const auto busy : {QUNS_BUSY, QUNS_RUNNING_D3D_FULL_SCREEN, QUNS_PRESENTATION_MODE, QUNS_QUIET_TIME,
-                            QUNS_APP}) {
+    for (const auto busy : {QUNS_BUSY, QUNS_RUNNING_D3D_FULL_SCREEN, QUNS_PRESENTATION_MODE, QUNS_QUIET_TIME}) {
         EXPECT_TRUE(IsBusyState(busy)) << busy;
     }
-    for (const auto free : {QUNS_ACCEPTS_NOTIFICATIONS, QUNS_NOT_PRESENT}) EXPECT_FALSE(IsBusyState(free)) << free;
+    for (const auto free : {QUNS_ACCEPTS_NOTIFICATIONS, QUNS_NOT_PRESENT, QUNS_APP}) {
+        EXPECT_FALSE(IsBusyState(free)) << free;
+    }
     EXPECT_FALSE(IsBusyState(static_cast<QUERY_USER_NOTIFICATION_STATE>(99))) << "a state yet unknown";
 }
 
@@ -106,7 +107,7 @@ TEST_F(PlatformBalloonTest, AClickOnANewMessageBalloonOpensTheConsultantPage) {
     const auto balloons = shell.Balloons();
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].text, "text");
-    EXPECT_EQ(balloons[0].flags, static_cast<DWORD>(NIIF_INFO | NIIF_RESPECT_QUIET_TIME));
+    EXPECT_EQ(balloons[0].flags, static_cast<DWORD>(NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND));
     ClickTheBalloon();
     EXPECT_EQ(host.commands, std::vector<UINT>{1024u});
 }
@@ -116,7 +117,7 @@ TEST_F(PlatformBalloonTest, AClickOnAFailureBalloonDoesNothingEvenAfterANewMessa
     Show(BalloonKind::Warning);
     const auto balloons = shell.Balloons();
     ASSERT_EQ(balloons.size(), 2u);
-    EXPECT_EQ(balloons[1].flags, static_cast<DWORD>(NIIF_WARNING));
+    EXPECT_EQ(balloons[1].flags, static_cast<DWORD>(NIIF_WARNING | NIIF_NOSOUND));
     ClickTheBalloon();
     EXPECT_TRUE(host.commands.empty());
 }
