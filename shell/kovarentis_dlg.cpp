@@ -4,7 +4,6 @@
 #include "winsupport/wide_text.h"
 #include "shell/dpi.h"
 #include "shell/res/resource.h"
-#include "shell/resource_map.h"
 #include "shell/texts_loader.h"
 
 namespace kov {
@@ -28,9 +27,8 @@ CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executa
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
       platform_(std::make_shared<WindowsPlatform>(workers_, texts_)),
-      controller_(std::make_unique<AgentController>(
-          platform_, KeepingTrayAnimated(platform_, std::make_shared<ServiceRequester>(diagnostics_.Log())),
-          settings_, texts_, diagnostics_.Log())) {}
+      controller_(std::make_unique<AgentController>(platform_, std::make_shared<ServiceRequester>(diagnostics_.Log()),
+                                                    settings_, texts_, diagnostics_.Log())) {}
 
 // The controller goes first: once it is gone no worker makes a short platform
 // call, so the queued work can be dropped and the tray removed.
@@ -54,6 +52,10 @@ bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_ACTIVATE_AGENT:
         result = controller_->OnActivateAgent();
         return true;
+    case CSystemTray::kCommandMessage:
+        controller_->OnCommand(static_cast<Command>(wParam));
+        result = 0;
+        return true;
     case WindowsPlatform::kRunQueuedMessage:
         platform_->RunQueued();
         return true;
@@ -72,10 +74,11 @@ bool CKovarentisDlg::OnTimer(UINT_PTR timerId) {
     return false;
 }
 
+// The installer's request to close: the Close item's WM_COMMAND, which the
+// agents already installed understand too.
 bool CKovarentisDlg::OnCommand(UINT id, UINT /*notifyCode*/, HWND /*control*/) {
-    const std::optional<Command> command = CommandOfMenuId(id);
-    if (!command) return false;
-    controller_->OnCommand(*command);
+    if (id != ID_CLOSE) return false;
+    controller_->OnCommand(Command::Close);
     return true;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The agent's hidden main window: a zero-size dialog without a taskbar button
 // that lives as long as the process. It owns the agent's controller, its
-// settings and its platform, hands its timers, the tray commands and the
-// second-instance message to the controller, and lets the platform run its
-// queued work and follow a DPI change on the UI thread.
+// settings and its platform, hands its timers, the tray's commands, the
+// installer's close request and the second-instance message to the
+// controller, and lets the platform run its queued work and follow a DPI
+// change on the UI thread.
 #include <windows.h>
 
 #include <memory>

@@ -35,55 +35,18 @@ private:
     std::atomic<HWND>& slot_;
 };
 
-class TrayKeepingTransport final : public AgentTransport {
-public:
-    TrayKeepingTransport(std::shared_ptr<WindowsPlatform> platform, std::shared_ptr<AgentTransport> requests)
-        : platform_(std::move(platform)), requests_(std::move(requests)) {}
-
-    std::string ServiceRequest(std::string server, std::string path, std::string body,
-                               std::string headers) override {
-        std::string reply;
-        platform_->RunBlocking([&] {
-            reply = requests_->ServiceRequest(std::move(server), std::move(path), std::move(body),
-                                              std::move(headers));
-        });
-        return reply;
-    }
-    void Abort() override { requests_->Abort(); }
-
-private:
-    const std::shared_ptr<WindowsPlatform> platform_;
-    const std::shared_ptr<AgentTransport> requests_;
-};
-
 }  // namespace
-
-std::shared_ptr<AgentTransport> KeepingTrayAnimated(std::shared_ptr<WindowsPlatform> platform,
-                                                    std::shared_ptr<AgentTransport> requests) {
-    return std::make_shared<TrayKeepingTransport>(std::move(platform), std::move(requests));
-}
 
 WindowsPlatform::WindowsPlatform(std::shared_ptr<WorkerPool> workers, Texts texts, TrayPlatform& trayShell)
     : workers_(std::move(workers)), texts_(std::move(texts)), trayShell_(trayShell) {}
 
 void WindowsPlatform::Attach(HWND mainWindow, std::shared_ptr<DiagnosticLog> trayLog) {
-    tray_ = std::make_unique<AgentTray>(texts_, trayShell_);
-    if (trayLog) tray_->SetDiagnosticLog(std::move(trayLog));
-    uiThread_.store(::GetCurrentThreadId());
+    tray_ = std::make_unique<CSystemTray>(texts_, trayShell_, std::move(trayLog));
     std::lock_guard<std::mutex> lock(mutex_);
     mainWindow_.store(mainWindow);
 }
 
-// The thread is compared first: the tray belongs to the UI thread.
-void WindowsPlatform::RunBlocking(const std::function<void()>& blockingCall) {
-    if (::GetCurrentThreadId() == uiThread_.load() && tray_) {
-        tray_->KeepAnimatingDuring(blockingCall);
-    } else {
-        blockingCall();
-    }
-}
-
-// The tray goes outside the lock: its end waits for an animation worker.
+// The tray goes outside the lock: its end is a call to the shell.
 void WindowsPlatform::Detach() {
     std::deque<Task> dropped;
     {
@@ -134,26 +97,26 @@ HWND WindowsPlatform::LiveMainWindow() const {
 }
 
 void WindowsPlatform::SetMainTimer(int timerId, int periodMs) {
-    Queue([timerId, periodMs](AgentTray&, HWND mainWindow) {
+    Queue([timerId, periodMs](CSystemTray&, HWND mainWindow) {
         ::SetTimer(mainWindow, static_cast<UINT_PTR>(timerId), static_cast<UINT>(periodMs), nullptr);
     });
 }
 
 void WindowsPlatform::KillMainTimer(int timerId) {
-    Queue([timerId](AgentTray&, HWND mainWindow) { ::KillTimer(mainWindow, static_cast<UINT_PTR>(timerId)); });
+    Queue([timerId](CSystemTray&, HWND mainWindow) { ::KillTimer(mainWindow, static_cast<UINT_PTR>(timerId)); });
 }
 
 // The icon's hidden window is created on the UI thread, which then serves it.
 void WindowsPlatform::CreateTray(const TrayStart& start) {
-    Queue([start](AgentTray& tray, HWND mainWindow) { tray.Create(start, mainWindow); });
+    Queue([start](CSystemTray& tray, HWND mainWindow) { tray.Create(start, mainWindow); });
 }
 
 void WindowsPlatform::ShowTray(const TrayView& view) {
-    Queue([view](AgentTray& tray, HWND) { tray.Show(view); });
+    Queue([view](CSystemTray& tray, HWND) { tray.Show(view); });
 }
 
 void WindowsPlatform::ShowBalloon(const BalloonTip& balloon) {
-    Queue([balloon](AgentTray& tray, HWND) { tray.ShowBalloon(balloon); });
+    Queue([balloon](CSystemTray& tray, HWND) { tray.ShowBalloon(balloon); });
 }
 
 bool WindowsPlatform::IsMessageBoxOpen() { return ::FindWindowA(nullptr, kCaption) != nullptr; }
@@ -179,13 +142,13 @@ void WindowsPlatform::ShellOpen(const std::string& url) {
 }
 
 void WindowsPlatform::BringSignInDialogForward() {
-    Queue([this](AgentTray&, HWND) {
+    Queue([this](CSystemTray&, HWND) {
         if (const HWND dialog = signInDialog_.load()) ::SetForegroundWindow(dialog);
     });
 }
 
 void WindowsPlatform::EndMainDialog(int result) {
-    Queue([result](AgentTray&, HWND mainWindow) { ::EndDialog(mainWindow, result); });
+    Queue([result](CSystemTray&, HWND mainWindow) { ::EndDialog(mainWindow, result); });
 }
 
 bool WindowsPlatform::StartThread(std::function<void()> body) { return workers_->Run(std::move(body)); }
@@ -215,15 +178,11 @@ void WindowsPlatform::ShowAbout() {
 }
 
 bool WindowsPlatform::DownloadToFile(const std::string& url, const std::string& path) {
-    bool downloaded = false;
-    RunBlocking([&] { downloaded = kov::DownloadToFile(url, path); });
-    return downloaded;
+    return kov::DownloadToFile(url, path);
 }
 
 InstallerCheck WindowsPlatform::CheckInstaller(const std::string& path) {
-    InstallerCheck check = InstallerCheck::CheckUnavailable;
-    RunBlocking([&] { check = CheckAgainstRunningAgent(path); });
-    return check;
+    return CheckAgainstRunningAgent(path);
 }
 
 void WindowsPlatform::RemoveFile(const std::string& path) { kov::RemoveFile(path); }

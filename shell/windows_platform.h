@@ -5,9 +5,9 @@
 // the main window's (UI) thread: such a call is queued in call order and the
 // main window is asked, by a posted message, to run the queue. So no call
 // ever waits for the UI thread, a timer is armed by the thread that owns its
-// window (SetTimer works for no other), and the tray, its menus and icons
-// (AgentTray) are used by the UI thread alone: it creates them in Attach and
-// destroys them in Detach.
+// window (SetTimer works for no other), and the tray (CSystemTray, with its
+// menus and icons) is used by the UI thread alone: it creates it in Attach and
+// destroys it in Detach.
 //
 // Worker threads keep this object alive after the main window is gone:
 // Detach drops the queued work, and from then on the window operations do
@@ -23,9 +23,8 @@
 #include "core/diagnostic_log.h"
 #include "core/platform.h"
 #include "core/texts.h"
-#include "core/transport.h"
 #include "core/worker_pool.h"
-#include "shell/agent_tray.h"
+#include "shell/system_tray.h"
 
 namespace kov {
 
@@ -47,12 +46,8 @@ public:
     // The main window calls these for kRunQueuedMessage and a DPI change.
     void RunQueued();
     void OnDpiChanged(UINT dpi);
-    // Runs a blocking call (an exchange, a download, a signature check) made
-    // on any thread. On the UI thread the tray's connecting animation is
-    // stepped by a worker meanwhile: the thread cannot handle its timer.
-    void RunBlocking(const std::function<void()>& blockingCall);
     // The tray while attached, else null; UI thread only.
-    const AgentTray* Tray() const { return tray_.get(); }
+    const CSystemTray* Tray() const { return tray_.get(); }
 
     void SetMainTimer(int timerId, int periodMs) override;
     void KillMainTimer(int timerId) override;
@@ -78,7 +73,7 @@ public:
     bool ShellOpenFile(const std::string& path) override;
 
 private:
-    using Task = std::function<void(AgentTray& tray, HWND mainWindow)>;
+    using Task = std::function<void(CSystemTray& tray, HWND mainWindow)>;
     void Queue(Task task);
     // The main window while it exists, else null.
     HWND LiveMainWindow() const;
@@ -90,18 +85,10 @@ private:
     std::deque<Task> queue_;
     // Set in Attach and cleared in Detach, on the UI thread, under mutex_.
     std::atomic<HWND> mainWindow_{nullptr};
-    // Set in Attach.
-    std::atomic<DWORD> uiThread_{0};
     // UI thread only.
-    std::unique_ptr<AgentTray> tray_;
+    std::unique_ptr<CSystemTray> tray_;
     // The sign-in dialog while one is open (at most one at a time).
     std::atomic<HWND> signInDialog_{nullptr};
 };
-
-// The core's service transport: each request runs through the platform's
-// RunBlocking, so a sign-in made on the UI thread leaves the connecting
-// animation moving.
-std::shared_ptr<AgentTransport> KeepingTrayAnimated(std::shared_ptr<WindowsPlatform> platform,
-                                                    std::shared_ptr<AgentTransport> requests);
 
 }  // namespace kov

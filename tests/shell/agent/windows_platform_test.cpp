@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "core/texts.h"
-#include "core/transport.h"
 #include "shell/framework/menu.h"
 #include "shell/framework/window.h"
 #include "shell/system_tray.h"
@@ -117,7 +116,7 @@ protected:
         PumpFor(100);
         ASSERT_NE(platform->Tray(), nullptr);
     }
-    const AgentTray& Tray() const { return *platform->Tray(); }
+    const CSystemTray& Tray() const { return *platform->Tray(); }
     bool Checked(UINT id) const {
         return (::GetMenuState(Tray().Menus().mainMenu.Handle(), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
     }
@@ -150,8 +149,8 @@ TEST_F(WindowsPlatformTest, WorkerCallsRunOnTheUiThreadInCallOrder) {
     EXPECT_EQ(calls[1].tip, "second tip");
     EXPECT_EQ(calls[2].tip, "third tip");
     for (const ShellCall& call : calls) EXPECT_EQ(call.thread, ::GetCurrentThreadId());
-    ASSERT_NE(Tray().Tray().Handle(), nullptr);
-    EXPECT_EQ(::GetWindowThreadProcessId(Tray().Tray().Handle(), nullptr), ::GetCurrentThreadId())
+    ASSERT_NE(Tray().Handle(), nullptr);
+    EXPECT_EQ(::GetWindowThreadProcessId(Tray().Handle(), nullptr), ::GetCurrentThreadId())
         << "the tray's window belongs to the UI thread";
 
     ASSERT_FALSE(host.timers.empty());
@@ -184,7 +183,7 @@ TEST_F(WindowsPlatformTest, MenusFollowTheViews) {
     view.checkedCommand = Command::StatusAway;
     platform->ShowTray(view);
     PumpFor(100);
-    EXPECT_EQ(Tray().Tray().popupMenu, &Tray().Menus().signedOutMenu);
+    EXPECT_EQ(&Tray().PopupMenu(), &Tray().Menus().signedOutMenu);
     EXPECT_TRUE(Checked(301));
     EXPECT_FALSE(Checked(300));
     EXPECT_FALSE(Checked(302));
@@ -195,7 +194,7 @@ TEST_F(WindowsPlatformTest, MenusFollowTheViews) {
     view.checkedCommand.reset();
     platform->ShowTray(view);
     PumpFor(100);
-    EXPECT_EQ(Tray().Tray().popupMenu, &Tray().Menus().mainMenu);
+    EXPECT_EQ(&Tray().PopupMenu(), &Tray().Menus().mainMenu);
     EXPECT_FALSE(Checked(301));
     EXPECT_TRUE(Checked(300)) << "a view without a check leaves the marks alone";
 }
@@ -320,95 +319,6 @@ TEST_F(WindowsPlatformTest, SignInDialogOnAWorkerComesForwardAndReturnsTheEntry)
     EXPECT_EQ(entry->login, "u");
     EXPECT_EQ(entry->password, "p");
     EXPECT_TRUE(entry->remember);
-}
-
-// The shell hands the icon's callback to the tray's window while the tray's
-// own thread waits in Shell_NotifyIcon (a waiting thread takes in the
-// messages sent to it): the callback must not wait for that same call.
-class ReenteringShell final : public TrayPlatform {
-public:
-    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) override {
-        if (message == NIM_MODIFY) ::SendMessageA(record.hWnd, AgentTray::kNotifyMessage, record.uID, WM_MOUSEMOVE);
-        return TRUE;
-    }
-};
-
-TEST(TrayOnTheUiThreadTest, ACallbackDuringAShellCallDoesNotHang) {
-    std::atomic<bool> done{false};
-    std::thread ui([&] {
-        ReenteringShell shell;
-        CSystemTray tray(shell);
-        tray.Create(AgentTray::kNotifyMessage, "tip",
-                    ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ONLINE)), AgentTray::kIconId);
-        tray.SetTooltipText("changed");
-        done = true;
-    });
-    const DWORD start = ::GetTickCount();
-    while (!done && ::GetTickCount() - start < 5000) ::Sleep(10);
-    EXPECT_TRUE(done) << "the tray's thread hangs in its own callback";
-    if (done) {
-        ui.join();
-    } else {
-        ui.detach();  // stuck for good; the process ends it
-    }
-}
-
-// A service request stands for any blocking call: it sleeps, and notes
-// the thread it ran on.
-class SleepingTransport final : public AgentTransport {
-public:
-    std::string ServiceRequest(std::string, std::string, std::string, std::string) override {
-        thread = ::GetCurrentThreadId();
-        ::Sleep(700);
-        return "0 0000";
-    }
-    void Abort() override { aborted = true; }
-    std::atomic<DWORD> thread{0};
-    std::atomic<bool> aborted{false};
-};
-
-std::size_t CallsOnOtherThreads(const std::vector<ShellCall>& calls, DWORD thread) {
-    std::size_t count = 0;
-    for (const ShellCall& call : calls) count += call.thread != thread;
-    return count;
-}
-
-// A sign-in made on the UI thread blocks it in its request: the connecting
-// animation goes on, stepped by a worker, and the UI thread takes it back.
-// On a worker the request just runs: the UI thread's timer steps the icon.
-TEST_F(WindowsPlatformTest, RequestsOnTheUiThreadLeaveTheConnectingAnimationMoving) {
-    CreateTray();
-    TrayView connecting = TooltipView("connecting");
-    connecting.icon.frames = connectingFrames;
-    connecting.icon.periodMs = 500;
-    connecting.icon.workerMode = true;
-    platform->ShowTray(connecting);
-    PumpFor(100);
-    const auto requests = std::make_shared<SleepingTransport>();
-    const std::shared_ptr<AgentTransport> transport = KeepingTrayAnimated(platform, requests);
-
-    const std::size_t before = shell.Calls().size();
-    EXPECT_EQ(transport->ServiceRequest("server", "path", "", ""), "0 0000");
-    EXPECT_EQ(requests->thread.load(), ::GetCurrentThreadId());
-    const std::vector<ShellCall> afterRequest = shell.Calls();
-    const std::vector<ShellCall> during(afterRequest.begin() + before, afterRequest.end());
-    EXPECT_GE(CallsOnOtherThreads(during, ::GetCurrentThreadId()), 2u) << "frames stepped while the thread was blocked";
-
-    PumpFor(500);
-    const std::size_t handedBack = shell.Calls().size();
-    PumpFor(500);
-    const std::vector<ShellCall> afterPump = shell.Calls();
-    const std::vector<ShellCall> after(afterPump.begin() + handedBack, afterPump.end());
-    EXPECT_GE(after.size(), 1u) << "the UI thread's timer steps again";
-    EXPECT_EQ(CallsOnOtherThreads(after, ::GetCurrentThreadId()), 0u);
-
-    ASSERT_TRUE(RunsWithoutTheUiThread([&] { transport->ServiceRequest("server", "path", "", ""); }));
-    const std::vector<ShellCall> all = shell.Calls();
-    EXPECT_EQ(CallsOnOtherThreads({all.begin() + handedBack, all.end()}, ::GetCurrentThreadId()), 0u)
-        << "a request on a worker hands nothing to another thread";
-
-    transport->Abort();
-    EXPECT_TRUE(requests->aborted);
 }
 
 }  // namespace
