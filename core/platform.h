@@ -75,7 +75,6 @@ struct IconView {
     std::optional<TrayIcon> icon;
     std::vector<TrayIcon> frames;
     int periodMs = 0;
-    bool workerMode = false;
 };
 
 // One whole state of the tray, as the agent decided it, with the

@@ -8,7 +8,7 @@
 namespace kov {
 namespace {
 
-constexpr int kConnectingPeriodMs = 500;
+constexpr int kConnectingPeriodMs = 200;
 constexpr int kBlinkPeriodMs = 700;
 
 template <typename... Args>
@@ -26,7 +26,6 @@ IconView ConnectingIcon() {
     IconView view;
     view.frames = connectingFrames;
     view.periodMs = kConnectingPeriodMs;
-    view.workerMode = true;
     return view;
 }
 
@@ -65,7 +64,6 @@ Presentation PresentOnlineOrAway(const AgentState& state, const Texts& texts, co
         p.tray.icon.icon = TrayIcon::NewMessage;
         p.tray.icon.frames = away ? awayBlinkFrames : onlineBlinkFrames;
         p.tray.icon.periodMs = kBlinkPeriodMs;
-        p.tray.icon.workerMode = false;
         if (state.newMessageCount > state.shownMessageCount) p.alert = AlertOf(state, texts, rules);
     } else {
         p.tray.tooltip = StateTooltip(texts[away ? TextId::Away : TextId::Online]);

@@ -43,7 +43,6 @@ TEST_F(PresentationTest, OnlineWithNewMessagesBlinksWithTheCountAndSoundsOnce) {
     EXPECT_EQ(tray.tooltip, "Kovarentis : \xcd\xee\xe2\xfb\xf5 \xf1\xee\xee\xe1\xf9\xe5\xed\xe8\xe9 3");
     EXPECT_EQ(tray.frames, (std::vector<TrayIcon>{TrayIcon::Online, TrayIcon::NewMessage}));
     EXPECT_TRUE(tray.animating);
-    EXPECT_FALSE(tray.workerMode);
     EXPECT_EQ(tray.periodMs, 700);
     EXPECT_EQ(tray.sounds, 1);
     EXPECT_EQ(tray.popupMenu, MenuKind::Main);
@@ -84,7 +83,6 @@ TEST_F(PresentationTest, AwayRowsUseTheAwayIconFramesTextAndCheckMark) {
     EXPECT_EQ(tray.tooltip, Tooltip(kNewMessagesText + "5"));
     EXPECT_EQ(tray.frames, (std::vector<TrayIcon>{TrayIcon::Away, TrayIcon::NewMessage}));
     EXPECT_TRUE(tray.animating);
-    EXPECT_FALSE(tray.workerMode);
     EXPECT_EQ(tray.periodMs, 700);
     EXPECT_EQ(tray.sounds, 1);
     EXPECT_EQ(tray.checks, Checks(false, true, false));
@@ -128,8 +126,7 @@ TEST_F(PresentationTest, FailureReplacesTheBlinkByTheConnectingAnimation) {
     EXPECT_EQ(tray.tooltip, Tooltip(kNotSignedInText));
     EXPECT_EQ(tray.frames, kConnecting);
     EXPECT_TRUE(tray.animating);
-    EXPECT_TRUE(tray.workerMode);
-    EXPECT_EQ(tray.periodMs, 500);
+    EXPECT_EQ(tray.periodMs, 200);
     EXPECT_EQ(tray.popupMenu, MenuKind::SignedOut);
     EXPECT_EQ(tray.sounds, 1) << "only the first count sounded";
     EXPECT_EQ(agent->State().shownMessageCount, 0);
@@ -149,7 +146,7 @@ TEST_F(PresentationTest, PollStartingSignedOutShowsTheConnectingAnimation) {
     transport->duringRequest = [&](const SentRequest& request) {
         if (!IsStatusRequest(request)) return;
         const TrayState tray = Record().tray;
-        connectingWhileWaiting = tray.animating && tray.workerMode &&
+        connectingWhileWaiting = tray.animating &&
                                  tray.frames == kConnecting &&
                                  tray.popupMenu == MenuKind::SignedOut &&
                                  tray.tooltip == Tooltip(kNotSignedInText);
@@ -197,7 +194,6 @@ TEST_F(PresentationTest, RepeatedCountRestartsTheBlink) {
     const TrayState after = Record().tray;
     EXPECT_EQ(after.animationStarts, before.animationStarts + 1);
     EXPECT_TRUE(after.animating);
-    EXPECT_FALSE(after.workerMode);
     EXPECT_EQ(after.periodMs, 700);
     EXPECT_EQ(after.sounds, before.sounds);
 }
@@ -228,7 +224,6 @@ TEST_F(PresentationTest, AwayDetectionBeyondTheLimitRestartsTheBlinkWithoutSound
     Tick(3000);
     Tick(3000);
     EXPECT_EQ(Record().tray.animationStarts, startsBefore + 2);
-    EXPECT_FALSE(Record().tray.workerMode);
     EXPECT_EQ(Record().tray.frames, (std::vector<TrayIcon>{TrayIcon::Away, TrayIcon::NewMessage}));
     EXPECT_EQ(Record().tray.sounds, 1);
 }

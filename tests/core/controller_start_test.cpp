@@ -17,8 +17,7 @@ TEST_F(StartTest, StoredCredentialsSkipTheDialogAndShowTheConnectingTray) {
     EXPECT_EQ(record.tray.createdIcon, TrayIcon::Online);
     EXPECT_EQ(record.tray.frames, kConnecting);
     EXPECT_TRUE(record.tray.animating);
-    EXPECT_TRUE(record.tray.workerMode);
-    EXPECT_EQ(record.tray.periodMs, 500);
+    EXPECT_EQ(record.tray.periodMs, 200);
     EXPECT_EQ(record.tray.defaultItem, Command::OpenConsultPage);
     EXPECT_TRUE(record.tray.menusBuilt);
     EXPECT_EQ(platform->QueuedThreads(), 1) << "the first poll runs on a worker";

@@ -48,7 +48,6 @@ struct TrayState {
     std::vector<TrayIcon> frames;
     bool animating = false;
     int periodMs = 0;
-    bool workerMode = false;
     int animationStarts = 0;
     std::optional<MenuKind> popupMenu;
     std::map<Command, bool> checks;
@@ -397,7 +396,6 @@ private:
             tray.frames = icon.frames;
             tray.animating = true;
             tray.periodMs = icon.periodMs;
-            tray.workerMode = icon.workerMode;
             ++tray.animationStarts;
         }
         if (view.playSound) ++tray.sounds;
