@@ -99,7 +99,7 @@ protected:
 
 private:
     // The parts of the icon that the shell is known to show; empty when
-    // unknown (a refused change, a new taskbar).
+    // unknown (after a refused call or a delete).
     struct ShellShows {
         std::optional<HICON> icon;
         std::optional<WideString> tooltip;
@@ -152,7 +152,8 @@ private:
     std::optional<Command> balloonClick_;
 
     ShellShows shown_;
-    // The shell took the icon (the last add, or a later modify, succeeded).
+    // The shell has the icon: the last add, or the modify standing in for it,
+    // was accepted.
     bool added_ = false;
     // The window's thread is inside a shell call.
     bool inShellCall_ = false;
