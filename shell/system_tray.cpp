@@ -160,15 +160,16 @@ void CSystemTray::TrackMenu() {
     POINT cursor{};
     ::GetCursorPos(&cursor);
     ::SetForegroundWindow(owner_);
-    const auto chosen = static_cast<UINT>(popup_->TrackPopup(TPM_RIGHTBUTTON | TPM_RETURNCMD, cursor.x, cursor.y, owner_));
-    ::PostMessageW(owner_, WM_NULL, 0, 0);
-    if (const std::optional<Command> command = CommandOfMenuId(chosen)) PostCommand(*command);
+    const BOOL chosen = popup_->TrackPopup(TPM_RIGHTBUTTON | TPM_RETURNCMD, cursor.x, cursor.y, owner_);
+    ::PostMessageA(owner_, WM_NULL, 0, 0);
+    // The chosen item's id, 0 for none.
+    if (const std::optional<Command> command = CommandOfMenuId(static_cast<UINT>(chosen))) PostCommand(*command);
 }
 
 // In the foreground, the owner may bring what the command opens forward.
 void CSystemTray::PostCommand(Command command) {
     ::SetForegroundWindow(owner_);
-    ::PostMessageW(owner_, kCommandMessage, static_cast<WPARAM>(command), 0);
+    ::PostMessageA(owner_, kCommandMessage, static_cast<WPARAM>(command), 0);
 }
 
 }  // namespace kov

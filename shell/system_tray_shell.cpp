@@ -1,11 +1,12 @@
 // The tray's calls to the shell: the records, the refusals and their log
 // lines, the icon added again for a new taskbar and the retries of a refused
 // add. Same thread and lifetimes as the rest of CSystemTray.
+#include "shell/system_tray.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "core/diagnostic_lines.h"
-#include "shell/system_tray.h"
 #include "shell/resource_map.h"
 // Last: its macros would rename the core's constants of the same names.
 #include "shell/res/resource.h"
@@ -18,7 +19,7 @@ constexpr UINT kWholeIcon = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
 // Registered when the program starts, before any tray exists; the shell
 // broadcasts it when the notification area has been created anew.
-const UINT kTaskbarCreatedMessage = ::RegisterWindowMessageW(L"TaskbarCreated");
+const UINT kTaskbarCreatedMessage = ::RegisterWindowMessageA("TaskbarCreated");
 
 // A text cut to the field (tooltip 127 characters, balloon text 255, title
 // 63); the rest of the field stays zero.
@@ -130,7 +131,7 @@ bool CSystemTray::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     result = 0;
     if (inShellCall_) {
         // Handled again from the message loop, once the shell call is over.
-        ::PostMessageW(Handle(), message, wParam, lParam);
+        ::PostMessageA(Handle(), message, wParam, lParam);
     } else if (isCallback) {
         OnTrayNotification(wParam, lParam);
     } else {
