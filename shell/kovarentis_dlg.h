@@ -2,8 +2,8 @@
 // The agent's hidden main window: a zero-size dialog without a taskbar button
 // that lives as long as the process. It owns the agent's controller, its
 // settings and its platform, and hands the controller, on its own thread,
-// its timers, the tray commands, the second-instance message and the results
-// that workers post back.
+// its timers, the tray's commands, the installer's close request, the
+// second-instance message and the results that workers post back.
 #include <windows.h>
 
 #include <memory>

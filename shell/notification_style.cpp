@@ -1,7 +1,5 @@
 #include "shell/notification_style.h"
 
-#include "shell/res/resource.h"
-
 namespace kov {
 namespace {
 
@@ -19,11 +17,11 @@ QueryNotificationState ShellQuery() {
 BalloonStyle StyleOf(BalloonKind kind) {
     switch (kind) {
     case BalloonKind::NewMessages:
-        return {NIIF_INFO | NIIF_RESPECT_QUIET_TIME, static_cast<UINT>(ID_OPEN_CONSULT_PAGE)};
+        return {NIIF_INFO | NIIF_RESPECT_QUIET_TIME, Command::OpenConsultPage};
     case BalloonKind::Warning:
         break;
     }
-    return {NIIF_WARNING, 0};
+    return {NIIF_WARNING, std::nullopt};
 }
 
 bool IsBusyState(QUERY_USER_NOTIFICATION_STATE state) {

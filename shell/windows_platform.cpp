@@ -51,8 +51,7 @@ WindowsPlatform::WindowsPlatform(std::shared_ptr<AgentTransport> requests, Texts
 
 void WindowsPlatform::Attach(HWND mainWindow) {
     mainWindow_ = mainWindow;
-    tray_ = std::make_unique<AgentTray>(texts_, trayShell_);
-    tray_->SetDiagnosticLog(log_);
+    tray_ = std::make_unique<CSystemTray>(texts_, trayShell_, log_);
 }
 
 void WindowsPlatform::Detach() {
