@@ -198,6 +198,20 @@ LogLine WindowsFailureLine(std::string_view what, std::uint32_t error) {
     return line;
 }
 
+LogLine DownloadStatusLine(std::uint32_t status) {
+    LogLine line;
+    line << "update download: HTTP status " << status;
+    return line;
+}
+
+const char* DownloadTooLargeLine() { return "update download: body over the installer size cap"; }
+
+LogLine DownloadLengthLine(std::uint32_t received, std::uint32_t announced) {
+    LogLine line;
+    line << "update download: body of " << received << " bytes where " << announced << " were announced";
+    return line;
+}
+
 const char* TrayFailureLine(TrayFailure failure) {
     switch (failure) {
         case TrayFailure::AddRefused:

@@ -88,6 +88,12 @@ const char* UpdateStartedLine();
 // NIM_MODIFY").
 LogLine WindowsFailureLine(std::string_view what, std::uint32_t error);
 
+// The update download's failures that carry no Windows error: a status other
+// than 200, a body over the size cap, a body of another length than announced.
+LogLine DownloadStatusLine(std::uint32_t status);
+const char* DownloadTooLargeLine();
+LogLine DownloadLengthLine(std::uint32_t received, std::uint32_t announced);
+
 enum class TrayFailure {
     AddRefused,         // the shell refused the icon; retried every 2 s
     RetriesGivenUp,     // retried for 5 minutes; a later "TaskbarCreated" brings it

@@ -11,6 +11,7 @@
 
 #include <optional>
 
+#include "core/diagnostic_log.h"
 #include "winsupport/handles.h"
 #include "winsupport/wide_text.h"
 
@@ -31,14 +32,27 @@ struct SignatureApi {
     decltype(&::WinVerifyTrust) WinVerifyTrust;
 };
 
-// crypt32.dll and wintrust.dll by full path from `folder`, with every function
-// resolved; none when anything is missing. What loaded stays loaded on success
-// (the table points into it) and is freed on failure.
-std::optional<SignatureApi> LoadSignatureApi(const WideString& folder);
+// The table, or what kept it from loading: the call that failed, what it was
+// asked for, and the Windows error it left.
+struct SignatureApiLoad {
+    std::optional<SignatureApi> api;
+    const char* failedCall = nullptr;
+    const char* failedFor = nullptr;
+    DWORD error = 0;
+};
 
-// The table from the Windows system folder (never a bare name, which the
-// program's own folder could supply), loaded with the first call; null when
-// Windows lacks any of it.
+// crypt32.dll and wintrust.dll by full path from `folder`, with every function
+// resolved; no table when anything is missing. What loaded stays loaded on
+// success (the table points into it) and is freed on failure.
+SignatureApiLoad LoadSignatureApi(const WideString& folder);
+
+// One line in log when load has no table: the step that failed and its error.
+void LogLoadFailure(const SignatureApiLoad& load, DiagnosticLog& log);
+
+// The load from the Windows system folder (never a bare name, which the
+// program's own folder could supply), made by the first call of either.
+const SignatureApiLoad& SystemSignatureLoad();
+// Its table; null when Windows lacks any of it.
 const SignatureApi* SystemSignatureApi();
 
 // Owners of what the system table returned, freed through it.

@@ -4,12 +4,16 @@
 #include <shellapi.h>
 #include <wininet.h>
 
+#include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
+#include "core/diagnostic_lines.h"
 #include "core/texts.h"
 #include "winsupport/handles.h"
 #include "net/installer_signature.h"
+#include "net/signature_api.h"
 #include "winsupport/wide_text.h"
 
 namespace kov {
@@ -40,12 +44,28 @@ std::optional<WideString> TemporaryDirectory() {
     }
 }
 
-DWORD StatusCode(HINTERNET request) {
+// One line for the step that failed, with the Windows error it left (WinINet's
+// included), read before anything else can change it; always false.
+bool StepFailed(DiagnosticLog& log, const char* step) {
+    const DWORD error = ::GetLastError();
+    LogLine what;
+    what << "update download: " << step;
+    log.Write(WindowsFailureLine(what, error));
+    return false;
+}
+
+// A failure without a Windows error; always false.
+bool Refused(DiagnosticLog& log, std::string_view line) {
+    log.Write(line);
+    return false;
+}
+
+bool StatusIsOk(HINTERNET request, DiagnosticLog& log) {
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
-        return 0;
-    return status;
+        return StepFailed(log, "HttpQueryInfo (status)");
+    return status == kHttpOk || Refused(log, DownloadStatusLine(status));
 }
 
 // The length the server announced; none without a Content-Length header.
@@ -72,33 +92,41 @@ void SetTimeouts(HINTERNET handle) {
 // The whole body into the file; false on a read or write failure, when the
 // body grows past the cap, or when the connection ends before the announced
 // length (WinINet reports such an end as a normal one).
-bool CopyBody(HINTERNET request, HANDLE file) {
+bool CopyBody(HINTERNET request, HANDLE file, DiagnosticLog& log) {
     const std::optional<unsigned long long> announced = AnnouncedLength(request);
-    if (announced && *announced > kInstallerSizeCap) return false;
+    if (announced && *announced > kInstallerSizeCap) return Refused(log, DownloadTooLargeLine());
     std::vector<char> chunk(kChunkSize);
     unsigned long long total = 0;
     for (;;) {
         DWORD got = 0;
-        if (!::InternetReadFile(request, chunk.data(), kChunkSize, &got)) return false;
-        if (got == 0) return !announced || total == *announced;
+        if (!::InternetReadFile(request, chunk.data(), kChunkSize, &got)) return StepFailed(log, "InternetReadFile");
+        if (got == 0) {
+            // Both at most the cap, so within 32 bits.
+            return !announced || total == *announced ||
+                   Refused(log, DownloadLengthLine(static_cast<std::uint32_t>(total),
+                                                   static_cast<std::uint32_t>(*announced)));
+        }
         total += got;
-        if (total > kInstallerSizeCap) return false;
+        if (total > kInstallerSizeCap) return Refused(log, DownloadTooLargeLine());
         DWORD written = 0;
-        if (!::WriteFile(file, chunk.data(), got, &written, nullptr) || written != got) return false;
+        if (!::WriteFile(file, chunk.data(), got, &written, nullptr) || written != got)
+            return StepFailed(log, "WriteFile");
     }
 }
 
-bool Fetch(const WideString& url, const WideString& path) {
+bool Fetch(const WideString& url, const WideString& path, DiagnosticLog& log) {
     const UniqueInternet session(::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!session) return false;
+    if (!session) return StepFailed(log, "InternetOpen");
     SetTimeouts(session.Get());
     const UniqueInternet request(::InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, kDownloadFlags, 0));
-    if (!request || StatusCode(request.Get()) != kHttpOk) return false;
+    if (!request) return StepFailed(log, "InternetOpenUrl");
+    if (!StatusIsOk(request.Get(), log)) return false;
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
-    if (!file) return false;
-    const bool copied = CopyBody(request.Get(), file.Get());
-    return file.Reset() && copied;  // a deferred write fails only at the close
+    if (!file) return StepFailed(log, "CreateFile");
+    const bool copied = CopyBody(request.Get(), file.Get(), log);
+    // A deferred write fails only at the close.
+    return file.Reset() ? copied : StepFailed(log, "CloseHandle");
 }
 
 }  // namespace
@@ -109,14 +137,15 @@ std::optional<std::string> InstallerPath() {
     return Utf8FromWide(*directory + WideFromUtf8(kInstallerFileName));
 }
 
-bool DownloadToFile(const std::string& url, const std::string& path) {
+bool DownloadToFile(const std::string& url, const std::string& path, DiagnosticLog& log) {
     const WideString widePath = ExtendedLengthPath(WideFromUtf8(path));
-    if (Fetch(WideFrom1251(url), widePath)) return true;
+    if (Fetch(WideFrom1251(url), widePath, log)) return true;
     ::DeleteFileW(widePath.c_str());
     return false;
 }
 
-InstallerCheck CheckAgainstRunningAgent(const std::string& path) {
+InstallerCheck CheckAgainstRunningAgent(const std::string& path, DiagnosticLog& log) {
+    LogLoadFailure(SystemSignatureLoad(), log);
     const std::optional<WideString> agent = ModuleFilePath(nullptr);
     if (!agent) return InstallerCheck::AgentUnsigned;
     return CheckSignedLike(path, Utf8FromWide(*agent));

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "core/diagnostic_log.h"
 #include "core/platform.h"
 
 namespace kov {
@@ -16,12 +17,14 @@ std::optional<std::string> InstallerPath();
 // A fresh copy of url (never from the URL cache, never written to it) into
 // path, through WinINet with its own certificate checks and nothing relaxed.
 // True only for HTTP status 200 with the whole body written; otherwise no file
-// is left at path. Bodies over kInstallerSizeCap are refused.
-bool DownloadToFile(const std::string& url, const std::string& path);
+// is left at path, and log has a line naming the step that failed with its
+// Windows error (or the status). Bodies over kInstallerSizeCap are refused.
+bool DownloadToFile(const std::string& url, const std::string& path, DiagnosticLog& log);
 constexpr unsigned long long kInstallerSizeCap = 64ull * 1024 * 1024;
 
-// CheckSignedLike(path, <the running program>).
-InstallerCheck CheckAgainstRunningAgent(const std::string& path);
+// CheckSignedLike(path, <the running program>); when the signature libraries
+// cannot be had, log says which step failed and its Windows error.
+InstallerCheck CheckAgainstRunningAgent(const std::string& path, DiagnosticLog& log);
 
 // DeleteFileW; a file already gone is fine.
 void RemoveFile(const std::string& path);

@@ -60,6 +60,7 @@ bool CKovarentisApp::InitInstance() {
     ::SetThreadLocale(MAKELCID(kRussian, SORT_DEFAULT));
     {
         CKovarentisDlg mainWindow(profile, executablePath);
+        profile.SetDiagnosticLog(mainWindow.Log());
         mainWindow.RunModal();
     }
     return false;

@@ -4,7 +4,6 @@
 #include "winsupport/wide_text.h"
 #include "shell/dpi.h"
 #include "shell/res/resource.h"
-#include "shell/resource_map.h"
 #include "shell/session_events.h"
 #include "shell/texts_loader.h"
 
@@ -48,6 +47,10 @@ bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     switch (message) {
     case WM_ACTIVATE_AGENT:
         controller_->OnActivateAgent();
+        result = 0;
+        return true;
+    case CSystemTray::kCommandMessage:
+        controller_->OnCommand(static_cast<Command>(wParam));
         result = 0;
         return true;
     case WindowsPlatform::kReplyMessage:
@@ -98,10 +101,11 @@ bool CKovarentisDlg::OnTimer(UINT_PTR timerId) {
     return false;
 }
 
+// The installer's request to close: the Close item's WM_COMMAND, which the
+// agents already installed understand too.
 bool CKovarentisDlg::OnCommand(UINT id, UINT /*notifyCode*/, HWND /*control*/) {
-    const std::optional<Command> command = CommandOfMenuId(id);
-    if (!command) return false;
-    controller_->OnCommand(*command);
+    if (id != ID_CLOSE) return false;
+    controller_->OnCommand(Command::Close);
     return true;
 }
 

@@ -2,8 +2,8 @@
 // The agent's hidden main window: a zero-size dialog without a taskbar button
 // that lives as long as the process. It owns the agent's controller, its
 // settings and its platform, and hands the controller, on its own thread,
-// its timers, the tray commands, the second-instance message and the results
-// that workers post back.
+// its timers, the tray's commands, the installer's close request, the
+// second-instance message and the results that workers post back.
 #include <windows.h>
 
 #include <memory>
@@ -26,6 +26,9 @@ public:
     CKovarentisDlg(ProfileStore& profile, const std::string& executablePath);
     // Returns at once even while requests hang: they are abandoned.
     ~CKovarentisDlg() override;
+
+    // The diagnostic log of this run (one that writes nothing when it is off).
+    const std::shared_ptr<DiagnosticLog>& Log() const { return diagnostics_.Log(); }
 
 protected:
     BOOL OnInitDialog() override;

@@ -1,7 +1,5 @@
 #include "shell/notification_style.h"
 
-#include "shell/res/resource.h"
-
 namespace kov {
 namespace {
 
@@ -21,11 +19,11 @@ BalloonStyle StyleOf(BalloonKind kind) {
     // The agent plays its own sound with a rise, and the icon and tooltip tell
     // of a failure: the system's sound would only add noise.
     case BalloonKind::NewMessages:
-        return {NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND, static_cast<UINT>(ID_OPEN_CONSULT_PAGE)};
+        return {NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND, Command::OpenConsultPage};
     case BalloonKind::Warning:
         break;
     }
-    return {NIIF_WARNING | NIIF_NOSOUND, 0};
+    return {NIIF_WARNING | NIIF_NOSOUND, std::nullopt};
 }
 
 bool IsBusyState(QUERY_USER_NOTIFICATION_STATE state) {

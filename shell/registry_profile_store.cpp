@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
+#include "core/diagnostic_lines.h"
 #include "winsupport/handles.h"
 #include "winsupport/wide_text.h"
 
@@ -19,13 +21,21 @@ UniqueKey OpenKey(const std::string& path) {
     return UniqueKey(key);
 }
 
-UniqueKey CreateKey(const std::string& path) {
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, WideFromUtf8(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return UniqueKey();
-    }
-    return UniqueKey(key);
+// The key opened for setting values, made with the keys above it as needed.
+LSTATUS CreateKey(const std::string& path, UniqueKey& key) {
+    HKEY created = nullptr;
+    const LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, WideFromUtf8(path).c_str(), 0, nullptr,
+                                             REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &created, nullptr);
+    if (status == ERROR_SUCCESS) key.Reset(created);
+    return status;
+}
+
+// The value's name only: the value may be the token.
+void LogFailure(DiagnosticLog& log, const char* call, const std::string& name, LSTATUS status) {
+    LogLine what;
+    what << "registry: " << call << " for value ";
+    what.Quoted(name);
+    log.Write(WindowsFailureLine(what, static_cast<std::uint32_t>(status)));
 }
 
 }  // namespace
@@ -57,11 +67,16 @@ std::string RegistryProfileStore::ReadString(const std::string& section, const s
 
 void RegistryProfileStore::WriteString(const std::string& section, const std::string& name,
                                        const std::string& value) {
-    const UniqueKey key = CreateKey(SectionPath(section));
-    if (!key) return;
-    ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>(value.size() + 1));
+    UniqueKey key;
+    const LSTATUS created = CreateKey(SectionPath(section), key);
+    if (created != ERROR_SUCCESS) return LogFailure(*log_, "RegCreateKeyEx", name, created);
+    const LSTATUS set = ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
+                                         reinterpret_cast<const BYTE*>(value.c_str()),
+                                         static_cast<DWORD>(value.size() + 1));
+    if (set != ERROR_SUCCESS) LogFailure(*log_, "RegSetValueEx", name, set);
 }
+
+void RegistryProfileStore::SetDiagnosticLog(std::shared_ptr<DiagnosticLog> log) { log_ = std::move(log); }
 
 std::string ApplicationNameOf(const std::string& executablePath) {
     const std::size_t slash = executablePath.find_last_of("\\/");

@@ -1,9 +1,13 @@
 #pragma once
 // The consultant's stored credentials in the per-user registry:
 // HKEY_CURRENT_USER\Software\<registry key>\<application name>\<section>,
-// string values.
+// string values. Made by the program's entry before the main window exists;
+// the entry hands it the window's diagnostic log before the window runs, so
+// before any other thread uses the store.
+#include <memory>
 #include <string>
 
+#include "core/diagnostic_log.h"
 #include "core/settings.h"
 
 namespace kov {
@@ -16,9 +20,13 @@ public:
 
     // Opens nothing for writing: reading an absent value creates no key.
     std::string ReadString(const std::string& section, const std::string& name) override;
-    // Creates the keys on the way as needed.
+    // Creates the keys on the way as needed. A failure is logged with the
+    // call, the value's name (never the value: the token is a secret) and
+    // the Windows error.
     void WriteString(const std::string& section, const std::string& name,
                      const std::string& value) override;
+    // Where failed writes are noted from now on (nowhere until then).
+    void SetDiagnosticLog(std::shared_ptr<DiagnosticLog> log);
 
     // "Software\<registry key>\<application name>\<section>" below HKEY_CURRENT_USER.
     std::string SectionPath(const std::string& section) const;
@@ -26,6 +34,7 @@ public:
 private:
     const std::string registryKey_;
     const std::string applicationName_;
+    std::shared_ptr<DiagnosticLog> log_ = std::make_shared<NoDiagnosticLog>();
 };
 
 // The application name the registry path uses: the executable's file name

@@ -52,12 +52,12 @@ void PostResult(HWND mainWindow, UINT message, std::unique_ptr<Result> result) {
 
 // On a worker: the installer is fetched, then checked; one that fails its
 // check is deleted at once.
-InstallerFetch FetchInstaller(const std::string& url, const std::string& path) {
+InstallerFetch FetchInstaller(const std::string& url, const std::string& path, DiagnosticLog& log) {
     InstallerFetch fetch;
     fetch.path = path;
-    fetch.downloaded = DownloadToFile(url, path);
+    fetch.downloaded = DownloadToFile(url, path, log);
     if (!fetch.downloaded) return fetch;
-    fetch.verdict = CheckAgainstRunningAgent(path);
+    fetch.verdict = CheckAgainstRunningAgent(path, log);
     if (fetch.verdict != InstallerCheck::Authentic) RemoveFile(path);
     return fetch;
 }
@@ -74,8 +74,7 @@ WindowsPlatform::WindowsPlatform(std::shared_ptr<AgentTransport> requests, Texts
 
 void WindowsPlatform::Attach(HWND mainWindow) {
     mainWindow_ = mainWindow;
-    tray_ = std::make_unique<AgentTray>(texts_, trayShell_);
-    tray_->SetDiagnosticLog(log_);
+    tray_ = std::make_unique<CSystemTray>(texts_, trayShell_, log_);
 }
 
 void WindowsPlatform::Detach() {
@@ -222,8 +221,9 @@ std::optional<std::string> WindowsPlatform::RequestAndWait(const ServiceCall& ca
 bool WindowsPlatform::StartInstallerFetch(const std::string& url) {
     const std::optional<std::string> path = InstallerPath();
     if (!path) return false;
-    return StartWorker([url, path = *path, mainWindow = mainWindow_] {
-        PostResult(mainWindow, kInstallerMessage, std::make_unique<InstallerFetch>(FetchInstaller(url, path)));
+    return StartWorker([url, path = *path, log = log_, mainWindow = mainWindow_] {
+        PostResult(mainWindow, kInstallerMessage,
+                   std::make_unique<InstallerFetch>(FetchInstaller(url, path, *log)));
     });
 }
 

@@ -16,7 +16,7 @@
 #include "core/platform.h"
 #include "core/texts.h"
 #include "core/transport.h"
-#include "shell/agent_tray.h"
+#include "shell/system_tray.h"
 #include "shell/worker_pool.h"
 
 namespace kov {
@@ -44,7 +44,7 @@ public:
     static std::unique_ptr<ServiceAnswer> TakeReply(LPARAM posted);
     static std::unique_ptr<InstallerFetch> TakeInstallerFetch(LPARAM posted);
     // The tray while attached, else null.
-    const AgentTray* Tray() const { return tray_.get(); }
+    const CSystemTray* Tray() const { return tray_.get(); }
 
     void SetMainTimer(int timerId, int periodMs) override;
     void KillMainTimer(int timerId) override;
@@ -79,7 +79,7 @@ private:
     // The threads of the polls and the Offline sends, each with its request.
     WorkerPool workers_;
     HWND mainWindow_ = nullptr;
-    std::unique_ptr<AgentTray> tray_;
+    std::unique_ptr<CSystemTray> tray_;
     // The sign-in dialog while one is open (at most one at a time).
     CLoginDlg* signInDialog_ = nullptr;
 };

@@ -12,7 +12,9 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "tests/core/recording_log.h"
 #include "winsupport/wide_text.h"
 #include "standin_control.h"
 
@@ -61,6 +63,7 @@ protected:
     }
 
     test::StandinControl control_;
+    test::RecordingLog log_;
     std::string dir_;
     std::string target_;
 };
@@ -84,7 +87,7 @@ TEST_F(UpdateDownloadTest, DownloadsTheInstallerAndTheShellStartsIt) {
     ASSERT_GT(installer.size(), 1000u);
     ASSERT_TRUE(control_.Queue("other", installer));
 
-    ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_));
+    ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_, log_));
 
     EXPECT_EQ(ReadFile(target_), installer);
     EXPECT_TRUE(OpenWithShell(target_));
@@ -95,8 +98,8 @@ TEST_F(UpdateDownloadTest, EachDownloadFetchesAFreshCopyAndLeavesNothingInTheUrl
     ASSERT_TRUE(control_.Queue("other", "MZ first build", "header=Cache-Control:%20max-age=86400"));
     ASSERT_TRUE(control_.Queue("other", "MZ second build", "header=Cache-Control:%20max-age=86400"));
 
-    ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_));
-    ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_));
+    ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_, log_));
+    ASSERT_TRUE(DownloadToFile(kInstallerUrl, target_, log_));
 
     EXPECT_EQ(ReadFile(target_), "MZ second build");
     EXPECT_EQ(control_.LogSize(), 2);
@@ -105,28 +108,40 @@ TEST_F(UpdateDownloadTest, EachDownloadFetchesAFreshCopyAndLeavesNothingInTheUrl
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
-// An error page is never taken for the installer, and no file is left behind.
-TEST_F(UpdateDownloadTest, AnyStatusButOkFailsAndLeavesNoFile) {
-    for (const char* status : {"status=404", "status=500", "status=204"}) {
+// An error page is never taken for the installer, and no file is left behind;
+// the log has the status.
+TEST_F(UpdateDownloadTest, AnyStatusButOkFailsLeavesNoFileAndLogsTheStatus) {
+    std::vector<std::string> expected;
+    for (const int status : {404, 500, 204}) {
         SCOPED_TRACE(status);
         WriteFile(target_, "an older download");
-        ASSERT_TRUE(control_.Queue("other", "MZ<html>Not found</html>", status));
+        ASSERT_TRUE(control_.Queue("other", "MZ<html>Not found</html>", "status=" + std::to_string(status)));
 
-        EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_));
+        EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_, log_));
         EXPECT_FALSE(Exists(target_));
+        expected.push_back("update download: HTTP status " + std::to_string(status));
     }
     EXPECT_EQ(control_.LogSize(), 3) << "the downloads did not reach the service";
+    EXPECT_EQ(log_.Lines(), expected);
 }
 
 TEST_F(UpdateDownloadTest, ACutBodyFailsAndLeavesNoFile) {
     ASSERT_TRUE(control_.Queue("other", std::string(100000, 'x'), "cut=5000&cut_hang=0"));
-    EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_));
+    EXPECT_FALSE(DownloadToFile(kInstallerUrl, target_, log_));
     EXPECT_FALSE(Exists(target_));
 }
 
-TEST_F(UpdateDownloadTest, ARefusedConnectionFails) {
-    EXPECT_FALSE(DownloadToFile("http://127.0.0.9/KovarentisSetup.exe", target_));
+// Each failing step is logged with the Windows error it left, WinINet's too.
+TEST_F(UpdateDownloadTest, ARefusedConnectionOrAFileThatCannotBeMadeFailsAndLogsTheStepAndError) {
+    EXPECT_FALSE(DownloadToFile("http://127.0.0.9/KovarentisSetup.exe", target_, log_));
     EXPECT_FALSE(Exists(target_));
+    ASSERT_TRUE(control_.Queue("other", "MZ installer"));
+    EXPECT_FALSE(DownloadToFile(kInstallerUrl, dir_ + "\\missing\\KovarentisSetup.exe", log_));
+
+    const std::vector<std::string> expected = {
+        "update download: InternetOpenUrl failed: Windows error " + std::to_string(ERROR_INTERNET_CANNOT_CONNECT),
+        "update download: CreateFile failed: Windows error " + std::to_string(ERROR_PATH_NOT_FOUND)};
+    EXPECT_EQ(log_.Lines(), expected);
 }
 
 // The service's requests accept an unknown authority on their second send;
@@ -134,7 +149,7 @@ TEST_F(UpdateDownloadTest, ARefusedConnectionFails) {
 TEST_F(UpdateDownloadTest, AServerWithAnUntrustedCertificateIsRefused) {
     ASSERT_TRUE(control_.Queue("other", "MZ from an unknown authority"));
 
-    EXPECT_FALSE(DownloadToFile("https://127.0.0.2/download/KovarentisSetup.exe", target_));
+    EXPECT_FALSE(DownloadToFile("https://127.0.0.2/download/KovarentisSetup.exe", target_, log_));
 
     EXPECT_FALSE(Exists(target_));
     EXPECT_EQ(control_.LogSize(), 0) << "the request went through";

@@ -59,6 +59,11 @@ BM_GETCHECK = 0x00F0
 IDYES, IDNO = 6, 7
 ID_STATUS_ONLINE, ID_STATUS_AWAY, ID_STATUS_OFFLINE = 300, 301, 302
 ID_SIGN_IN_OUT, ID_CLOSE = 304, 305
+# The tray hands a chosen item to the main window as this message, with the
+# core's Command (core/platform.h) in wParam.
+TRAY_COMMAND_MESSAGE = 0x8000 + 0x101
+COMMAND_OF_MENU_ID = {ID_STATUS_ONLINE: 0, ID_STATUS_AWAY: 1, ID_STATUS_OFFLINE: 2, 303: 3,
+                      ID_SIGN_IN_OUT: 4, ID_CLOSE: 5}
 WS_EX_TOOLWINDOW = 0x80
 WS_EX_APPWINDOW = 0x40000
 TRAY_WINDOW_CLASS = "KovarentisTrayWindow"
@@ -453,8 +458,9 @@ class Agent:
                 return handle
         return None
 
-    def command(self, command_id):
-        assert self.environment.post(self.main_window, WM_COMMAND, command_id, 0)
+    def command(self, menu_id):
+        """The tray menu's item, as the tray hands it to the main window."""
+        assert self.environment.post(self.main_window, TRAY_COMMAND_MESSAGE, COMMAND_OF_MENU_ID[menu_id], 0)
 
     def stop(self):
         """Ends the agent: Close first (after cancelling a sign-in dialog,

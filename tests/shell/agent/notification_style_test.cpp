@@ -15,6 +15,8 @@
 #include "winsupport/wide_text.h"
 #include "net/service_request.h"
 #include "shell/windows_platform.h"
+// Last: its macros would rename the core's constants of the same names.
+#include "shell/res/resource.h"
 
 namespace kov::test {
 namespace {
@@ -53,19 +55,19 @@ private:
     std::vector<Balloon> balloons_;
 };
 
-// The main window: records the commands.
+// The main window: records the tray's commands.
 class Host final : public Window {
 public:
     Host() {
         RegisterWindowClass("KovarentisBalloonTestHost");
         CreateEx(0, "KovarentisBalloonTestHost", "host", WS_POPUP, RECT{0, 0, 0, 0}, nullptr, nullptr);
     }
-    std::vector<UINT> commands;
+    std::vector<Command> commands;
 
 protected:
-    bool OnCommand(UINT id, UINT, HWND) override {
-        commands.push_back(id);
-        return true;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+        if (message == CSystemTray::kCommandMessage) commands.push_back(static_cast<Command>(wParam));
+        return Window::OnMessage(message, wParam, lParam, result);
     }
 };
 
@@ -85,14 +87,13 @@ protected:
         platform->CreateTray({"tip", TrayIcon::Online, Command::OpenConsultPage});
         Pump(100);
         ASSERT_NE(platform->Tray(), nullptr);
-        ASSERT_NE(platform->Tray()->Tray().Handle(), nullptr);
+        ASSERT_NE(platform->Tray()->Handle(), nullptr);
     }
     void TearDown() override { platform->Detach(); }
 
     void Show(BalloonKind kind) { platform->ShowBalloon({"text", "Kovarentis ", kind, 10}); }
     void ClickTheBalloon() {
-        ::SendMessageA(platform->Tray()->Tray().Handle(), AgentTray::kNotifyMessage, AgentTray::kIconId,
-                       NIN_BALLOONUSERCLICK);
+        ::SendMessageA(platform->Tray()->Handle(), WM_TRAY_NOTIFY, CSystemTray::kIconId, NIN_BALLOONUSERCLICK);
         Pump(100);
     }
 
@@ -109,7 +110,7 @@ TEST_F(PlatformBalloonTest, AClickOnANewMessageBalloonOpensTheConsultantPage) {
     EXPECT_EQ(balloons[0].text, "text");
     EXPECT_EQ(balloons[0].flags, static_cast<DWORD>(NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND));
     ClickTheBalloon();
-    EXPECT_EQ(host.commands, std::vector<UINT>{1024u});
+    EXPECT_EQ(host.commands, std::vector<Command>{Command::OpenConsultPage});
 }
 
 TEST_F(PlatformBalloonTest, AClickOnAFailureBalloonDoesNothingEvenAfterANewMessageBalloon) {

@@ -1,12 +1,16 @@
 // The registry profile store under Wine's registry: where the values live,
-// what reads as empty, and that bytes go through unchanged.
+// what reads as empty, that bytes go through unchanged, and what a failed
+// write logs.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "shell/registry_profile_store.h"
+#include "tests/core/recording_log.h"
 
 namespace kov::test {
 namespace {
@@ -78,6 +82,23 @@ TEST_F(RegistryProfileStoreTest, AnApplicationNameOutsideTheAnsiCodePageGetsItsO
     ::RegCloseKey(key);
     EXPECT_EQ(greek.ReadString("App", "Login"), "consultant");
     EXPECT_EQ(store.ReadString("App", "Login"), "") << "another application's key";
+}
+
+// A volatile key can have no lasting key below it, so the section cannot be made.
+TEST_F(RegistryProfileStoreTest, AFailedWriteLogsTheCallTheValuesNameAndTheErrorButNotTheValue) {
+    HKEY parent = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Kovarentis Tests ", 0, nullptr, REG_OPTION_VOLATILE,
+                                KEY_ALL_ACCESS, nullptr, &parent, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(parent);
+    const auto log = std::make_shared<RecordingLog>();
+    store.SetDiagnosticLog(log);
+
+    store.WriteString("App", "Token", "tok-secret");
+
+    const std::vector<std::string> expected = {"registry: RegCreateKeyEx for value \"Token\" failed: Windows error " +
+                                               std::to_string(ERROR_CHILD_MUST_BE_VOLATILE)};
+    EXPECT_EQ(log->Lines(), expected);
 }
 
 TEST(ApplicationNameTest, IsTheExecutablesFileNameWithoutExtension) {

@@ -1,7 +1,8 @@
 """The diagnostic log, read back from the file: a run against a server that
 cannot be reached, a sign-in (the login there, the password, its digest and
-the token nowhere), an update refused for its signature, and no file at all
-without the DiagnosticLog key."""
+the token nowhere), an update refused for its signature, a download that
+failed with its step and Windows error, and no file at all without the
+DiagnosticLog key."""
 import re
 import unittest
 
@@ -82,6 +83,17 @@ class DiagnosticLogTest(Journey):
         self.wait_for_line(r"update: refused, the installer is not signed", timeout=30)
         self.assertEqual(downloaded_installers(self.env), [])
         self.assertTrue(agent.running())
+
+    def test_a_failed_download_names_its_step_and_windows_error(self):
+        self.env.store_credentials(LOGIN, TOKEN)
+        self.standin.reply("get", '2 "%s/KovarentisSetup.exe"' % UNREACHABLE)
+        agent = self.new_agent(DiagnosticLog=1).start()
+        question = agent.find_own(BOX_CAPTION, 15)
+        self.assertIsNotNone(question, "no update question")
+        self.env.post(question, WM_COMMAND, IDYES)
+        self.wait_for_line(r"update download: InternetOpenUrl failed: Windows error %d"
+                           % ERROR_INTERNET_CANNOT_CONNECT)
+        self.wait_for_line(r"update: download failed")
 
     def test_without_the_key_there_is_no_file(self):
         self.env.store_credentials(LOGIN, TOKEN)
