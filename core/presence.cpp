@@ -97,9 +97,16 @@ void AgentCore::OnSessionEnding() {
     if (!closing_) EndAgent(kClosedByConsultant);
 }
 
-// The polls that the timer fires meanwhile are not answered before the
-// resume; no reply's epoch changes.
-void AgentCore::OnSuspend() { SendLeaving(); }
+// No poll may tell the service otherwise before the machine sleeps: the
+// timers stop, and a reply still to come is dropped. The resume polls anew.
+void AgentCore::OnSuspend() {
+    if (closing_) return;
+    SendLeaving();
+    platform_->KillMainTimer(POLL_TIMER);
+    platform_->KillMainTimer(IDLE_TIMER);
+    polls_.again = false;
+    ++requestEpoch_;
+}
 
 // The status from before the sleep goes out at once; a network that is
 // not back yet is given the grace period before anything is said.

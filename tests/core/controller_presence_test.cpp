@@ -75,6 +75,7 @@ TEST_F(PresenceTest, LeavingSendsOfflineOnceUnlessTheServiceHearsNothingAlready)
     StartOnline();
     agent->OnSuspend();
     EXPECT_EQ(Waited(), std::vector<std::string>{"2"});
+    EXPECT_FALSE(platform->TimerRunning(POLL_TIMER)) << "no poll undoes it before the sleep";
     agent->OnCommand(Command::Close);
     EXPECT_EQ(Waited(), (std::vector<std::string>{"2", "2"}));
     EXPECT_EQ(Record().endResults, std::vector<int>{1});
