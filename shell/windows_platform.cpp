@@ -62,6 +62,16 @@ InstallerFetch FetchInstaller(const std::string& url, const std::string& path, D
     return fetch;
 }
 
+// The thread's dialogs, boxes among them, other than the main window.
+BOOL CALLBACK EndModalWindow(HWND window, LPARAM mainWindow) {
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, 16);
+    if (window != reinterpret_cast<HWND>(mainWindow) && WideString(className) == WideString(L"#32770")) {
+        ::EndDialog(window, IDCANCEL);
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 WindowsPlatform::WindowsPlatform(std::shared_ptr<AgentTransport> requests, Texts texts,
@@ -165,7 +175,13 @@ void WindowsPlatform::BringSignInDialogForward() {
     if (signInDialog_ && signInDialog_->Handle()) ::SetForegroundWindow(signInDialog_->Handle());
 }
 
-void WindowsPlatform::EndMainDialog(int result) { ::EndDialog(mainWindow_, result); }
+// A box or dialog still open runs its own loop inside the main window's: it
+// is ended first, or the main window's run could not end until someone
+// answered it.
+void WindowsPlatform::EndMainDialog(int result) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), &EndModalWindow, reinterpret_cast<LPARAM>(mainWindow_));
+    ::EndDialog(mainWindow_, result);
+}
 
 // Its buttons are common controls under the agent's manifest.
 BoxAnswer WindowsPlatform::ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) {
