@@ -18,11 +18,14 @@ constexpr INTERNET_PORT kHttpPort = 80;
 
 // Always from the origin server, redirects between the schemes followed, no UI,
 // and never written to the URL cache on disk: the query carries the password
-// digest and the token.
+// digest and the token. No Windows logon is offered to anyone: a spoofed
+// redirect to an intranet name would otherwise get the consultant's NTLM
+// credentials on every poll.
 constexpr DWORD kHttpRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
-    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE;
-static_assert(kHttpRequestFlags == 0x8400C300, "plain request flag word");
+    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE |
+    INTERNET_FLAG_NO_AUTH;
+static_assert(kHttpRequestFlags == 0x8404C300, "plain request flag word");
 
 // The same over TLS, with expired certificates accepted. The two low bits are
 // FTP transfer-type bits that the agent has always sent; HTTP ignores them.
@@ -30,7 +33,7 @@ constexpr DWORD kFtpTransferBits = 0x00000005;
 constexpr DWORD kHttpsRequestFlags =
     kHttpRequestFlags | INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
     INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | kFtpTransferBits;
-static_assert(kHttpsRequestFlags == 0x8480EF05, "TLS request flag word");
+static_assert(kHttpsRequestFlags == 0x8484EF05, "TLS request flag word");
 
 constexpr DWORD kReadChunkSize = 1024;
 // A sane answer is a few dozen bytes; a runaway one must not eat the memory.

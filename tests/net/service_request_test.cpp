@@ -98,6 +98,20 @@ TEST_F(ServiceRequestWire, BodyGoesOutAsTheRequestData) {
     EXPECT_EQ(request.substr(request.size() - 11), "\r\n\r\na=1&b=2");
 }
 
+TEST_F(ServiceRequestWire, RedirectToAnIntranetNameOffersNoWindowsLogon) {
+    // A dotless name is the intranet zone, where Windows would log on by itself.
+    ASSERT_TRUE(control_.Queue("get", "", "status=302&header=Location:%20"
+                                          "http://localhost/newmessages%3Fdo%3Dget%26token%3Dt0k3n"));
+    ASSERT_TRUE(control_.Queue("get", "denied", "status=401&header=WWW-Authenticate:%20NTLM"));
+
+    EXPECT_EQ(Get("http://127.0.0.1"), "denied");
+
+    ASSERT_EQ(control_.LogSize(), 2);
+    const std::string followed = control_.LoggedRequest(1);
+    EXPECT_NE(followed.find("\r\nHost: localhost\r\n"), std::string::npos) << followed;
+    EXPECT_EQ(followed.find("Authorization"), std::string::npos) << followed;
+}
+
 TEST_F(ServiceRequestWire, BareHostAndHttpSchemeBothReachPlainPort80) {
     ASSERT_TRUE(control_.Queue("probe", "first"));
     ASSERT_TRUE(control_.Queue("probe", "second"));
