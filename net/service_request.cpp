@@ -73,12 +73,19 @@ void TrustUnknownAuthority(HINTERNET request) {
     InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
 }
 
-bool SendTrustingUnknownAuthority(HINTERNET request, const std::string& headerText,
-                                  std::string& body) {
+// Strict first; a server that has passed the strict check once is remembered.
+// An unknown authority is then retried with that check off, unless the server
+// has passed before: then whoever answers is not that server. The failing
+// call's error stays the thread's last one.
+bool SendOverTls(HINTERNET request, const std::string& headerText, std::string& body,
+                 const std::string& host, const TrustedServers& trusted) {
     if (Send(request, headerText, body)) {
+        if (!trusted.Known(host)) trusted.Remember(host);
         return true;
     }
-    if (GetLastError() != ERROR_INTERNET_INVALID_CA) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNET_INVALID_CA || trusted.Known(host)) {
+        SetLastError(error);
         return false;
     }
     TrustUnknownAuthority(request);
@@ -109,7 +116,7 @@ std::string Failed(DWORD& error) {
     return {};
 }
 
-std::string PerformRequest(HINTERNET internet, RequestText text, DWORD& error) {
+std::string PerformRequest(HINTERNET internet, RequestText& text, const TrustedServers& trusted, DWORD& error) {
     const ServiceEndpoint endpoint = SplitServerText(text.server);
     // Declared in opening order, so closed request, then connection.
     UniqueInternet connection(InternetConnectA(internet, endpoint.host.c_str(), endpoint.port,
@@ -117,13 +124,16 @@ std::string PerformRequest(HINTERNET internet, RequestText text, DWORD& error) {
     if (!connection) {
         return Failed(error);
     }
-    const DWORD flags = endpoint.port == kHttpsPort ? kHttpsRequestFlags : kHttpRequestFlags;
+    const bool tls = endpoint.port == kHttpsPort;
     UniqueInternet request(HttpOpenRequestA(connection.Get(), "GET", text.path.c_str(), "HTTP/1.0",
-                                            "", nullptr, flags, 0));
+                                            "", nullptr, tls ? kHttpsRequestFlags : kHttpRequestFlags, 0));
     if (!request) {
         return Failed(error);
     }
-    if (!SendTrustingUnknownAuthority(request.Get(), HeaderText(text.headers), text.body)) {
+    const std::string headerText = HeaderText(text.headers);
+    const bool sent = tls ? SendOverTls(request.Get(), headerText, text.body, endpoint.host, trusted)
+                          : Send(request.Get(), headerText, text.body);
+    if (!sent) {
         return Failed(error);
     }
     return ReadBody(request.Get());
@@ -132,13 +142,14 @@ std::string PerformRequest(HINTERNET internet, RequestText text, DWORD& error) {
 // The exchange and its line in the diagnostic log: the length of the reply
 // or the WinINet error, and the time taken. Never the path: its query
 // carries the password digest or the token.
-std::string LoggedExchange(HINTERNET internet, RequestText text, DiagnosticLog& log) {
+std::string LoggedExchange(HINTERNET internet, RequestText& text, const TrustedServers& trusted,
+                           DiagnosticLog& log) {
     // Wraps every 49 days; the unsigned difference does not mind.
     const DWORD start = GetTickCount();
     ExchangeFacts facts;
     facts.host = SplitServerText(text.server).host;
     DWORD error = internet ? 0 : GetLastError();
-    std::string reply = internet ? PerformRequest(internet, std::move(text), error) : std::string();
+    std::string reply = internet ? PerformRequest(internet, text, trusted, error) : std::string();
     facts.replied = internet && error == 0;
     facts.replyBytes = static_cast<std::uint32_t>(reply.size());
     facts.error = error;
@@ -171,8 +182,8 @@ HINTERNET ServiceRequester::Internet() {
     return internet_.Get();
 }
 
-ServiceRequester::ServiceRequester(std::shared_ptr<DiagnosticLog> log)
-    : log_(log ? std::move(log) : std::make_shared<NoDiagnosticLog>()) {}
+ServiceRequester::ServiceRequester(TrustedServers trusted, std::shared_ptr<DiagnosticLog> log)
+    : trusted_(std::move(trusted)), log_(log ? std::move(log) : std::make_shared<NoDiagnosticLog>()) {}
 
 ServiceRequester::~ServiceRequester() = default;
 
@@ -185,8 +196,8 @@ std::string ServiceRequester::ServiceRequest(std::string server, std::string pat
     if (aborted_.load()) {
         return {};
     }
-    std::string reply = LoggedExchange(
-        Internet(), {std::move(server), std::move(path), std::move(body), std::move(headers)}, *log_);
+    RequestText text{std::move(server), std::move(path), std::move(body), std::move(headers)};
+    std::string reply = LoggedExchange(Internet(), text, trusted_, *log_);
     return aborted_.load() ? std::string() : reply;
 }
 
