@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/diagnostic_lines.h"
+#include "core/wipe.h"
 #include "winsupport/handles.h"
 
 namespace kov {
@@ -198,6 +199,8 @@ std::string ServiceRequester::ServiceRequest(std::string server, std::string pat
     }
     RequestText text{std::move(server), std::move(path), std::move(body), std::move(headers)};
     std::string reply = LoggedExchange(Internet(), text, trusted_, *log_);
+    // Its query carries the password digest or the token.
+    WipeText(text.path);
     return aborted_.load() ? std::string() : reply;
 }
 
