@@ -6,6 +6,7 @@
 // before any other thread uses the store.
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/diagnostic_log.h"
 #include "core/settings.h"
@@ -25,6 +26,12 @@ public:
     // the Windows error.
     void WriteString(const std::string& section, const std::string& name,
                      const std::string& value) override;
+    // Encrypted for the current user (DPAPI) as a binary value; a plain string
+    // value of an earlier version is read and stored encrypted at once.
+    std::string ReadSecret(const std::string& section, const std::string& name) override;
+    // A failure to encrypt is logged and leaves the value empty: never plain.
+    void WriteSecret(const std::string& section, const std::string& name,
+                     const std::string& value) override;
     // Where failed writes are noted from now on (nowhere until then).
     void SetDiagnosticLog(std::shared_ptr<DiagnosticLog> log);
 
@@ -32,6 +39,9 @@ public:
     std::string SectionPath(const std::string& section) const;
 
 private:
+    void WriteValue(const std::string& section, const std::string& name, unsigned long type,
+                    std::string_view bytes);
+
     const std::string registryKey_;
     const std::string applicationName_;
     std::shared_ptr<DiagnosticLog> log_ = std::make_shared<NoDiagnosticLog>();

@@ -317,8 +317,10 @@ class InstallerTestCase(unittest.TestCase):
         self.wine.reg_set(CREDENTIALS_KEY, "Token", token)
 
     def stored_credentials(self):
+        """The login, and the token: decrypted, or as stored plain before an agent ran."""
+        token = self.wine.probe_value("secret-get", CREDENTIALS_KEY, "Token")
         return (self.wine.reg_get(CREDENTIALS_KEY, "Login"),
-                self.wine.reg_get(CREDENTIALS_KEY, "Token"))
+                token if token is not None else self.wine.reg_get(CREDENTIALS_KEY, "Token"))
 
     def wait_for_agent(self, other_than=None, timeout=60):
         """(pid, image) of a running agent whose process is not `other_than`."""
