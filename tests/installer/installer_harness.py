@@ -304,6 +304,10 @@ class InstallerTestCase(unittest.TestCase):
         self.started.append(process)
         return process
 
+    def folder_in_profile(self):
+        """A folder of the consultant's own choosing, inside the profile."""
+        return self.wine.probe_value("folder", "local-appdata") + "\\Consultant\\Kovarentis"
+
     def install(self, setup_exe, *args):
         status = self.wine.run(setup_exe, "/S", *args)
         self.assertEqual(status, 0, f"{os.path.basename(setup_exe)} /S {' '.join(args)}")
