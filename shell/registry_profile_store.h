@@ -1,9 +1,10 @@
 #pragma once
 // The consultant's stored credentials in the per-user registry:
 // HKEY_CURRENT_USER\Software\<registry key>\<application name>\<section>,
-// string values. Made by the program's entry before the main window exists;
-// the entry hands it the window's diagnostic log before the window runs, so
-// before any other thread uses the store.
+// string values, and a binary one for the encrypted token. Made by the
+// program's entry before the main window exists; the entry hands it the
+// window's diagnostic log before the window runs, so before any other thread
+// uses the store.
 #include <memory>
 #include <string>
 #include <string_view>
