@@ -1,5 +1,7 @@
 #include "shell/kovarentis_dlg.h"
 
+#include <utility>
+
 #include "net/service_request.h"
 #include "winsupport/wide_text.h"
 #include "shell/dpi.h"
@@ -16,14 +18,16 @@ HICON LoadSharedIcon(int iconId) {
 
 }  // namespace
 
-CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executablePath)
+CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executablePath,
+                               TrustedServers trustedServers)
     : Dialog(IDD_MAIN),
       settings_(profile, executablePath, ReadWholeFileByUtf8Path),
       diagnostics_(settings_),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
-      platform_(std::make_shared<WindowsPlatform>(std::make_shared<ServiceRequester>(diagnostics_.Log()), texts_,
-                                                  diagnostics_.Log())),
+      platform_(std::make_shared<WindowsPlatform>(
+          std::make_shared<ServiceRequester>(std::move(trustedServers), diagnostics_.Log()), texts_,
+          diagnostics_.Log())),
       controller_(std::make_unique<AgentController>(platform_, settings_, texts_, diagnostics_.Log())) {}
 
 // The controller goes first, then the platform stops what is left.

@@ -12,6 +12,7 @@
 #include "core/agent_controller.h"
 #include "core/settings.h"
 #include "core/texts.h"
+#include "net/trusted_servers.h"
 #include "shell/agent_diagnostics.h"
 #include "shell/framework/window.h"
 #include "shell/session_events.h"
@@ -22,8 +23,9 @@ namespace kov {
 class CKovarentisDlg final : public Dialog {
 public:
     // Loads the stored credentials from `profile`, "Params.ini" from beside
-    // `executablePath` (UTF-8, "" when unknown), the texts and the icons.
-    CKovarentisDlg(ProfileStore& profile, const std::string& executablePath);
+    // `executablePath` (UTF-8, "" when unknown), the texts and the icons;
+    // requests remember the servers they have trusted in `trustedServers`.
+    CKovarentisDlg(ProfileStore& profile, const std::string& executablePath, TrustedServers trustedServers);
     // Returns at once even while requests hang: they are abandoned.
     ~CKovarentisDlg() override;
 

@@ -9,6 +9,7 @@
 #include "shell/dpi.h"
 #include "shell/notification_style.h"
 #include "shell/resource_map.h"
+#include "winsupport/system_library.h"
 // Last: its macros would rename the core's constants of the same names.
 #include "shell/res/resource.h"
 
@@ -30,7 +31,7 @@ std::unique_ptr<TrayIconSet> LoadFrames(std::unique_ptr<TrayIconSet> icons) {
 // when the first sound plays rather than at start: most runs never play one.
 // It stays for the process, since a sound may still be playing at the end.
 CSystemTray::PlaySoundFunction LoadPlaySound() {
-    const HMODULE winmm = ::LoadLibraryA("winmm.dll");
+    const HMODULE winmm = LoadSystemLibrary(L"winmm.dll");
     if (!winmm) return nullptr;
     return reinterpret_cast<CSystemTray::PlaySoundFunction>(
         reinterpret_cast<void (*)()>(::GetProcAddress(winmm, "PlaySoundA")));

@@ -185,6 +185,11 @@ class Environment:
         text = self.probe_value("regget", key, value)
         return bytes.fromhex(text) if text is not None else None
 
+    def secret_get(self, key, value):
+        """The bytes of a value the agent encrypted, b"" for an empty string, or None."""
+        text = self.probe_value("secretget", key, value)
+        return bytes.fromhex(text) if text is not None else None
+
     def reg_set(self, key, value, data):
         raw = data if isinstance(data, bytes) else cp1251(data)
         code, _ = self.probe("regset", key, value, raw.hex())
@@ -194,11 +199,13 @@ class Environment:
         self.probe("regdel", key)
 
     def store_credentials(self, login, token):
+        """As versions before the token's encryption stored them: both plain."""
         self.reg_set(CREDENTIALS_KEY, "Login", login)
         self.reg_set(CREDENTIALS_KEY, "Token", token)
 
     def stored_credentials(self):
-        return self.reg_get(CREDENTIALS_KEY, "Login"), self.reg_get(CREDENTIALS_KEY, "Token")
+        """The login, and the token only when it is stored encrypted (or empty)."""
+        return self.reg_get(CREDENTIALS_KEY, "Login"), self.secret_get(CREDENTIALS_KEY, "Token")
 
     # --- windows
 

@@ -99,7 +99,8 @@ protected:
 
     BalloonRecordingShell shell;
     std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>(
-        std::make_shared<ServiceRequester>(), Texts(), std::make_shared<NoDiagnosticLog>(), shell);
+        std::make_shared<ServiceRequester>(TrustedServers("Software\\Kovarentis tests\\TrustedServers")), Texts(),
+        std::make_shared<NoDiagnosticLog>(), shell);
     Host host;
 };
 
