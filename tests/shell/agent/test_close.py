@@ -1,8 +1,8 @@
 """The hidden main window ends only through Close or the end of the Windows
 session: Enter, Escape, close requests and a session's end called off change
 nothing; Close from the tray menu and the session's end tell the service
-Offline before the agent ends, and Close ends it at once even while the
-service hangs."""
+Offline before the agent ends, and Close ends it within the 2 s it waits for
+that report even while the service hangs."""
 import time
 import unittest
 
@@ -13,6 +13,7 @@ LOGIN = "consultant"
 TOKEN = "t0ken"
 WM_QUERYENDSESSION = 0x0011
 WM_ENDSESSION = 0x0016
+LEAVING_WAIT_SECONDS = 2
 
 
 class CloseTest(Journey):
@@ -82,8 +83,9 @@ class CloseTest(Journey):
         self.assertTrue(agent.ended(60), "Close did not end the agent")
         elapsed = time.monotonic() - started
         print("the agent ended %.2f s after Close" % elapsed)
-        # The hung request would hold a waiting agent for two minutes.
-        self.assertLess(elapsed, 10)
+        # The Offline report hangs too: the agent waits 2 s for it, not the
+        # two minutes of the hang.
+        self.assertLess(elapsed, LEAVING_WAIT_SECONDS + 2)
 
 
 if __name__ == "__main__":
