@@ -268,8 +268,10 @@ class Environment:
 
     def hover_for_tooltip(self, x, y, expected, timeout):
         """Points at (x, y), coming from a little way off as a hand would,
-        until a tooltip reads as expected; the pointer stays there. Returns
-        whether it did, and the tooltips last seen."""
+        until a tooltip reads as expected (a text, or any text of a set); the
+        pointer stays there. Returns the text read (None when none was), and
+        the tooltips last seen."""
+        wanted = {expected} if isinstance(expected, str) else set(expected)
         seen = []
 
         def hover():
@@ -277,8 +279,8 @@ class Environment:
             time.sleep(0.3)
             self.xdotool("mousemove", x, y)
             seen[:] = wait_until(self.tooltips, 5) or []
-            return expected in seen
-        return bool(wait_until(hover, timeout)), seen
+            return next((text for text in seen if text in wanted), None)
+        return wait_until(hover, timeout), seen
 
     # --- screen
 
@@ -552,13 +554,14 @@ class Journey(unittest.TestCase):
         return box
 
     def tray_tooltip(self, expected):
-        """Points at the tray icon until its tooltip reads as expected (the
-        agent applies a reply after the request has arrived); returns the
-        expected text, or the tooltips last seen. The pointer stays there."""
+        """Points at the tray icon until its tooltip reads as expected (a
+        text, or any text of a set; the agent applies a reply after the
+        request has arrived); returns the text read, or a tuple of the
+        tooltips last seen. The pointer stays there."""
         box = self.tray_icon()
         shown, seen = self.env.hover_for_tooltip((box[0] + box[2]) // 2, (box[1] + box[3]) // 2,
                                                  expected, 15)
-        return expected if shown else seen
+        return shown or tuple(seen)
 
     def move_pointer_away(self):
         """Moves the pointer off the tray and waits for the tooltip to go."""
