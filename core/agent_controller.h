@@ -16,9 +16,21 @@
 namespace kov {
 
 struct AgentState {
+    // What the service hears: the chosen status, or Away while the consultant
+    // is automatically away.
     PresenceStatus status = PresenceStatus::Offline;
+    // What the consultant chose; a failure of the service changes it not.
+    PresenceStatus chosen = PresenceStatus::Online;
+    // No input for the away timeout, a locked or disconnected session, the
+    // screen saver: ends with input (or the unlock), unlike a chosen Away.
+    bool autoAway = false;
     bool signedOut = true;
     bool authStopped = false;
+    // A run of failed polls: since when (local "HH:MM"), whether its balloon
+    // and its box were shown.
+    bool outage = false;
+    std::string outageSince;
+    bool outageTold = false;
     bool errorBoxShown = false;
     std::int32_t newMessageCount = 0;
     std::int32_t shownMessageCount = 0;
@@ -45,6 +57,11 @@ public:
     void OnCommand(Command command);
     // A second start of the program asked for this one.
     void OnActivateAgent();
+    void OnSessionChange(SessionChange change);
+    // The machine goes to sleep, wakes up; the Windows session ends.
+    void OnSuspend();
+    void OnResume();
+    void OnSessionEnding();
     // Results that workers posted back.
     void OnReply(const ServiceAnswer& answer);
     void OnInstallerFetched(const InstallerFetch& fetch);

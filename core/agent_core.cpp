@@ -16,6 +16,10 @@ void AgentController::OnInitDialog() { core_->Start(); }
 void AgentController::OnTimer(int timerId) { core_->OnTimer(timerId); }
 void AgentController::OnCommand(Command command) { core_->OnCommand(command); }
 void AgentController::OnActivateAgent() { core_->OnActivateAgent(); }
+void AgentController::OnSessionChange(SessionChange change) { core_->OnSessionChange(change); }
+void AgentController::OnSuspend() { core_->OnSuspend(); }
+void AgentController::OnResume() { core_->OnResume(); }
+void AgentController::OnSessionEnding() { core_->OnSessionEnding(); }
 void AgentController::OnReply(const ServiceAnswer& answer) { core_->OnReply(answer); }
 void AgentController::OnInstallerFetched(const InstallerFetch& fetch) { core_->OnInstallerFetched(fetch); }
 const AgentState& AgentController::State() const { return core_->State(); }
@@ -46,30 +50,9 @@ void AgentCore::OnTimer(int timerId) {
         RequestPoll();
     } else if (timerId == IDLE_TIMER) {
         CheckIdle();
-    }
-}
-
-// Away detection: no input and an unmoved cursor for awayTimeout make the
-// agent Away; a moved cursor or any input since the last check (a consultant
-// typing without touching the mouse) brings it back to Online (locally, until
-// the next poll).
-void AgentCore::CheckIdle() {
-    const InputSeen seen{platform_->CursorPosition(), platform_->LastInputStamp()};
-    if (lastInputSeen_ && *lastInputSeen_ == seen) {
-        ++state_.idleTicks;
-    } else {
-        state_.idleTicks = 0;
-        if (state_.status != PresenceStatus::Online) {
-            state_.status = PresenceStatus::Online;
-            UpdatePresentation();
-        }
-    }
-    lastInputSeen_ = seen;
-    const std::int32_t limit = settings_.awayTimeout / kIdleCheckMs;
-    if (state_.idleTicks >= limit) {
-        state_.idleTicks = limit;
-        state_.status = PresenceStatus::Away;
-        UpdatePresentation();
+    } else if (timerId == kGraceTimer) {
+        platform_->KillMainTimer(kGraceTimer);
+        inGrace_ = false;
     }
 }
 
@@ -82,7 +65,10 @@ void AgentCore::OnCommand(Command command) {
         case Command::StatusOffline: OnStatusOffline(); break;
         case Command::About: platform_->ShowAbout(); break;
         case Command::SignInOut: OnSignInOut(); break;
-        case Command::Close: EndAgent(kClosedByConsultant); break;
+        case Command::Close:
+            SendLeaving();
+            EndAgent(kClosedByConsultant);
+            break;
     }
 }
 
@@ -91,14 +77,21 @@ void AgentCore::OnActivateAgent() {
     OpenSignIn(SignInFrom::Running);
 }
 
+// A choice ends the automatic Away.
 void AgentCore::OnStatusChosen(PresenceStatus status) {
     platform_->KillMainTimer(IDLE_TIMER);
-    state_.status = status;
+    state_.chosen = status;
+    state_.autoAway = false;
+    sessionAway_ = false;
+    reporting_ = true;
+    Report();
     RequestPoll();
 }
 
 void AgentCore::OnStatusOffline() {
-    state_.status = PresenceStatus::Offline;
+    state_.chosen = PresenceStatus::Offline;
+    reporting_ = true;
+    Report();
     UpdatePresentation();
     // No further polls until Online or Away is chosen, whatever was pending.
     polls_.again = false;
@@ -111,12 +104,17 @@ void AgentCore::OnSignInOut() {
         OpenSignIn(SignInFrom::Running);
         return;
     }
-    // Sign out: nothing is sent to the service.
+    // Sign out: the service hears Offline, then nothing more.
+    if (SignedIn() && state_.chosen != PresenceStatus::Offline) {
+        Send(RequestKind::OfflineSend, StatusObjectName(settings_.prefix, PresenceStatus::Offline, settings_.login,
+                                                        settings_.token));
+    }
     log_->Write(SignOutLine(settings_.login));
     state_.authStopped = true;
     settings_.ClearStored(false);
     state_.signedOut = true;
-    state_.status = PresenceStatus::Offline;
+    reporting_ = false;
+    Report();
     polls_.again = false;
     ++requestEpoch_;
     UpdatePresentation();

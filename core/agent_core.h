@@ -34,6 +34,10 @@ public:
     void OnTimer(int timerId);
     void OnCommand(Command command);
     void OnActivateAgent();
+    void OnSessionChange(SessionChange change);
+    void OnSuspend();
+    void OnResume();
+    void OnSessionEnding();
     void OnReply(const ServiceAnswer& answer);
     void OnInstallerFetched(const InstallerFetch& fetch);
     const AgentState& State() const { return state_; }
@@ -62,9 +66,8 @@ private:
         }
     };
 
-    // agent_core.cpp: lifecycle, commands, away detection.
+    // agent_core.cpp: lifecycle, commands.
     void CreateTray();
-    void CheckIdle();
     void OnStatusChosen(PresenceStatus status);
     void OnStatusOffline();
     void OnSignInOut();
@@ -73,6 +76,19 @@ private:
     bool Send(RequestKind kind, std::string path);
     std::string StatusPath() const;
     std::optional<BoxAnswer> ShowBox(const std::string& text, BoxKind kind);
+    // The status the service hears: Offline until the service has accepted
+    // the consultant since the sign-in (or start) or they chose, then what
+    // they chose, Away while automatically away.
+    void Report();
+
+    // presence.cpp: away detection, the session, sleep and leaving.
+    void CheckIdle();
+    std::optional<CursorPos> Cursor();
+    // Automatically away, or back; a change the service hears at once when
+    // `report` is set (a lock, the screen saver), else with the next poll.
+    void SetAutoAway(bool away, bool report);
+    bool SignedIn() const;
+    void SendLeaving();
     void ShowBalloon(const std::string& text, const std::string& title);
 
     // poll.cpp: the poll cycle and the Offline status request.
@@ -85,6 +101,7 @@ private:
     void FollowPollReply(const ServiceReply& reply);
     void ReportRejected();
     void ReportFailure(TextId text);
+    void EndOutage();
     void KeepPolling();
     void RequestStatusSend();
     void OnSendReply(const ServiceReply& reply);
@@ -116,6 +133,18 @@ private:
     // The main dialog was asked to end: nothing more is done.
     bool closing_ = false;
     std::optional<InputSeen> lastInputSeen_;
+    // The automatic Away came with the session (a lock, a disconnection, the
+    // screen saver): its end is reported at once.
+    bool sessionAway_ = false;
+    // The service has accepted the consultant since the last sign-in, or the
+    // consultant chose a status: polls report it.
+    bool reporting_ = false;
+    // After a resume from sleep the network may not be back yet: failures
+    // show nothing until kGraceTimer fires.
+    bool inGrace_ = false;
+    // The failure box of the current outage while it is open: the outage's
+    // end closes it.
+    std::optional<std::string> failureBoxText_;
     bool firstPoll_ = true;
 
     SingleFlight polls_;

@@ -93,7 +93,8 @@ LogLine& LogLine::Quoted(std::string_view text) {
     *this << "\"" << text.substr(0, kQuotedLimit);
     for (std::size_t i = start; i < size_; ++i) {
         const auto byte = static_cast<unsigned char>(text_[i]);
-        if (byte < 0x20 || byte == 0x7F) text_[i] = '?';
+        // A quote inside would end the quoted text early and let the rest pose as the line's own words.
+        if (byte < 0x20 || byte == 0x7F || byte == '"') text_[i] = '?';
     }
     if (text.size() > kQuotedLimit) *this << "...";
     return *this << "\"";

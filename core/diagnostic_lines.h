@@ -27,7 +27,7 @@ public:
 
     LogLine& operator<<(std::string_view text);
     LogLine& operator<<(std::uint32_t number);
-    // With quotes, cut at 200 characters, control characters shown as "?".
+    // With quotes, cut at 200 characters, control characters and quotes shown as "?".
     LogLine& Quoted(std::string_view text);
 
     std::string_view View() const { return {text_, size_}; }

@@ -17,6 +17,8 @@ namespace kov {
 // Timers on the main window.
 constexpr int POLL_TIMER = 1;
 constexpr int IDLE_TIMER = 2;
+// Once, when the network's grace period after a resume from sleep is over.
+constexpr int kGraceTimer = 3;
 
 // The commands of the tray menus, and the tray's double click and
 // new-message balloon click (OpenConsultPage).
@@ -143,6 +145,9 @@ struct InstallerFetch {
     std::string path;  // UTF-8
 };
 
+// What Windows says of the consultant's session.
+enum class SessionChange { Locked, Unlocked, Disconnected, Reconnected };
+
 // What a confirmed sign-in dialog yields.
 struct SignInEntry {
     std::string login;
@@ -173,7 +178,13 @@ public:
 
     // True while a top-level window titled exactly "Kovarentis " exists.
     virtual bool IsMessageBoxOpen() = 0;
-    virtual CursorPos CursorPosition() = 0;
+    // Closes the agent's open message box with this text, as its OK would.
+    virtual void CloseMessageBox(const std::string& text) = 0;
+    // None when Windows cannot tell (a locked session, the secure desktop).
+    virtual std::optional<CursorPos> CursorPosition() = 0;
+    virtual bool ScreenSaverRunning() = 0;
+    // The local time of day as "HH:MM".
+    virtual std::string LocalTimeText() = 0;
     // When the system last saw input of any kind (keys, mouse, touch), on a
     // millisecond clock that wraps: only its changes mean anything.
     virtual std::uint32_t LastInputStamp() = 0;
@@ -198,6 +209,10 @@ public:
     // Work on a worker. False when no worker could take it; nothing comes
     // back then.
     virtual bool StartRequest(const ServiceCall& call) = 0;
+    // The one request the UI thread waits for, when the agent leaves (closes,
+    // the session ends, the machine sleeps): its reply, or none when it did
+    // not come within the time.
+    virtual std::optional<std::string> RequestAndWait(const ServiceCall& call, int timeoutMs) = 0;
     // Downloads a fresh copy of the URL (http or https, with the system's own
     // certificate checks) into a folder of the agent's own and checks the
     // file's signature and version record against the running agent's own.

@@ -58,27 +58,34 @@ void AgentCore::OnPollReply(std::uint64_t epoch, const ServiceReply& reply) {
 void AgentCore::ApplyPollReply(const ServiceReply& reply) {
     switch (reply.kind) {
         case ReplyKind::Accepted:
-            state_.errorBoxShown = false;
-            if (state_.status != PresenceStatus::Away) state_.status = PresenceStatus::Online;
             state_.signedOut = false;
             state_.newMessageCount = reply.messageCount;
+            reporting_ = true;
+            Report();
+            EndOutage();
             UpdatePresentation();
-            if (state_.status == PresenceStatus::Online) platform_->SetMainTimer(IDLE_TIMER, kIdleCheckMs);
+            if (state_.chosen == PresenceStatus::Online) platform_->SetMainTimer(IDLE_TIMER, kIdleCheckMs);
             platform_->SetMainTimer(POLL_TIMER, settings_.requestTimeout);
             break;
         case ReplyKind::Rejected:
-            state_.errorBoxShown = false;
+            EndOutage();
             state_.authStopped = true;
-            state_.status = PresenceStatus::Offline;
             state_.signedOut = true;
+            reporting_ = false;
+            Report();
             UpdatePresentation();
             polls_.again = false;
             break;
         case ReplyKind::Outdated: break;
         case ReplyKind::Failure:
+            // The consultant's status stays: it goes out again once the
+            // service answers.
             state_.authStopped = false;
-            state_.status = PresenceStatus::Offline;
             state_.signedOut = true;
+            if (!state_.outage) {
+                state_.outage = true;
+                state_.outageSince = platform_->LocalTimeText();
+            }
             UpdatePresentation();
             break;
     }
@@ -114,16 +121,31 @@ void AgentCore::ReportRejected() {
     }
 }
 
-// A balloon for every failure, one box per run of failures, and polling goes
-// on once the box is closed.
+// One balloon and one box per outage, none in the grace period after a
+// resume; polling goes on meanwhile, the box left open or not.
 void AgentCore::ReportFailure(TextId text) {
-    ShowBalloon(texts_[text], kCaption);
-    const bool showBox = !state_.errorBoxShown && openBoxes_ == 0 && !platform_->IsMessageBoxOpen();
-    if (showBox) {
-        state_.errorBoxShown = true;
-        ShowBox(texts_[text], BoxKind::Warning);
-    }
     KeepPolling();
+    if (inGrace_) return;
+    if (!state_.outageTold) {
+        state_.outageTold = true;
+        ShowBalloon(texts_[text], kCaption);
+    }
+    const bool showBox = !state_.errorBoxShown && openBoxes_ == 0 && !platform_->IsMessageBoxOpen();
+    if (!showBox) return;
+    state_.errorBoxShown = true;
+    failureBoxText_ = texts_[text];
+    ShowBox(texts_[text], BoxKind::Warning);
+    failureBoxText_.reset();
+}
+
+// The service answers again: the outage's box, if still open, has nothing
+// more to say.
+void AgentCore::EndOutage() {
+    state_.outage = false;
+    state_.outageSince.clear();
+    state_.outageTold = false;
+    state_.errorBoxShown = false;
+    if (failureBoxText_) platform_->CloseMessageBox(*failureBoxText_);
 }
 
 // After a failure, or an update that was refused or failed, even when the

@@ -30,10 +30,14 @@ IconView ConnectingIcon() {
     return view;
 }
 
+// Connecting, or stopped (rejected, signed out). The count already announced
+// stays through an outage, so that its return is no news.
 Presentation PresentSignedOut(const AgentState& state, const Texts& texts) {
     Presentation p;
     p.killIdleTimer = true;
-    p.tray.tooltip = StateTooltip(texts[TextId::NotSignedIn]);
+    p.tray.tooltip = StateTooltip(state.outage && !state.authStopped
+                                      ? texts[TextId::NoConnectionSince] + state.outageSince
+                                      : texts[TextId::NotSignedIn]);
     if (state.authStopped) {
         p.killPollTimer = true;
         p.tray.icon = SteadyIcon(TrayIcon::Offline);
@@ -41,7 +45,7 @@ Presentation PresentSignedOut(const AgentState& state, const Texts& texts) {
         p.tray.icon = ConnectingIcon();
     }
     p.tray.menu = MenuKind::SignedOut;
-    p.shownMessageCount = 0;
+    p.shownMessageCount = state.authStopped ? 0 : state.shownMessageCount;
     return p;
 }
 

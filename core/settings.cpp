@@ -144,7 +144,7 @@ AgentSettings::AgentSettings(ProfileStore& store, std::string executablePath, Fi
 
 void AgentSettings::Load() {
     login = store_.ReadString(kCredentialsSection, kLoginValue);
-    token = store_.ReadString(kCredentialsSection, kTokenValue);
+    token = store_.ReadSecret(kCredentialsSection, kTokenValue);
 
     server.clear();
     prefix.clear();
@@ -162,7 +162,7 @@ void AgentSettings::Load() {
 void AgentSettings::Save() {
     if (remember == 0) return;
     store_.WriteString(kCredentialsSection, kLoginValue, login);
-    store_.WriteString(kCredentialsSection, kTokenValue, token);
+    store_.WriteSecret(kCredentialsSection, kTokenValue, token);
 }
 
 void AgentSettings::ClearStored(bool keepInMemory) {
@@ -171,7 +171,7 @@ void AgentSettings::ClearStored(bool keepInMemory) {
         token.clear();
     }
     store_.WriteString(kCredentialsSection, kLoginValue, "");
-    store_.WriteString(kCredentialsSection, kTokenValue, "");
+    store_.WriteSecret(kCredentialsSection, kTokenValue, "");
 }
 
 }  // namespace kov

@@ -16,6 +16,11 @@ public:
     // Failures are silent: the agent cannot do anything useful about them.
     virtual void WriteString(const std::string& section, const std::string& name,
                              const std::string& value) = 0;
+    // The same for a secret (the token), which Windows keeps encrypted for
+    // the user. A plain value that an earlier version stored is read too.
+    virtual std::string ReadSecret(const std::string& section, const std::string& name) = 0;
+    virtual void WriteSecret(const std::string& section, const std::string& name,
+                             const std::string& value) = 0;
 };
 
 // The whole file as bytes, "" when it cannot be read. Paths are UTF-8.

@@ -3,6 +3,7 @@
 // at a time: asking for another while one runs brings its dialog forward.
 #include "agent_core.h"
 #include "diagnostic_lines.h"
+#include "wipe.h"
 
 namespace kov {
 
@@ -16,7 +17,7 @@ void AgentCore::OpenSignIn(SignInFrom from) {
 }
 
 void AgentCore::AskForSignIn() {
-    const std::optional<SignInEntry> entry = platform_->RunSignInDialog(settings_.remember != 0);
+    std::optional<SignInEntry> entry = platform_->RunSignInDialog(settings_.remember != 0);
     if (closing_) return;
     if (!entry) {
         log_->Write(SignInCancelledLine());
@@ -27,10 +28,11 @@ void AgentCore::AskForSignIn() {
     settings_.remember = entry->remember ? 1 : 0;
     // Unticked: the registry forgets the old credentials at once.
     if (!entry->remember) settings_.ClearStored(true);
-    if (!Send(RequestKind::SignIn, SignInObjectName(settings_.prefix, settings_.login,
-                                                    PasswordDigest(entry->password)))) {
-        OnSignInReply(ServiceReply{});
-    }
+    std::string digest = PasswordDigest(entry->password);
+    WipeText(entry->password);
+    const bool sent = Send(RequestKind::SignIn, SignInObjectName(settings_.prefix, settings_.login, digest));
+    WipeText(digest);
+    if (!sent) OnSignInReply(ServiceReply{});
 }
 
 void AgentCore::OnSignInReply(const ServiceReply& reply) {
@@ -61,6 +63,12 @@ void AgentCore::OnSignInReply(const ServiceReply& reply) {
 // one ends the agent.
 void AgentCore::FinishSignIn(bool accepted) {
     const std::optional<SignInFrom> from = std::exchange(signIn_, std::nullopt);
+    // Signed in afresh, the consultant is there.
+    if (accepted) {
+        state_.chosen = PresenceStatus::Online;
+        state_.autoAway = false;
+        sessionAway_ = false;
+    }
     if (from == SignInFrom::Start) {
         if (!accepted) {
             EndAgent(kEndedByAgent);

@@ -65,13 +65,14 @@ constexpr auto kUpdateNotAuthentic =
 constexpr auto kLoginNotRepresentable = ToCp1251(
     u8"Логин и пароль могут содержать только русские и латинские буквы, цифры и знаки препинания");
 constexpr auto kNewMessagesBalloon = ToCp1251(u8"Новых сообщений: ");  // the count follows the blank
+constexpr auto kNoConnectionSince = ToCp1251(u8"Нет связи с сервером с ");  // the time follows the blank
 constexpr auto kUpdateQuestionText = ToCp1251(u8"Ваша версия агента устарела, установить новый агент?");
 
 static_assert(kOnline.ok && kOffline.ok && kAway.ok && kNewMessages.ok && kClose.ok &&
                   kSignOut.ok && kAbout.ok && kBadLogin.ok && kAuthorization.ok && kSignIn.ok &&
                   kUnexpectedError.ok && kConnectFailed.ok && kNotSignedIn.ok &&
                   kUpdateNotAuthentic.ok && kLoginNotRepresentable.ok && kNewMessagesBalloon.ok &&
-                  kUpdateQuestionText.ok,
+                  kNoConnectionSince.ok && kUpdateQuestionText.ok,
               "a text has a character outside Windows-1251's Russian letters");
 
 struct DefaultEntry {
@@ -97,6 +98,7 @@ constexpr std::array<DefaultEntry, kTextCount> kDefaults = {{
     {TextId::UpdateNotAuthentic, kUpdateNotAuthentic.c_str()},
     {TextId::LoginNotRepresentable, kLoginNotRepresentable.c_str()},
     {TextId::NewMessagesBalloon, kNewMessagesBalloon.c_str()},
+    {TextId::NoConnectionSince, kNoConnectionSince.c_str()},
 }};
 
 constexpr std::size_t IndexOf(TextId id) { return static_cast<std::size_t>(id); }

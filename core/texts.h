@@ -29,10 +29,12 @@ enum class TextId : int {
     // that Windows-1251 cannot carry.
     LoginNotRepresentable,
     NewMessagesBalloon,
+    // The tooltip during an outage; the time it began follows the blank.
+    NoConnectionSince,
 };
 
-constexpr std::size_t kTextCount = 16;
-static_assert(static_cast<std::size_t>(TextId::NewMessagesBalloon) + 1 == kTextCount,
+constexpr std::size_t kTextCount = 17;
+static_assert(static_cast<std::size_t>(TextId::NoConnectionSince) + 1 == kTextCount,
               "kTextCount counts every TextId");
 
 // The compiled-in copy of a text; "" for a value that names no text.

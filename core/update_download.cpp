@@ -55,6 +55,7 @@ void AgentCore::OnInstallerFetched(const InstallerFetch& fetch) {
     }
     log_->Write(UpdateStartedLine());
     EndOffer(UpdateOutcome::Started);
+    SendLeaving();
     EndAgent(kEndedByAgent);
 }
 

@@ -61,6 +61,8 @@ SpaceTexts none
 !include "FileFunc.nsh"
 !include "Sections.nsh"
 !include "WinMessages.nsh"
+!include "StrFunc.nsh"
+${StrStr}
 
 Var Upgrading
 
@@ -72,6 +74,7 @@ Var Upgrading
 !define MUI_WELCOMEPAGE_TEXT "$(KovWelcomeText)"
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipPageWhenUpgrading
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE KeepFolderInsideProfile
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipPageWhenUpgrading
@@ -104,6 +107,13 @@ VIAddVersionKey /LANG=${LANG_RUSSIAN} "OriginalFilename" "KovarentisSetup.exe"
 Section "$(KovAgentSection)" SecAgent
   SectionIn RO
   SetShellVarContext current
+  ; Also /D and the folder of an earlier installation.
+  Call IsFolderInsideProfile
+  ${If} $0 = 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(KovFolderOutsideProfile)" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
   Call CloseRunningAgent
 
   SetOutPath "$INSTDIR"
@@ -148,6 +158,30 @@ Function .onInit
   ${AndIf} ${FileExists} "$0\${KOV_AGENT_FILE}"
     StrCpy $INSTDIR $0
     StrCpy $Upgrading 1
+  ${EndIf}
+FunctionEnd
+
+; Whoever can write to the folder can replace the agent that the Run entry
+; starts at every logon. Inside the user's profile only the user (and the
+; administrators) can; elsewhere, as in C:\Kovarentis, any user may, and the
+; installer does not change a folder's access. $0: 1 inside, else 0.
+Function IsFolderInsideProfile
+  StrCpy $0 0
+  StrLen $1 "$PROFILE\"
+  StrCpy $2 "$INSTDIR" $1
+  ${StrStr} $3 "$INSTDIR" "\.."
+  ${If} $2 == "$PROFILE\"
+  ${AndIf} $3 == ""
+    StrCpy $0 1
+  ${EndIf}
+FunctionEnd
+
+; The directory page stays until the folder lies inside the profile.
+Function KeepFolderInsideProfile
+  Call IsFolderInsideProfile
+  ${If} $0 = 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(KovFolderOutsideProfile)"
+    Abort
   ${EndIf}
 FunctionEnd
 

@@ -16,4 +16,6 @@
   LangString KovAgentStillRunning ${LANG_RUSSIAN} \
     "Агент Kovarentis всё ещё работает. Закройте его и нажмите $\"Повтор$\"."
   LangString KovAgentKeptRunning ${LANG_RUSSIAN} "Агент Kovarentis не закрылся."
+  LangString KovFolderOutsideProfile ${LANG_RUSSIAN} \
+    "Выберите папку внутри папки пользователя ($PROFILE): в другую папку агент могут подменить другие пользователи компьютера."
 !macroend

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/diagnostic_lines.h"
+#include "core/wipe.h"
 #include "winsupport/handles.h"
 
 namespace kov {
@@ -18,11 +19,14 @@ constexpr INTERNET_PORT kHttpPort = 80;
 
 // Always from the origin server, redirects between the schemes followed, no UI,
 // and never written to the URL cache on disk: the query carries the password
-// digest and the token.
+// digest and the token. No Windows logon is offered to anyone: a spoofed
+// redirect to an intranet name would otherwise get the consultant's NTLM
+// credentials on every poll.
 constexpr DWORD kHttpRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
-    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE;
-static_assert(kHttpRequestFlags == 0x8400C300, "plain request flag word");
+    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE |
+    INTERNET_FLAG_NO_AUTH;
+static_assert(kHttpRequestFlags == 0x8404C300, "plain request flag word");
 
 // The same over TLS, with expired certificates accepted. The two low bits are
 // FTP transfer-type bits that the agent has always sent; HTTP ignores them.
@@ -30,7 +34,7 @@ constexpr DWORD kFtpTransferBits = 0x00000005;
 constexpr DWORD kHttpsRequestFlags =
     kHttpRequestFlags | INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
     INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | kFtpTransferBits;
-static_assert(kHttpsRequestFlags == 0x8480EF05, "TLS request flag word");
+static_assert(kHttpsRequestFlags == 0x8484EF05, "TLS request flag word");
 
 constexpr DWORD kReadChunkSize = 1024;
 // A sane answer is a few dozen bytes; a runaway one must not eat the memory.
@@ -70,12 +74,19 @@ void TrustUnknownAuthority(HINTERNET request) {
     InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
 }
 
-bool SendTrustingUnknownAuthority(HINTERNET request, const std::string& headerText,
-                                  std::string& body) {
+// Strict first; a server that has passed the strict check once is remembered.
+// An unknown authority is then retried with that check off, unless the server
+// has passed before: then whoever answers is not that server. The failing
+// call's error stays the thread's last one.
+bool SendOverTls(HINTERNET request, const std::string& headerText, std::string& body,
+                 const std::string& host, const TrustedServers& trusted) {
     if (Send(request, headerText, body)) {
+        if (!trusted.Known(host)) trusted.Remember(host);
         return true;
     }
-    if (GetLastError() != ERROR_INTERNET_INVALID_CA) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNET_INVALID_CA || trusted.Known(host)) {
+        SetLastError(error);
         return false;
     }
     TrustUnknownAuthority(request);
@@ -106,7 +117,7 @@ std::string Failed(DWORD& error) {
     return {};
 }
 
-std::string PerformRequest(HINTERNET internet, RequestText text, DWORD& error) {
+std::string PerformRequest(HINTERNET internet, RequestText& text, const TrustedServers& trusted, DWORD& error) {
     const ServiceEndpoint endpoint = SplitServerText(text.server);
     // Declared in opening order, so closed request, then connection.
     UniqueInternet connection(InternetConnectA(internet, endpoint.host.c_str(), endpoint.port,
@@ -114,13 +125,16 @@ std::string PerformRequest(HINTERNET internet, RequestText text, DWORD& error) {
     if (!connection) {
         return Failed(error);
     }
-    const DWORD flags = endpoint.port == kHttpsPort ? kHttpsRequestFlags : kHttpRequestFlags;
+    const bool tls = endpoint.port == kHttpsPort;
     UniqueInternet request(HttpOpenRequestA(connection.Get(), "GET", text.path.c_str(), "HTTP/1.0",
-                                            "", nullptr, flags, 0));
+                                            "", nullptr, tls ? kHttpsRequestFlags : kHttpRequestFlags, 0));
     if (!request) {
         return Failed(error);
     }
-    if (!SendTrustingUnknownAuthority(request.Get(), HeaderText(text.headers), text.body)) {
+    const std::string headerText = HeaderText(text.headers);
+    const bool sent = tls ? SendOverTls(request.Get(), headerText, text.body, endpoint.host, trusted)
+                          : Send(request.Get(), headerText, text.body);
+    if (!sent) {
         return Failed(error);
     }
     return ReadBody(request.Get());
@@ -129,13 +143,14 @@ std::string PerformRequest(HINTERNET internet, RequestText text, DWORD& error) {
 // The exchange and its line in the diagnostic log: the length of the reply
 // or the WinINet error, and the time taken. Never the path: its query
 // carries the password digest or the token.
-std::string LoggedExchange(HINTERNET internet, RequestText text, DiagnosticLog& log) {
+std::string LoggedExchange(HINTERNET internet, RequestText& text, const TrustedServers& trusted,
+                           DiagnosticLog& log) {
     // Wraps every 49 days; the unsigned difference does not mind.
     const DWORD start = GetTickCount();
     ExchangeFacts facts;
     facts.host = SplitServerText(text.server).host;
     DWORD error = internet ? 0 : GetLastError();
-    std::string reply = internet ? PerformRequest(internet, std::move(text), error) : std::string();
+    std::string reply = internet ? PerformRequest(internet, text, trusted, error) : std::string();
     facts.replied = internet && error == 0;
     facts.replyBytes = static_cast<std::uint32_t>(reply.size());
     facts.error = error;
@@ -168,8 +183,8 @@ HINTERNET ServiceRequester::Internet() {
     return internet_.Get();
 }
 
-ServiceRequester::ServiceRequester(std::shared_ptr<DiagnosticLog> log)
-    : log_(log ? std::move(log) : std::make_shared<NoDiagnosticLog>()) {}
+ServiceRequester::ServiceRequester(TrustedServers trusted, std::shared_ptr<DiagnosticLog> log)
+    : trusted_(std::move(trusted)), log_(log ? std::move(log) : std::make_shared<NoDiagnosticLog>()) {}
 
 ServiceRequester::~ServiceRequester() = default;
 
@@ -182,8 +197,10 @@ std::string ServiceRequester::ServiceRequest(std::string server, std::string pat
     if (aborted_.load()) {
         return {};
     }
-    std::string reply = LoggedExchange(
-        Internet(), {std::move(server), std::move(path), std::move(body), std::move(headers)}, *log_);
+    RequestText text{std::move(server), std::move(path), std::move(body), std::move(headers)};
+    std::string reply = LoggedExchange(Internet(), text, trusted_, *log_);
+    // Its query carries the password digest or the token.
+    WipeText(text.path);
     return aborted_.load() ? std::string() : reply;
 }
 

@@ -5,7 +5,9 @@
 // diagnostic log: the host, the reply's length or the WinINet error, and the
 // time taken. One internet session serves every exchange of the requester
 // and lives as long as the requester, which its callers keep alive while
-// they call it.
+// they call it. Over TLS a server whose certificate Windows has once trusted
+// is remembered (TrustedServers) and never again accepted with an unknown
+// authority.
 #include <windows.h>
 #include <wininet.h>
 
@@ -16,6 +18,7 @@
 
 #include "core/diagnostic_log.h"
 #include "core/transport.h"
+#include "net/trusted_servers.h"
 #include "winsupport/handles.h"
 
 namespace kov {
@@ -32,7 +35,7 @@ ServiceEndpoint SplitServerText(const std::string& server);
 class ServiceRequester final : public AgentTransport {
 public:
     // Each exchange writes its outcome and time to the log, when there is one.
-    explicit ServiceRequester(std::shared_ptr<DiagnosticLog> log = nullptr);
+    explicit ServiceRequester(TrustedServers trusted, std::shared_ptr<DiagnosticLog> log = nullptr);
     ~ServiceRequester() override;
     ServiceRequester(const ServiceRequester&) = delete;
     ServiceRequester& operator=(const ServiceRequester&) = delete;
@@ -49,6 +52,7 @@ public:
 private:
     HINTERNET Internet();
 
+    const TrustedServers trusted_;
     const std::shared_ptr<DiagnosticLog> log_;
     std::atomic<bool> aborted_{false};
     std::mutex mutex_;  // guards internet_

@@ -27,6 +27,9 @@ constexpr DWORD kHandOverWaitMs = 10000;
 // The application name of the registry key when the executable's own path
 // cannot be had.
 const char* const kDefaultApplicationName = "Kovarentis";
+// Beside the credentials' section "App": one value per server that has once
+// shown a certificate Windows trusts.
+const char* const kTrustedServersSection = "TrustedServers";
 
 // UTF-8, at any length and with any characters in its folders; "" when
 // Windows cannot give it.
@@ -59,7 +62,8 @@ bool CKovarentisApp::InitInstance() {
     // Before the main window loads its texts and the credentials.
     ::SetThreadLocale(MAKELCID(kRussian, SORT_DEFAULT));
     {
-        CKovarentisDlg mainWindow(profile, executablePath);
+        CKovarentisDlg mainWindow(profile, executablePath,
+                                  TrustedServers(profile.SectionPath(kTrustedServersSection)));
         profile.SetDiagnosticLog(mainWindow.Log());
         mainWindow.RunModal();
     }

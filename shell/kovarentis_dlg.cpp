@@ -1,10 +1,12 @@
 #include "shell/kovarentis_dlg.h"
 
+#include <utility>
+
 #include "net/service_request.h"
 #include "winsupport/wide_text.h"
 #include "shell/dpi.h"
 #include "shell/res/resource.h"
-#include "shell/resource_map.h"
+#include "shell/session_events.h"
 #include "shell/texts_loader.h"
 
 namespace kov {
@@ -16,14 +18,16 @@ HICON LoadSharedIcon(int iconId) {
 
 }  // namespace
 
-CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executablePath)
+CKovarentisDlg::CKovarentisDlg(ProfileStore& profile, const std::string& executablePath,
+                               TrustedServers trustedServers)
     : Dialog(IDD_MAIN),
       settings_(profile, executablePath, ReadWholeFileByUtf8Path),
       diagnostics_(settings_),
       texts_(LoadTexts(::GetModuleHandleA(nullptr))),
       windowIcon_(LoadSharedIcon(IDI_ONLINE)),
-      platform_(std::make_shared<WindowsPlatform>(std::make_shared<ServiceRequester>(diagnostics_.Log()), texts_,
-                                                  diagnostics_.Log())),
+      platform_(std::make_shared<WindowsPlatform>(
+          std::make_shared<ServiceRequester>(std::move(trustedServers), diagnostics_.Log()), texts_,
+          diagnostics_.Log())),
       controller_(std::make_unique<AgentController>(platform_, settings_, texts_, diagnostics_.Log())) {}
 
 // The controller goes first, then the platform stops what is left.
@@ -38,6 +42,7 @@ BOOL CKovarentisDlg::OnInitDialog() {
     // The template is visible: only a zero size keeps it from ever showing.
     ::MoveWindow(Handle(), 0, 0, 0, 0, FALSE);
     platform_->Attach(Handle());
+    sessionNotifications_ = std::make_unique<SessionNotifications>(Handle());
     controller_->OnInitDialog();
     return TRUE;
 }
@@ -46,6 +51,10 @@ bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     switch (message) {
     case WM_ACTIVATE_AGENT:
         controller_->OnActivateAgent();
+        result = 0;
+        return true;
+    case CSystemTray::kCommandMessage:
+        controller_->OnCommand(static_cast<Command>(wParam));
         result = 0;
         return true;
     case WindowsPlatform::kReplyMessage:
@@ -59,6 +68,33 @@ bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         result = 0;
         return true;
     default:
+        return OnSystemMessage(message, wParam, lParam, result);
+    }
+}
+
+// The session and the machine: the service hears what they mean for the
+// consultant's presence.
+bool CKovarentisDlg::OnSystemMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+    case WM_WTSSESSION_CHANGE:
+        if (const auto change = SessionChangeOf(wParam)) controller_->OnSessionChange(*change);
+        return true;
+    case WM_POWERBROADCAST:
+        if (const auto power = PowerEventOf(wParam)) {
+            *power == PowerEvent::Suspend ? controller_->OnSuspend() : controller_->OnResume();
+        }
+        result = TRUE;
+        return true;
+    case WM_QUERYENDSESSION:
+        result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        if (wParam) controller_->OnSessionEnding();
+        return true;
+    case WM_DESTROY:
+        sessionNotifications_.reset();
+        return Dialog::OnMessage(message, wParam, lParam, result);
+    default:
         return Dialog::OnMessage(message, wParam, lParam, result);
     }
 }
@@ -69,10 +105,11 @@ bool CKovarentisDlg::OnTimer(UINT_PTR timerId) {
     return false;
 }
 
+// The installer's request to close: the Close item's WM_COMMAND, which the
+// agents already installed understand too.
 bool CKovarentisDlg::OnCommand(UINT id, UINT /*notifyCode*/, HWND /*control*/) {
-    const std::optional<Command> command = CommandOfMenuId(id);
-    if (!command) return false;
-    controller_->OnCommand(*command);
+    if (id != ID_CLOSE) return false;
+    controller_->OnCommand(Command::Close);
     return true;
 }
 

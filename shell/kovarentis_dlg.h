@@ -2,8 +2,8 @@
 // The agent's hidden main window: a zero-size dialog without a taskbar button
 // that lives as long as the process. It owns the agent's controller, its
 // settings and its platform, and hands the controller, on its own thread,
-// its timers, the tray commands, the second-instance message and the results
-// that workers post back.
+// its timers, the tray's commands, the installer's close request, the
+// second-instance message and the results that workers post back.
 #include <windows.h>
 
 #include <memory>
@@ -12,8 +12,10 @@
 #include "core/agent_controller.h"
 #include "core/settings.h"
 #include "core/texts.h"
+#include "net/trusted_servers.h"
 #include "shell/agent_diagnostics.h"
 #include "shell/framework/window.h"
+#include "shell/session_events.h"
 #include "shell/windows_platform.h"
 
 namespace kov {
@@ -21,8 +23,9 @@ namespace kov {
 class CKovarentisDlg final : public Dialog {
 public:
     // Loads the stored credentials from `profile`, "Params.ini" from beside
-    // `executablePath` (UTF-8, "" when unknown), the texts and the icons.
-    CKovarentisDlg(ProfileStore& profile, const std::string& executablePath);
+    // `executablePath` (UTF-8, "" when unknown), the texts and the icons;
+    // requests remember the servers they have trusted in `trustedServers`.
+    CKovarentisDlg(ProfileStore& profile, const std::string& executablePath, TrustedServers trustedServers);
     // Returns at once even while requests hang: they are abandoned.
     ~CKovarentisDlg() override;
 
@@ -36,6 +39,7 @@ protected:
     void OnCancel() override {}
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool OnTimer(UINT_PTR timerId) override;
+    bool OnSystemMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnCommand(UINT id, UINT notifyCode, HWND control) override;
 
 private:
@@ -46,6 +50,7 @@ private:
     const HICON windowIcon_;
     const std::shared_ptr<WindowsPlatform> platform_;
     std::unique_ptr<AgentController> controller_;
+    std::unique_ptr<SessionNotifications> sessionNotifications_;
 };
 
 }  // namespace kov

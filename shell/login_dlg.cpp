@@ -3,6 +3,7 @@
 #include <iterator>
 #include <utility>
 
+#include "core/wipe.h"
 #include "shell/res/resource.h"
 #include "shell/texts_loader.h"
 #include "winsupport/wide_text.h"
@@ -12,6 +13,11 @@ namespace kov {
 CLoginDlg::CLoginDlg()
     : ModalDialog(IDD_LOGIN),
       icon_(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_ONLINE))) {}
+
+CLoginDlg::~CLoginDlg() {
+    WipeText(typedPassword_);
+    WipeText(passwordText);
+}
 
 void CLoginDlg::DoDataExchange(const DataExchange& exchange) {
     exchange.Text(IDC_LOGIN, typedLogin_);
@@ -48,8 +54,22 @@ void CLoginDlg::OnOK() {
     std::optional<std::string> password = Accept(typedPassword_, passwordEdit_);
     if (!password) return;
     loginText = std::move(*login);
-    passwordText = std::move(*password);
+    passwordText = *password;
+    WipeText(*password);
+    WipePasswordEdit();
     EndDialog(IDOK);
+}
+
+void CLoginDlg::OnCancel() {
+    WipePasswordEdit();
+    EndDialog(IDCANCEL);
+}
+
+void CLoginDlg::WipePasswordEdit() {
+    const auto length = static_cast<std::size_t>(passwordEdit_.Send(WM_GETTEXTLENGTH));
+    const WideString filler(length, L'*');
+    passwordEdit_.Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(filler.c_str()));
+    passwordEdit_.Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
 }
 
 // The box carries the dialog's caption and never the typed text.

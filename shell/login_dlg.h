@@ -21,6 +21,8 @@ public:
     static constexpr int kTextLimit = 32;
 
     CLoginDlg();
+    // The typed and accepted password are wiped with the dialog.
+    ~CLoginDlg() override;
 
     // The new OK state, read from the controls: both texts non-empty.
     bool UpdateOkState();
@@ -35,12 +37,16 @@ protected:
     void DoDataExchange(const DataExchange& exchange) override;
     BOOL OnInitDialog() override;
     void OnOK() override;
+    void OnCancel() override;
     bool OnCommand(UINT id, UINT notifyCode, HWND control) override;
 
 private:
     // The field's text as Windows-1251, or nullopt after telling the
     // consultant and focusing the field.
     std::optional<std::string> Accept(const WideString& typed, const Control& field);
+    // The edit keeps the password in memory of its own: overwritten in place,
+    // then emptied.
+    void WipePasswordEdit();
 
     const HICON icon_;
     WideString typedLogin_;

@@ -3,9 +3,12 @@
 #include <cstdlib>
 
 #include "shell/kovarentis_app.h"
+#include "winsupport/system_library.h"
 
 // No command line is read; the exit status is the system's default.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything loads a library by name.
+    kov::KeepLibrarySearchToSystemFolder();
     kov::CKovarentisApp app;
     app.InitInstance();
     return 0;

@@ -1,7 +1,5 @@
 #include "shell/notification_style.h"
 
-#include "shell/res/resource.h"
-
 namespace kov {
 namespace {
 
@@ -18,12 +16,14 @@ QueryNotificationState ShellQuery() {
 
 BalloonStyle StyleOf(BalloonKind kind) {
     switch (kind) {
+    // The agent plays its own sound with a rise, and the icon and tooltip tell
+    // of a failure: the system's sound would only add noise.
     case BalloonKind::NewMessages:
-        return {NIIF_INFO | NIIF_RESPECT_QUIET_TIME, static_cast<UINT>(ID_OPEN_CONSULT_PAGE)};
+        return {NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND, Command::OpenConsultPage};
     case BalloonKind::Warning:
         break;
     }
-    return {NIIF_WARNING, 0};
+    return {NIIF_WARNING | NIIF_NOSOUND, std::nullopt};
 }
 
 bool IsBusyState(QUERY_USER_NOTIFICATION_STATE state) {
@@ -32,11 +32,11 @@ bool IsBusyState(QUERY_USER_NOTIFICATION_STATE state) {
     case QUNS_RUNNING_D3D_FULL_SCREEN:
     case QUNS_PRESENTATION_MODE:
     case QUNS_QUIET_TIME:
-    case QUNS_APP:
         return true;
     default:
         // Accepting notifications, or nobody there to be disturbed (locked,
-        // screen saver): the consultant hears the sound on coming back.
+        // screen saver): the consultant hears the sound on coming back. An
+        // app of the Store (QUNS_APP) runs in a window of its own size.
         return false;
     }
 }

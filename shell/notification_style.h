@@ -5,13 +5,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <optional>
+
 #include "core/platform.h"
 
 namespace kov {
 
 struct BalloonStyle {
-    DWORD infoFlags;     // the record's dwInfoFlags: icon, quiet time
-    UINT clickCommand;   // posted to the main window on a click; 0 for none
+    DWORD infoFlags;                      // the record's dwInfoFlags: icon, quiet time
+    std::optional<Command> clickCommand;  // what a click on the balloon asks for
 };
 
 BalloonStyle StyleOf(BalloonKind kind);

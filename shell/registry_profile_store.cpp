@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
-#include <cstdint>
+#include <optional>
+#include <string_view>
 #include <utility>
-#include <vector>
 
 #include "core/diagnostic_lines.h"
+#include "core/wipe.h"
 #include "winsupport/handles.h"
+#include "winsupport/user_secret.h"
 #include "winsupport/wide_text.h"
 
 namespace kov {
@@ -31,11 +33,40 @@ LSTATUS CreateKey(const std::string& path, UniqueKey& key) {
 }
 
 // The value's name only: the value may be the token.
-void LogFailure(DiagnosticLog& log, const char* call, const std::string& name, LSTATUS status) {
+void LogFailure(DiagnosticLog& log, const char* call, const std::string& name, DWORD error) {
     LogLine what;
     what << "registry: " << call << " for value ";
     what.Quoted(name);
-    log.Write(WindowsFailureLine(what, static_cast<std::uint32_t>(status)));
+    log.Write(WindowsFailureLine(what, error));
+}
+
+struct StoredValue {
+    DWORD type = REG_NONE;
+    std::string bytes;
+};
+
+// The value as stored; nullopt when it is absent or cannot be read.
+std::optional<StoredValue> ReadValue(const std::string& path, const std::string& name) {
+    const UniqueKey key = OpenKey(path);
+    if (!key) return std::nullopt;
+    StoredValue value;
+    DWORD size = 0;
+    if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    value.bytes.resize(size);
+    if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &value.type, reinterpret_cast<BYTE*>(value.bytes.data()),
+                           &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    value.bytes.resize(size);
+    return value;
+}
+
+// A string value's text, up to its first NUL (which the value may lack).
+std::string TextOf(const StoredValue& value) {
+    if (value.type != REG_SZ) return {};
+    return value.bytes.substr(0, value.bytes.find('\0'));
 }
 
 }  // namespace
@@ -48,31 +79,45 @@ std::string RegistryProfileStore::SectionPath(const std::string& section) const 
 }
 
 std::string RegistryProfileStore::ReadString(const std::string& section, const std::string& name) {
-    const UniqueKey key = OpenKey(SectionPath(section));
-    if (!key) return {};
-    DWORD type = 0;
-    DWORD size = 0;
-    if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_SZ || size == 0) {
-        return {};
-    }
-    std::vector<char> buffer(size + 1, '\0');  // room for a terminator the value may lack
-    if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
-                           reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS ||
-        type != REG_SZ) {
-        return {};
-    }
-    return std::string(buffer.data());  // up to the first NUL
+    const std::optional<StoredValue> value = ReadValue(SectionPath(section), name);
+    return value ? TextOf(*value) : std::string();
 }
 
 void RegistryProfileStore::WriteString(const std::string& section, const std::string& name,
                                        const std::string& value) {
+    WriteValue(section, name, REG_SZ, std::string_view(value.c_str(), value.size() + 1));
+}
+
+// A plain string is what versions before DPAPI stored: it is encrypted at once.
+std::string RegistryProfileStore::ReadSecret(const std::string& section, const std::string& name) {
+    std::optional<StoredValue> value = ReadValue(SectionPath(section), name);
+    if (!value) return {};
+    std::string secret = value->type == REG_BINARY ? UnprotectForUser(value->bytes).value_or("") : TextOf(*value);
+    if (value->type == REG_SZ && !secret.empty()) WriteSecret(section, name, secret);
+    WipeText(value->bytes);
+    return secret;
+}
+
+// An empty secret is stored as an empty string: there is nothing to hide.
+// One that cannot be encrypted is not stored at all, and an older one is emptied.
+void RegistryProfileStore::WriteSecret(const std::string& section, const std::string& name,
+                                       const std::string& value) {
+    if (value.empty()) return WriteString(section, name, value);
+    const std::optional<std::string> sealed = ProtectForUser(value);
+    if (!sealed) {
+        LogFailure(*log_, "CryptProtectData", name, ::GetLastError());
+        return WriteString(section, name, "");
+    }
+    WriteValue(section, name, REG_BINARY, *sealed);
+}
+
+void RegistryProfileStore::WriteValue(const std::string& section, const std::string& name, DWORD type,
+                                      std::string_view bytes) {
     UniqueKey key;
     const LSTATUS created = CreateKey(SectionPath(section), key);
     if (created != ERROR_SUCCESS) return LogFailure(*log_, "RegCreateKeyEx", name, created);
-    const LSTATUS set = ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
-                                         reinterpret_cast<const BYTE*>(value.c_str()),
-                                         static_cast<DWORD>(value.size() + 1));
+    const LSTATUS set = ::RegSetValueExA(key.Get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                         static_cast<DWORD>(bytes.size()));
     if (set != ERROR_SUCCESS) LogFailure(*log_, "RegSetValueEx", name, set);
 }
 

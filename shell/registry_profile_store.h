@@ -1,11 +1,13 @@
 #pragma once
 // The consultant's stored credentials in the per-user registry:
 // HKEY_CURRENT_USER\Software\<registry key>\<application name>\<section>,
-// string values. Made by the program's entry before the main window exists;
-// the entry hands it the window's diagnostic log before the window runs, so
-// before any other thread uses the store.
+// string values, and a binary one for the encrypted token. Made by the
+// program's entry before the main window exists; the entry hands it the
+// window's diagnostic log before the window runs, so before any other thread
+// uses the store.
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/diagnostic_log.h"
 #include "core/settings.h"
@@ -25,6 +27,12 @@ public:
     // the Windows error.
     void WriteString(const std::string& section, const std::string& name,
                      const std::string& value) override;
+    // Encrypted for the current user (DPAPI) as a binary value; a plain string
+    // value of an earlier version is read and stored encrypted at once.
+    std::string ReadSecret(const std::string& section, const std::string& name) override;
+    // A failure to encrypt is logged and leaves the value empty: never plain.
+    void WriteSecret(const std::string& section, const std::string& name,
+                     const std::string& value) override;
     // Where failed writes are noted from now on (nowhere until then).
     void SetDiagnosticLog(std::shared_ptr<DiagnosticLog> log);
 
@@ -32,6 +40,9 @@ public:
     std::string SectionPath(const std::string& section) const;
 
 private:
+    void WriteValue(const std::string& section, const std::string& name, unsigned long type,
+                    std::string_view bytes);
+
     const std::string registryKey_;
     const std::string applicationName_;
     std::shared_ptr<DiagnosticLog> log_ = std::make_shared<NoDiagnosticLog>();

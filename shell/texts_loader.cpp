@@ -31,6 +31,7 @@ constexpr std::array<TableText, kTextCount> kStringTable = {{
     {TextId::UpdateNotAuthentic, IDS_UPDATE_NOT_AUTHENTIC},
     {TextId::LoginNotRepresentable, IDS_LOGIN_NOT_REPRESENTABLE},
     {TextId::NewMessagesBalloon, IDS_NEW_MESSAGES_BALLOON},
+    {TextId::NoConnectionSince, IDS_NO_CONNECTION_SINCE},
 }};
 
 // Each text has exactly one entry, and no two texts share a string id.

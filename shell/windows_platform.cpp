@@ -21,6 +21,29 @@ namespace {
 // thread that ends after it.
 constexpr int kParkedWorkers = 1;
 
+// The static control that holds a message box's text.
+constexpr int kBoxTextId = 0xFFFF;
+
+WideString WindowText(HWND window) {
+    wchar_t text[512] = {};
+    const int length = ::GetWindowTextW(window, text, static_cast<int>(sizeof text / sizeof text[0]));
+    return WideString(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+struct BoxSearch {
+    WideString caption;
+    WideString text;
+};
+
+BOOL CALLBACK AnswerBoxWithOk(HWND window, LPARAM search) {
+    const BoxSearch& wanted = *reinterpret_cast<const BoxSearch*>(search);
+    if (WindowText(window) != wanted.caption) return TRUE;
+    const HWND label = ::GetDlgItem(window, kBoxTextId);
+    if (!label || WindowText(label) != wanted.text) return TRUE;
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return FALSE;
+}
+
 // On a worker: the result goes to the main window, or is freed when the
 // window is gone.
 template <typename Result>
@@ -50,6 +73,16 @@ std::unique_ptr<WindowsPlatform::PostedInstaller> FetchInstaller(const std::stri
     return posted;
 }
 
+// The thread's dialogs, boxes among them, other than the main window.
+BOOL CALLBACK EndModalWindow(HWND window, LPARAM mainWindow) {
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, 16);
+    if (window != reinterpret_cast<HWND>(mainWindow) && WideString(className) == WideString(L"#32770")) {
+        ::EndDialog(window, IDCANCEL);
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 WindowsPlatform::WindowsPlatform(std::shared_ptr<AgentTransport> requests, Texts texts,
@@ -62,8 +95,7 @@ WindowsPlatform::WindowsPlatform(std::shared_ptr<AgentTransport> requests, Texts
 
 void WindowsPlatform::Attach(HWND mainWindow) {
     mainWindow_ = mainWindow;
-    tray_ = std::make_unique<AgentTray>(texts_, trayShell_);
-    tray_->SetDiagnosticLog(log_);
+    tray_ = std::make_unique<CSystemTray>(texts_, trayShell_, log_);
 }
 
 void WindowsPlatform::Detach() {
@@ -122,10 +154,31 @@ void WindowsPlatform::ShowBalloon(const BalloonTip& balloon) {
 
 bool WindowsPlatform::IsMessageBoxOpen() { return ::FindWindowA(nullptr, kCaption) != nullptr; }
 
-CursorPos WindowsPlatform::CursorPosition() {
+// The agent's boxes are dialogs of this thread with the agent's caption; the
+// one whose text is this one is answered with its OK.
+void WindowsPlatform::CloseMessageBox(const std::string& text) {
+    BoxSearch search{WideFrom1251(kCaption), WideFrom1251(text)};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &AnswerBoxWithOk, reinterpret_cast<LPARAM>(&search));
+}
+
+// Locked, or on the secure desktop, Windows gives no cursor position.
+std::optional<CursorPos> WindowsPlatform::CursorPosition() {
     POINT point{};
-    ::GetCursorPos(&point);
-    return {static_cast<std::int32_t>(point.x), static_cast<std::int32_t>(point.y)};
+    if (!::GetCursorPos(&point)) return std::nullopt;
+    return CursorPos{static_cast<std::int32_t>(point.x), static_cast<std::int32_t>(point.y)};
+}
+
+bool WindowsPlatform::ScreenSaverRunning() {
+    BOOL running = FALSE;
+    return ::SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &running, 0) && running;
+}
+
+std::string WindowsPlatform::LocalTimeText() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    const char text[] = {static_cast<char>('0' + now.wHour / 10), static_cast<char>('0' + now.wHour % 10), ':',
+                         static_cast<char>('0' + now.wMinute / 10), static_cast<char>('0' + now.wMinute % 10)};
+    return std::string(text, sizeof text);
 }
 
 // Keys, mouse and touch alike; the tick count wraps after 49 days, which the
@@ -146,7 +199,13 @@ void WindowsPlatform::BringSignInDialogForward() {
     if (signInDialog_ && signInDialog_->Handle()) ::SetForegroundWindow(signInDialog_->Handle());
 }
 
-void WindowsPlatform::EndMainDialog(int result) { ::EndDialog(mainWindow_, result); }
+// A box or dialog still open runs its own loop inside the main window's: it
+// is ended first, or the main window's run could not end until someone
+// answered it.
+void WindowsPlatform::EndMainDialog(int result) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), &EndModalWindow, reinterpret_cast<LPARAM>(mainWindow_));
+    ::EndDialog(mainWindow_, result);
+}
 
 // Its buttons are common controls under the agent's manifest.
 BoxAnswer WindowsPlatform::ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) {
@@ -178,6 +237,25 @@ bool WindowsPlatform::StartRequest(const ServiceCall& call) {
         answer->reply = requests->ServiceRequest(call.server, call.path, "", "");
         PostResult(mainWindow, kReplyMessage, std::move(answer));
     });
+}
+
+// The worker hands the reply over through the shared record and its event;
+// a reply that comes too late lands in the record, which the worker keeps.
+std::optional<std::string> WindowsPlatform::RequestAndWait(const ServiceCall& call, int timeoutMs) {
+    struct Handover {
+        UniqueHandle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        std::string reply;
+    };
+    const auto handover = std::make_shared<Handover>();
+    if (!handover->done) return std::nullopt;
+    const bool started = StartWorker([requests = requests_, call, handover] {
+        handover->reply = requests->ServiceRequest(call.server, call.path, "", "");
+        ::SetEvent(handover->done.Get());
+    });
+    if (!started || ::WaitForSingleObject(handover->done.Get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    return handover->reply;
 }
 
 bool WindowsPlatform::StartInstallerFetch(const std::string& url) {

@@ -18,7 +18,7 @@
 #include "core/platform.h"
 #include "core/texts.h"
 #include "core/transport.h"
-#include "shell/agent_tray.h"
+#include "shell/system_tray.h"
 #include "shell/worker_pool.h"
 #include "winsupport/handles.h"
 
@@ -55,7 +55,7 @@ public:
     static std::unique_ptr<ServiceAnswer> TakeReply(LPARAM posted);
     InstallerFetch TakeInstallerFetch(LPARAM posted);
     // The tray while attached, else null.
-    const AgentTray* Tray() const { return tray_.get(); }
+    const CSystemTray* Tray() const { return tray_.get(); }
 
     void SetMainTimer(int timerId, int periodMs) override;
     void KillMainTimer(int timerId) override;
@@ -63,7 +63,10 @@ public:
     void ShowTray(const TrayView& view) override;
     void ShowBalloon(const BalloonTip& balloon) override;
     bool IsMessageBoxOpen() override;
-    CursorPos CursorPosition() override;
+    void CloseMessageBox(const std::string& text) override;
+    std::optional<CursorPos> CursorPosition() override;
+    bool ScreenSaverRunning() override;
+    std::string LocalTimeText() override;
     std::uint32_t LastInputStamp() override;
     bool ConsultantBusy() override;
     void ShellOpen(const std::string& url) override;
@@ -73,6 +76,7 @@ public:
     std::optional<SignInEntry> RunSignInDialog(bool remember) override;
     void ShowAbout() override;
     bool StartRequest(const ServiceCall& call) override;
+    std::optional<std::string> RequestAndWait(const ServiceCall& call, int timeoutMs) override;
     bool StartInstallerFetch(const std::string& url) override;
     bool ShellOpenFile(const std::string& path) override;
 
@@ -88,7 +92,7 @@ private:
     // The threads of the polls and the Offline sends, each with its request.
     WorkerPool workers_;
     HWND mainWindow_ = nullptr;
-    std::unique_ptr<AgentTray> tray_;
+    std::unique_ptr<CSystemTray> tray_;
     // The verified installer between its check and its start, and its path.
     UniqueFile heldInstaller_;
     std::string heldPath_;

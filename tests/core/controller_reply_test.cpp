@@ -153,7 +153,7 @@ TEST_F(ReplyTest, FailuresFallBackToConnectingWithTheirText) {
         const AgentState state = agent->State();
         EXPECT_TRUE(state.signedOut);
         EXPECT_FALSE(state.authStopped);
-        EXPECT_EQ(state.status, PresenceStatus::Offline);
+        EXPECT_EQ(state.status, PresenceStatus::Online) << "the consultant's status goes out again later";
         EXPECT_TRUE(state.errorBoxShown);
         const FakeRecord record = Record();
         // The first balloon announced the 5 messages.
@@ -173,28 +173,39 @@ TEST_F(ReplyTest, FailuresFallBackToConnectingWithTheirText) {
     }
 }
 
-TEST_F(ReplyTest, FailureBeforeAnyTimerArmsThePollTimerOnlyAfterTheBoxCloses) {
+// The service down at start: polling goes on while the box is open, and the
+// first accepted reply closes the box and reports the consultant at once.
+TEST_F(ReplyTest, FailedFirstPollKeepsPollingWhileItsBoxIsOpenAndTheServiceClosesIt) {
     StartSignedIn();
-    bool timerRanDuringBox = true;
-    platform->duringBox = [&](const BoxShown&) { timerRanDuringBox = platform->TimerRunning(POLL_TIMER); };
+    int pollsDuringBox = 0;
+    platform->duringBox = [&](const BoxShown&) {
+        Tick(kRequestTimeout);  // still down
+        transport->QueueReply("0 0000");
+        Tick(kRequestTimeout);  // back
+        pollsDuringBox = static_cast<int>(StatusRequests().size()) - 1;
+        EXPECT_EQ(Record().closedBoxes, std::vector<std::string>{kConnectFailedText});
+    };
     RunThreads();
-    EXPECT_FALSE(timerRanDuringBox);
-    EXPECT_EQ(platform->TimerPeriod(POLL_TIMER), kRequestTimeout);
+    EXPECT_EQ(pollsDuringBox, 2);
+    EXPECT_FALSE(agent->State().signedOut);
+    EXPECT_EQ(Record().boxes.size(), 1u);
+    EXPECT_EQ(Record().balloons.size(), 1u) << "one notice for the outage";
 }
 
-TEST_F(ReplyTest, ARunOfFailuresShowsOneBoxUntilAnAcceptedOrRejectedReply) {
+TEST_F(ReplyTest, ARunOfFailuresShowsOneBalloonAndOneBoxUntilAnAcceptedOrRejectedReply) {
     StartOnline();
-    Tick(kRequestTimeout);  // no reply queued: connection failures
-    Tick(kRequestTimeout);
-    Tick(kRequestTimeout);
-    EXPECT_EQ(Record().balloons.size(), 3u);
+    for (int i = 0; i < 6; ++i) Tick(kRequestTimeout);  // no reply queued: connection failures
+    EXPECT_EQ(Record().balloons.size(), 1u);
     EXPECT_EQ(Record().boxes.size(), 1u);
+    EXPECT_EQ(Record().tray.tooltip, Tooltip("\xcd\xe5\xf2 \xf1\xe2\xff\xe7\xe8 \xf1 \xf1\xe5\xf0\xe2\xe5\xf0\xee\xec \xf1 09:41"))
+        << "since when the service cannot be reached";
 
     transport->QueueReply("0 0000");
     Tick(kRequestTimeout);
     EXPECT_FALSE(agent->State().errorBoxShown);
+    EXPECT_FALSE(agent->State().outage);
     Tick(kRequestTimeout);
-    EXPECT_EQ(Record().balloons.size(), 4u);
+    EXPECT_EQ(Record().balloons.size(), 2u);
     EXPECT_EQ(Record().boxes.size(), 2u) << "a new run of failures shows a box again";
 
     transport->QueueReply("1");  // rejected, then the sign-in is cancelled
@@ -219,7 +230,7 @@ TEST_F(ReplyTest, FailureWhileAnAgentWindowIsOpenShowsOnlyTheBalloon) {
 
     platform->script.externalBoxOpen = false;
     Tick(kRequestTimeout);
-    EXPECT_EQ(Record().balloons.size(), 2u);
+    EXPECT_EQ(Record().balloons.size(), 1u) << "the outage's balloon was shown";
     EXPECT_EQ(Record().boxes.size(), 1u);
 }
 

@@ -103,6 +103,7 @@ TEST_F(SignInTest, EachFailedAttemptShowsOneBoxAndTheDialogAgain) {
 TEST_F(SignInTest, FailedAttemptKeepsThePreviousTokenButEmptiesStoredValuesWhenUnticked) {
     StartOnline();
     agent->OnCommand(Command::SignInOut);  // out: token gone
+    RunThreads();                          // its Offline request
     settings.token = "kept";           // as if left by an earlier sign-in of this run
     store.Preset("App", "Login", "ivan");
     store.Preset("App", "Token", "kept");
@@ -176,6 +177,7 @@ TEST_F(SignInTest, UpdateStartedFromTheFirstSignInEndsTheAgentWithoutATray) {
 TEST_F(SignInTest, SignInCommandWhileTheDialogIsOpenBringsItForward) {
     StartOnline();
     agent->OnCommand(Command::SignInOut);  // out
+    RunThreads();
     Type("ivan", "secret", true);
     transport->QueueReply("0 t");
     platform->duringSignIn = [&] {
@@ -187,7 +189,7 @@ TEST_F(SignInTest, SignInCommandWhileTheDialogIsOpenBringsItForward) {
 
     EXPECT_EQ(Record().signInPresets.size(), 1u);
     EXPECT_EQ(Record().signInForward, 2);
-    EXPECT_EQ(platform->QueuedThreads(), 1) << "one poll after the one sign-in";
+    EXPECT_EQ(platform->QueuedThreads(), 1) << "the one sign-in's request";
 }
 
 TEST_F(SignInTest, RejectedTokenWhileTheConsultantSignsInBringsTheOpenDialogForward) {

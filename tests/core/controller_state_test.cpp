@@ -164,13 +164,16 @@ TEST_F(StateTest, OfflineReplyIsIgnored) {
     EXPECT_TRUE(Record().boxes.empty());
 }
 
-TEST_F(StateTest, SigningOutSendsNothingAndBlanksTheCredentials) {
+TEST_F(StateTest, SigningOutSendsOfflineOnceAndBlanksTheCredentials) {
     StartOnline(2);
     agent->OnCommand(Command::SignInOut);
     RunThreads();
     Tick(10 * 60 * 1000);
 
-    EXPECT_EQ(transport->Requests().size(), 1u);
+    const auto requests = StatusRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(QueryValue(requests[1].path, "status"), "2");
+    EXPECT_EQ(QueryValue(requests[1].path, "token"), "tok") << "composed before the token was forgotten";
     EXPECT_EQ(settings.login, "");
     EXPECT_EQ(settings.token, "");
     EXPECT_EQ(store.Stored("App", "Login"), std::optional<std::string>(""));
@@ -187,6 +190,8 @@ TEST_F(StateTest, SigningOutSendsNothingAndBlanksTheCredentials) {
 TEST_F(StateTest, SignInFromTheSignedOutMenuPollsAtOnce) {
     StartOnline();
     agent->OnCommand(Command::SignInOut);  // out
+    transport->QueueReply("0 0000");
+    RunThreads();
     platform->script.signIns.push_back(SignInEntry{"maria", "pw", true});
     transport->QueueReply("0 t2");
     transport->QueueReply("0 0001");
@@ -194,10 +199,10 @@ TEST_F(StateTest, SignInFromTheSignedOutMenuPollsAtOnce) {
     EXPECT_EQ(platform->QueuedThreads(), 1);
     RunThreads();
     const auto requests = StatusRequests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(QueryValue(requests[1].path, "login"), "maria");
-    EXPECT_EQ(QueryValue(requests[1].path, "token"), "t2");
-    EXPECT_EQ(QueryValue(requests[1].path, "status"), "2");
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(QueryValue(requests[2].path, "login"), "maria");
+    EXPECT_EQ(QueryValue(requests[2].path, "token"), "t2");
+    EXPECT_EQ(QueryValue(requests[2].path, "status"), "2");
     EXPECT_FALSE(agent->State().signedOut);
 }
 

@@ -60,6 +60,7 @@ TEST(DiagnosticLinesTest, RepliesAreNamedByTheirMeaningNeverByTheirBody) {
 
 TEST(DiagnosticLinesTest, ALoginCannotForgeALineOrGrowItWithoutBound) {
     EXPECT_EQ(Text(SignOutLine("a\r\nb\x7f")), "sign-out of \"a??b?\"");
+    EXPECT_EQ(Text(SignOutLine("a\": accepted")), "sign-out of \"a?: accepted\"");
     const std::string line = Text(UpdateOfferedLine(std::string(500, 'u')));
     EXPECT_EQ(line, "update: offered \"" + std::string(200, 'u') + "...\"");
 }

@@ -93,7 +93,10 @@ struct FakeScript {
     std::deque<BoxAnswer> boxAnswers;                 // then the box's OK or Yes
     std::deque<std::optional<SignInEntry>> signIns;   // then cancelled
     bool externalBoxOpen = false;                     // a "Kovarentis " window the agent did not open
-    CursorPos cursor;
+    std::optional<CursorPos> cursor = CursorPos{};  // none: Windows cannot tell
+    bool screenSaver = false;
+    std::string timeOfDay = "09:41";
+    std::optional<std::string> leavingReply = std::string("0 0000");  // none: it did not come in time
     std::uint32_t lastInput = 0;                      // moves on with every key typed
     bool busy = false;                                // a full-screen program, presentation or quiet time
     std::optional<std::string> installerPath = std::string("C:\\Temp\\KovarentisSetup.exe");
@@ -118,6 +121,8 @@ struct FakeRecord {
     std::vector<std::string> checkedFiles;
     std::vector<std::string> removedFiles;
     std::vector<std::string> startedFiles;
+    std::vector<std::string> closedBoxes;
+    std::vector<ServiceCall> waitedFor;  // requests the UI thread waited for
 };
 
 class FakePlatform : public AgentPlatform {
@@ -217,9 +222,16 @@ public:
         Call("IsMessageBoxOpen");
         return script.externalBoxOpen || boxesOpen_ > 0;
     }
-    CursorPos CursorPosition() override {
+    void CloseMessageBox(const std::string& text) override { record_.closedBoxes.push_back(text); }
+    std::optional<CursorPos> CursorPosition() override {
         Call("CursorPosition");
         return script.cursor;
+    }
+    bool ScreenSaverRunning() override { return script.screenSaver; }
+    std::string LocalTimeText() override { return script.timeOfDay; }
+    std::optional<std::string> RequestAndWait(const ServiceCall& call, int) override {
+        record_.waitedFor.push_back(call);
+        return script.leavingReply;
     }
     std::uint32_t LastInputStamp() override {
         Call("LastInputStamp");

@@ -37,6 +37,14 @@ public:
         writes_.push_back({section, name, value});
     }
 
+    // Secrets are kept as they are: their encryption is the registry store's.
+    std::string ReadSecret(const std::string& section, const std::string& name) override {
+        return ReadString(section, name);
+    }
+    void WriteSecret(const std::string& section, const std::string& name, const std::string& value) override {
+        WriteString(section, name, value);
+    }
+
     // Sets a value as if an earlier run had stored it; not counted as a write.
     void Preset(const std::string& section, const std::string& name, const std::string& value) {
         std::lock_guard<std::mutex> lock(mutex_);

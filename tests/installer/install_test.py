@@ -8,7 +8,7 @@ from installer_harness import (AGENT_FILE, PROFILE_KEY, RUN_KEY, RUN_VALUE, UNIN
                                read_bytes)
 
 # Wine would quote an argument with a blank, and NSIS reads /D= unquoted.
-CUSTOM_DIR = "C:\\Consultant\\Kovarentis"
+OUTSIDE_PROFILE_DIR = "C:\\Consultant\\Kovarentis"
 
 
 class SilentInstallTest(InstallerTestCase):
@@ -44,6 +44,13 @@ class SilentInstallTest(InstallerTestCase):
             "QuietUninstallString": f'"{home.path(UNINSTALLER_FILE)}" /S'})
         self.assertIsNone(self.wine.agent(), "a silent first installation starts no agent")
 
+    def test_a_folder_outside_the_profile_is_refused(self):
+        # Any user of the computer may write there and replace the agent.
+        self.assertNotEqual(self.wine.run(self.setup_exe, "/S", "/D=" + OUTSIDE_PROFILE_DIR), 0)
+        self.assertFalse(os.path.exists(self.wine.unix_path(OUTSIDE_PROFILE_DIR)))
+        self.assertIsNone(self.wine.reg_get(RUN_KEY, RUN_VALUE))
+        self.assertFalse(self.wine.reg_key_exists(UNINSTALL_KEY))
+
     def test_uninstall_removes_what_was_installed_and_keeps_the_stored_sign_in(self):
         self.install(self.setup_exe)
         home = Installation.default(self.wine)
@@ -59,8 +66,9 @@ class SilentInstallTest(InstallerTestCase):
         self.assertEqual(self.stored_credentials(), ("demo", "token-1"))
 
     def test_uninstall_on_request_forgets_the_sign_in_and_spares_foreign_files(self):
-        self.install(self.setup_exe, "/D=" + CUSTOM_DIR)
-        home = Installation(self.wine, CUSTOM_DIR)
+        custom_dir = self.folder_in_profile()
+        self.install(self.setup_exe, "/D=" + custom_dir)
+        home = Installation(self.wine, custom_dir)
         self.addCleanup(shutil.rmtree, os.path.dirname(home.unix_dir), True)
         self.assertEqual(self.wine.reg_get(RUN_KEY, RUN_VALUE), f'"{home.agent}"')
         with open(home.unix("notes.txt"), "w") as notes:

@@ -304,6 +304,10 @@ class InstallerTestCase(unittest.TestCase):
         self.started.append(process)
         return process
 
+    def folder_in_profile(self):
+        """A folder of the consultant's own choosing, inside the profile."""
+        return self.wine.probe_value("folder", "local-appdata") + "\\Consultant\\Kovarentis"
+
     def install(self, setup_exe, *args):
         status = self.wine.run(setup_exe, "/S", *args)
         self.assertEqual(status, 0, f"{os.path.basename(setup_exe)} /S {' '.join(args)}")
@@ -317,8 +321,10 @@ class InstallerTestCase(unittest.TestCase):
         self.wine.reg_set(CREDENTIALS_KEY, "Token", token)
 
     def stored_credentials(self):
+        """The login, and the token: decrypted, or as stored plain before an agent ran."""
+        token = self.wine.probe_value("secret-get", CREDENTIALS_KEY, "Token")
         return (self.wine.reg_get(CREDENTIALS_KEY, "Login"),
-                self.wine.reg_get(CREDENTIALS_KEY, "Token"))
+                token if token is not None else self.wine.reg_get(CREDENTIALS_KEY, "Token"))
 
     def wait_for_agent(self, other_than=None, timeout=60):
         """(pid, image) of a running agent whose process is not `other_than`."""

@@ -11,6 +11,8 @@
 //   version FILE                the fixed file version "a.b.c.d" of FILE
 //   reg-get KEY [VALUE]         HKCU: the string VALUE, or only whether KEY exists
 //   reg-set KEY VALUE DATA      HKCU: write a string value, creating KEY
+//   secret-get KEY VALUE        HKCU: a value the agent encrypted for the user,
+//                               decrypted (ASCII); an empty string value is empty
 //   reg-delete KEY              HKCU: delete KEY with everything below it
 //   folder local-appdata|programs
 //   shortcut LNK                the target path of a shell link
@@ -27,10 +29,12 @@
 #include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "winsupport/handles.h"
+#include "winsupport/user_secret.h"
 #include "shell/res/resource.h"
 
 namespace {
@@ -183,6 +187,22 @@ int getRegistry(const wchar_t* keyName, const wchar_t* valueName) {
     return kFound;
 }
 
+int getSecret(const wchar_t* keyName, const wchar_t* valueName) {
+    BYTE data[4096] = {};
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, keyName, valueName, RRF_RT_ANY, &type, data, &size) != ERROR_SUCCESS) {
+        return kNotFound;
+    }
+    if (type == REG_SZ && size <= sizeof(wchar_t)) return print(L""), kFound;
+    const std::optional<std::string> secret =
+        type == REG_BINARY ? kov::UnprotectForUser(std::string(reinterpret_cast<const char*>(data), size))
+                           : std::nullopt;
+    if (!secret) return kNotFound;
+    print(std::wstring(secret->begin(), secret->end()));
+    return kFound;
+}
+
 int setRegistry(const wchar_t* keyName, const wchar_t* valueName, const wchar_t* data) {
     HKEY raw = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, keyName, 0, nullptr, 0, KEY_WRITE, nullptr, &raw,
@@ -268,6 +288,7 @@ int run(const std::vector<std::wstring>& args) {
         return setRegistry(args[1].c_str(), args[2].c_str(), args[3].c_str());
     }
     if (command == L"reg-delete" && count == 2) return deleteRegistryTree(args[1].c_str());
+    if (command == L"secret-get" && count == 3) return getSecret(args[1].c_str(), args[2].c_str());
     if (command == L"folder" && count == 2) return showFolder(args[1]);
     if (command == L"shortcut" && count == 2) return showShortcutTarget(args[1].c_str());
     if (command == L"button-center" && count == 3) {

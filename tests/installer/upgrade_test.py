@@ -8,14 +8,13 @@ import unittest
 from installer_harness import (FORCED_EXIT_CODE, RUN_KEY, RUN_VALUE, UNINSTALL_KEY,
                                AgentTestCase, Installation, read_bytes)
 
-CUSTOM_DIR = "C:\\Consultant\\Kovarentis"
-
 
 class SilentUpgradeTest(AgentTestCase):
 
     def test_upgrade_closes_the_agent_and_the_new_one_goes_on_signed_in(self):
-        self.install(self.setup_exe, "/D=" + CUSTOM_DIR)
-        home = Installation(self.wine, CUSTOM_DIR)
+        custom_dir = self.folder_in_profile()
+        self.install(self.setup_exe, "/D=" + custom_dir)
+        home = Installation(self.wine, custom_dir)
         self.addCleanup(shutil.rmtree, os.path.dirname(home.unix_dir), True)
         self.write_params(home, self.consultant_params())
         params = read_bytes(home.unix("Params.ini"))

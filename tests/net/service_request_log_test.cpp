@@ -36,7 +36,7 @@ constexpr char kPath[] = "newmessages?do=get&status=0&login=ivan&token=tok-secre
 TEST(ServiceRequestLog, AnUnreachableServerGivesTheWinInetErrorAndTheTime) {
     const auto log = std::make_shared<LinesLog>();
     {
-        ServiceRequester requester(log);
+        ServiceRequester requester(TrustedServers("Software\\Kovarentis tests\\TrustedServers"), log);
         // Nothing listens on this loopback address.
         EXPECT_EQ(requester.ServiceRequest("http://127.0.0.9", kPath, "", ""), "");
     }
@@ -53,7 +53,7 @@ TEST(ServiceRequestLog, AReplyGivesItsLengthAndNeverThePath) {
     const auto log = std::make_shared<LinesLog>();
     std::string reply;
     {
-        ServiceRequester requester(log);
+        ServiceRequester requester(TrustedServers("Software\\Kovarentis tests\\TrustedServers"), log);
         reply = requester.ServiceRequest("http://127.0.0.1", kPath, "", "");
     }
     ASSERT_FALSE(reply.empty()) << "the stand-in service answers on 127.0.0.1:80";

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "standin_control.h"
+#include "winsupport/wide_text.h"
 
 namespace kov {
 namespace {
@@ -21,6 +22,7 @@ using test::StandinControl;
 using Clock = std::chrono::steady_clock;
 
 const std::string kStatusPath = "newmessages?do=get&status=0&login=consultant&token=t0k3n";
+constexpr wchar_t kTrustedServersKey[] = L"Software\\Kovarentis tests\\TrustedServers";
 
 std::string Pattern(std::size_t size) {
     std::string text;
@@ -47,9 +49,17 @@ DWORD ThreadsOfThisProcess() {
     return count;
 }
 
+TrustedServers TestTrustedServers() {
+    return TrustedServers(Utf8FromWide(kTrustedServersKey));
+}
+
 class StandinTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(control_.Reset()) << "stand-in control not reachable"; }
+    // Every test starts with no server remembered.
+    void SetUp() override {
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, kTrustedServersKey);
+        ASSERT_TRUE(control_.Reset()) << "stand-in control not reachable";
+    }
     // Ends the stand-in's hangs, so requests left running by a test finish too.
     void TearDown() override { control_.Reset(); }
 
@@ -58,7 +68,7 @@ protected:
     }
 
     StandinControl control_;
-    ServiceRequester requester_;
+    ServiceRequester requester_{TestTrustedServers()};
 };
 
 // ---- What reaches the server -------------------------------------------------
@@ -98,6 +108,20 @@ TEST_F(ServiceRequestWire, BodyGoesOutAsTheRequestData) {
     EXPECT_EQ(request.substr(request.size() - 11), "\r\n\r\na=1&b=2");
 }
 
+TEST_F(ServiceRequestWire, RedirectToAnIntranetNameOffersNoWindowsLogon) {
+    // A dotless name is the intranet zone, where Windows would log on by itself.
+    ASSERT_TRUE(control_.Queue("get", "", "status=302&header=Location:%20"
+                                          "http://localhost/newmessages%3Fdo%3Dget%26token%3Dt0k3n"));
+    ASSERT_TRUE(control_.Queue("get", "denied", "status=401&header=WWW-Authenticate:%20NTLM"));
+
+    EXPECT_EQ(Get("http://127.0.0.1"), "denied");
+
+    ASSERT_EQ(control_.LogSize(), 2);
+    const std::string followed = control_.LoggedRequest(1);
+    EXPECT_NE(followed.find("\r\nHost: localhost\r\n"), std::string::npos) << followed;
+    EXPECT_EQ(followed.find("Authorization"), std::string::npos) << followed;
+}
+
 TEST_F(ServiceRequestWire, BareHostAndHttpSchemeBothReachPlainPort80) {
     ASSERT_TRUE(control_.Queue("probe", "first"));
     ASSERT_TRUE(control_.Queue("probe", "second"));
@@ -113,25 +137,40 @@ TEST_F(ServiceRequestWire, BareHostAndHttpSchemeBothReachPlainPort80) {
 
 using ServiceRequestTls = StandinTest;
 
-TEST_F(ServiceRequestTls, UnknownAuthorityIsAcceptedOnTheSecondSend) {
+TEST_F(ServiceRequestTls, UnknownAuthorityFromTheStartIsAcceptedOnTheSecondSendEveryTime) {
     ASSERT_TRUE(control_.Queue("get", "0 0007"));
+    ASSERT_TRUE(control_.Queue("get", "0 0008"));
 
     EXPECT_EQ(Get("https://127.0.0.2"), "0 0007");
+    EXPECT_EQ(Get("https://127.0.0.2"), "0 0008");
 
-    // The first connection ends at the certificate; only the retry asks.
-    EXPECT_EQ(control_.Connections("127.0.0.2:443"), 2);
-    ASSERT_EQ(control_.LogSize(), 1);
+    // Each first connection ends at the certificate; only the retries ask.
+    EXPECT_EQ(control_.Connections("127.0.0.2:443"), 4);
+    ASSERT_EQ(control_.LogSize(), 2);
     EXPECT_EQ(control_.LoggedEndpoint(0), "127.0.0.2:443");
     EXPECT_EQ(control_.LoggedRequest(0).rfind("GET /" + kStatusPath + " HTTP/1.0\r\n", 0), 0u);
+    EXPECT_FALSE(TestTrustedServers().Known("127.0.0.2"));
 }
 
-TEST_F(ServiceRequestTls, ExpiredCertificateFromTrustedAuthorityIsAcceptedAtOnce) {
+TEST_F(ServiceRequestTls, ExpiredCertificateFromTrustedAuthorityIsAcceptedAtOnceAndRemembered) {
     ASSERT_TRUE(control_.Queue("login", "0 fresh-token"));
 
     EXPECT_EQ(Get("https://127.0.0.3", "newmessages?do=login&login=a&password=b"), "0 fresh-token");
 
     EXPECT_EQ(control_.Connections("127.0.0.3:443"), 1);
     EXPECT_EQ(control_.LogSize(), 1);
+    EXPECT_TRUE(TestTrustedServers().Known("127.0.0.3"));
+    EXPECT_FALSE(TestTrustedServers().Known("127.0.0.2"));
+}
+
+TEST_F(ServiceRequestTls, ServerOnceTrustedThatShowsAnUnknownAuthorityGetsNoRequest) {
+    // As if an earlier run had reached this server with a trusted certificate.
+    TestTrustedServers().Remember("127.0.0.2");
+
+    EXPECT_EQ(Get("https://127.0.0.2"), "");
+
+    EXPECT_EQ(control_.Connections("127.0.0.2:443"), 1);
+    EXPECT_EQ(control_.LogSize(), 0);
 }
 
 TEST_F(ServiceRequestTls, CertificateForAnotherHostGivesEmptyText) {
@@ -252,7 +291,7 @@ TEST_F(ServiceRequestFailure, AfterAbortRequestsReturnEmptyWithoutReachingTheSer
     EXPECT_EQ(Get("http://127.0.0.1"), "");
     EXPECT_EQ(control_.LogSize(), 0);
 
-    ServiceRequester another;
+    ServiceRequester another(TestTrustedServers());
     EXPECT_EQ(another.ServiceRequest("http://127.0.0.1", kStatusPath, "", ""), "0 0000");
 }
 

@@ -25,7 +25,8 @@ TEST(ServiceRequestCache, CacheableRepliesAreNeverWrittenToTheUrlCache) {
     ASSERT_TRUE(control.Queue("login", "0 secret-token", "header=Cache-Control:%20max-age=86400"));
     ASSERT_TRUE(control.Queue("get", "0 0001", "header=Cache-Control:%20public,%20max-age=86400"));
 
-    ServiceRequester requester;
+    // Plain HTTP: no server is remembered.
+    ServiceRequester requester(TrustedServers("Software\\Kovarentis tests\\TrustedServers"));
     EXPECT_EQ(requester.ServiceRequest("http://127.0.0.1", signIn, "", ""), "0 secret-token");
     EXPECT_EQ(requester.ServiceRequest("http://127.0.0.1", status, "", ""), "0 0001");
 

@@ -17,6 +17,9 @@
 //                                  answering messages) for that long
 //   regget KEY VALUE               a REG_SZ below HKCU as hex bytes (ANSI)
 //   regset KEY VALUE HEX           store one, creating the key
+//   secretget KEY VALUE            a value the agent encrypted for the user
+//                                  (DPAPI), decrypted, as hex bytes; an empty
+//                                  REG_SZ reads as empty, any other text as missing
 //   regdel KEY                     delete a key and everything below it
 //   trayforget HWND ID             delete a program's notification-area icon,
 //                                  as a restarted shell has forgotten it
@@ -34,6 +37,7 @@
 #include <commctrl.h>
 #include <shellapi.h>  // CommandLineToArgvW
 #include <tlhelp32.h>
+#include <wincrypt.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -329,6 +333,27 @@ int RegGet(const std::vector<std::string>& a) {
     return kFound;
 }
 
+int SecretGet(const std::vector<std::string>& a) {
+    if (a.size() < 3) return kUsage;
+    BYTE data[4096] = {};
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    if (::RegGetValueW(HKEY_CURRENT_USER, Wide(a[1]).c_str(), Wide(a[2]).c_str(), RRF_RT_ANY, &type, data, &size) !=
+        ERROR_SUCCESS) {
+        return kMissing;
+    }
+    if (type == REG_SZ && size <= sizeof(wchar_t)) return std::printf("\n"), kFound;
+    DATA_BLOB sealed{size, data};
+    DATA_BLOB plain{};
+    if (type != REG_BINARY || !::CryptUnprotectData(&sealed, nullptr, nullptr, nullptr, nullptr, 0, &plain)) {
+        return kMissing;
+    }
+    for (DWORD i = 0; i < plain.cbData; ++i) std::printf("%02x", plain.pbData[i]);
+    std::printf("\n");
+    ::LocalFree(plain.pbData);
+    return kFound;
+}
+
 int RegSet(const std::vector<std::string>& a) {
     if (a.size() < 4) return kUsage;
     std::string data;
@@ -414,6 +439,7 @@ int main() {
     if (command == "hold") return Hold(a);
     if (command == "regget") return RegGet(a);
     if (command == "regset") return RegSet(a);
+    if (command == "secretget") return SecretGet(a);
     if (command == "regdel") return RegDel(a);
     if (command == "trayforget") return TrayForget(a);
     if (command == "broadcast") return Broadcast(a);

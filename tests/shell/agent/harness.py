@@ -59,6 +59,11 @@ BM_GETCHECK = 0x00F0
 IDYES, IDNO = 6, 7
 ID_STATUS_ONLINE, ID_STATUS_AWAY, ID_STATUS_OFFLINE = 300, 301, 302
 ID_SIGN_IN_OUT, ID_CLOSE = 304, 305
+# The tray hands a chosen item to the main window as this message, with the
+# core's Command (core/platform.h) in wParam.
+TRAY_COMMAND_MESSAGE = 0x8000 + 0x101
+COMMAND_OF_MENU_ID = {ID_STATUS_ONLINE: 0, ID_STATUS_AWAY: 1, ID_STATUS_OFFLINE: 2, 303: 3,
+                      ID_SIGN_IN_OUT: 4, ID_CLOSE: 5}
 WS_EX_TOOLWINDOW = 0x80
 WS_EX_APPWINDOW = 0x40000
 TRAY_WINDOW_CLASS = "KovarentisTrayWindow"
@@ -180,6 +185,11 @@ class Environment:
         text = self.probe_value("regget", key, value)
         return bytes.fromhex(text) if text is not None else None
 
+    def secret_get(self, key, value):
+        """The bytes of a value the agent encrypted, b"" for an empty string, or None."""
+        text = self.probe_value("secretget", key, value)
+        return bytes.fromhex(text) if text is not None else None
+
     def reg_set(self, key, value, data):
         raw = data if isinstance(data, bytes) else cp1251(data)
         code, _ = self.probe("regset", key, value, raw.hex())
@@ -189,11 +199,13 @@ class Environment:
         self.probe("regdel", key)
 
     def store_credentials(self, login, token):
+        """As versions before the token's encryption stored them: both plain."""
         self.reg_set(CREDENTIALS_KEY, "Login", login)
         self.reg_set(CREDENTIALS_KEY, "Token", token)
 
     def stored_credentials(self):
-        return self.reg_get(CREDENTIALS_KEY, "Login"), self.reg_get(CREDENTIALS_KEY, "Token")
+        """The login, and the token only when it is stored encrypted (or empty)."""
+        return self.reg_get(CREDENTIALS_KEY, "Login"), self.secret_get(CREDENTIALS_KEY, "Token")
 
     # --- windows
 
@@ -256,8 +268,10 @@ class Environment:
 
     def hover_for_tooltip(self, x, y, expected, timeout):
         """Points at (x, y), coming from a little way off as a hand would,
-        until a tooltip reads as expected; the pointer stays there. Returns
-        whether it did, and the tooltips last seen."""
+        until a tooltip reads as expected (a text, or any text of a set); the
+        pointer stays there. Returns the text read (None when none was), and
+        the tooltips last seen."""
+        wanted = {expected} if isinstance(expected, str) else set(expected)
         seen = []
 
         def hover():
@@ -265,8 +279,8 @@ class Environment:
             time.sleep(0.3)
             self.xdotool("mousemove", x, y)
             seen[:] = wait_until(self.tooltips, 5) or []
-            return expected in seen
-        return bool(wait_until(hover, timeout)), seen
+            return next((text for text in seen if text in wanted), None)
+        return wait_until(hover, timeout), seen
 
     # --- screen
 
@@ -453,8 +467,9 @@ class Agent:
                 return handle
         return None
 
-    def command(self, command_id):
-        assert self.environment.post(self.main_window, WM_COMMAND, command_id, 0)
+    def command(self, menu_id):
+        """The tray menu's item, as the tray hands it to the main window."""
+        assert self.environment.post(self.main_window, TRAY_COMMAND_MESSAGE, COMMAND_OF_MENU_ID[menu_id], 0)
 
     def stop(self):
         """Ends the agent: Close first (after cancelling a sign-in dialog,
@@ -539,13 +554,14 @@ class Journey(unittest.TestCase):
         return box
 
     def tray_tooltip(self, expected):
-        """Points at the tray icon until its tooltip reads as expected (the
-        agent applies a reply after the request has arrived); returns the
-        expected text, or the tooltips last seen. The pointer stays there."""
+        """Points at the tray icon until its tooltip reads as expected (a
+        text, or any text of a set; the agent applies a reply after the
+        request has arrived); returns the text read, or a tuple of the
+        tooltips last seen. The pointer stays there."""
         box = self.tray_icon()
         shown, seen = self.env.hover_for_tooltip((box[0] + box[2]) // 2, (box[1] + box[3]) // 2,
                                                  expected, 15)
-        return expected if shown else seen
+        return shown or tuple(seen)
 
     def move_pointer_away(self):
         """Moves the pointer off the tray and waits for the tooltip to go."""

@@ -15,16 +15,19 @@
 #include "winsupport/wide_text.h"
 #include "net/service_request.h"
 #include "shell/windows_platform.h"
+// Last: its macros would rename the core's constants of the same names.
+#include "shell/res/resource.h"
 
 namespace kov::test {
 namespace {
 
 TEST(NotificationStyle, FullScreenPresentationAndQuietTimeAreBusy) {
-    for (const auto busy : {QUNS_BUSY, QUNS_RUNNING_D3D_FULL_SCREEN, QUNS_PRESENTATION_MODE, QUNS_QUIET_TIME,
-                            QUNS_APP}) {
+    for (const auto busy : {QUNS_BUSY, QUNS_RUNNING_D3D_FULL_SCREEN, QUNS_PRESENTATION_MODE, QUNS_QUIET_TIME}) {
         EXPECT_TRUE(IsBusyState(busy)) << busy;
     }
-    for (const auto free : {QUNS_ACCEPTS_NOTIFICATIONS, QUNS_NOT_PRESENT}) EXPECT_FALSE(IsBusyState(free)) << free;
+    for (const auto free : {QUNS_ACCEPTS_NOTIFICATIONS, QUNS_NOT_PRESENT, QUNS_APP}) {
+        EXPECT_FALSE(IsBusyState(free)) << free;
+    }
     EXPECT_FALSE(IsBusyState(static_cast<QUERY_USER_NOTIFICATION_STATE>(99))) << "a state yet unknown";
 }
 
@@ -52,19 +55,19 @@ private:
     std::vector<Balloon> balloons_;
 };
 
-// The main window: records the commands.
+// The main window: records the tray's commands.
 class Host final : public Window {
 public:
     Host() {
         RegisterWindowClass("KovarentisBalloonTestHost");
         CreateEx(0, "KovarentisBalloonTestHost", "host", WS_POPUP, RECT{0, 0, 0, 0}, nullptr, nullptr);
     }
-    std::vector<UINT> commands;
+    std::vector<Command> commands;
 
 protected:
-    bool OnCommand(UINT id, UINT, HWND) override {
-        commands.push_back(id);
-        return true;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+        if (message == CSystemTray::kCommandMessage) commands.push_back(static_cast<Command>(wParam));
+        return Window::OnMessage(message, wParam, lParam, result);
     }
 };
 
@@ -84,20 +87,20 @@ protected:
         platform->CreateTray({"tip", TrayIcon::Online, Command::OpenConsultPage});
         Pump(100);
         ASSERT_NE(platform->Tray(), nullptr);
-        ASSERT_NE(platform->Tray()->Tray().Handle(), nullptr);
+        ASSERT_NE(platform->Tray()->Handle(), nullptr);
     }
     void TearDown() override { platform->Detach(); }
 
     void Show(BalloonKind kind) { platform->ShowBalloon({"text", "Kovarentis ", kind, 10}); }
     void ClickTheBalloon() {
-        ::SendMessageA(platform->Tray()->Tray().Handle(), AgentTray::kNotifyMessage, AgentTray::kIconId,
-                       NIN_BALLOONUSERCLICK);
+        ::SendMessageA(platform->Tray()->Handle(), WM_TRAY_NOTIFY, CSystemTray::kIconId, NIN_BALLOONUSERCLICK);
         Pump(100);
     }
 
     BalloonRecordingShell shell;
     std::shared_ptr<WindowsPlatform> platform = std::make_shared<WindowsPlatform>(
-        std::make_shared<ServiceRequester>(), Texts(), std::make_shared<NoDiagnosticLog>(), shell);
+        std::make_shared<ServiceRequester>(TrustedServers("Software\\Kovarentis tests\\TrustedServers")), Texts(),
+        std::make_shared<NoDiagnosticLog>(), shell);
     Host host;
 };
 
@@ -106,9 +109,9 @@ TEST_F(PlatformBalloonTest, AClickOnANewMessageBalloonOpensTheConsultantPage) {
     const auto balloons = shell.Balloons();
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].text, "text");
-    EXPECT_EQ(balloons[0].flags, static_cast<DWORD>(NIIF_INFO | NIIF_RESPECT_QUIET_TIME));
+    EXPECT_EQ(balloons[0].flags, static_cast<DWORD>(NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND));
     ClickTheBalloon();
-    EXPECT_EQ(host.commands, std::vector<UINT>{1024u});
+    EXPECT_EQ(host.commands, std::vector<Command>{Command::OpenConsultPage});
 }
 
 TEST_F(PlatformBalloonTest, AClickOnAFailureBalloonDoesNothingEvenAfterANewMessageBalloon) {
@@ -116,7 +119,7 @@ TEST_F(PlatformBalloonTest, AClickOnAFailureBalloonDoesNothingEvenAfterANewMessa
     Show(BalloonKind::Warning);
     const auto balloons = shell.Balloons();
     ASSERT_EQ(balloons.size(), 2u);
-    EXPECT_EQ(balloons[1].flags, static_cast<DWORD>(NIIF_WARNING));
+    EXPECT_EQ(balloons[1].flags, static_cast<DWORD>(NIIF_WARNING | NIIF_NOSOUND));
     ClickTheBalloon();
     EXPECT_TRUE(host.commands.empty());
 }

@@ -1,6 +1,6 @@
 // The registry profile store under Wine's registry: where the values live,
-// what reads as empty, that bytes go through unchanged, and what a failed
-// write logs.
+// what reads as empty, that bytes go through unchanged, that secrets are
+// stored encrypted, and what a failed write logs.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -33,6 +33,18 @@ protected:
         if (::RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
         ::RegCloseKey(key);
         return true;
+    }
+
+    // The value's bytes when it has the type given, else "".
+    static std::string RawValue(const char* name, DWORD expectedType) {
+        char data[1024] = {};
+        DWORD size = sizeof data;
+        DWORD type = 0;
+        if (::RegGetValueA(HKEY_CURRENT_USER, kSection, name, RRF_RT_ANY, &type, data, &size) != ERROR_SUCCESS ||
+            type != expectedType) {
+            return {};
+        }
+        return std::string(data, size);
     }
 
     RegistryProfileStore store{kTestKey, kApplication};
@@ -82,6 +94,37 @@ TEST_F(RegistryProfileStoreTest, AnApplicationNameOutsideTheAnsiCodePageGetsItsO
     ::RegCloseKey(key);
     EXPECT_EQ(greek.ReadString("App", "Login"), "consultant");
     EXPECT_EQ(store.ReadString("App", "Login"), "") << "another application's key";
+}
+
+// The token as an earlier version left it: a plain string.
+TEST_F(RegistryProfileStoreTest, APlainSecretIsReadThenStoredEncrypted) {
+    const std::string token = "tok-secret";
+    ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, kSection, "Token", REG_SZ, token.c_str(), token.size() + 1),
+              ERROR_SUCCESS);
+
+    EXPECT_EQ(store.ReadSecret("App", "Token"), token);
+
+    const std::string stored = RawValue("Token", REG_BINARY);
+    EXPECT_FALSE(stored.empty());
+    EXPECT_EQ(stored.find(token), std::string::npos);
+    EXPECT_EQ(store.ReadSecret("App", "Token"), token);
+}
+
+TEST_F(RegistryProfileStoreTest, SecretsAreStoredEncryptedAndAnEmptyOneAsAnEmptyString) {
+    store.WriteSecret("App", "Token", "t0k3n");
+    EXPECT_EQ(RawValue("Token", REG_BINARY).find("t0k3n"), std::string::npos);
+    EXPECT_EQ(store.ReadSecret("App", "Token"), "t0k3n");
+
+    store.WriteSecret("App", "Token", "");
+    EXPECT_EQ(RawValue("Token", REG_SZ), std::string(1, '\0'));
+    EXPECT_EQ(store.ReadSecret("App", "Token"), "");
+}
+
+TEST_F(RegistryProfileStoreTest, BinaryThatIsNotThisUsersSecretReadsAsEmpty) {
+    const char garbage[] = "not encrypted";
+    ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, kSection, "Token", REG_BINARY, garbage, sizeof garbage),
+              ERROR_SUCCESS);
+    EXPECT_EQ(store.ReadSecret("App", "Token"), "");
 }
 
 // A volatile key can have no lasting key below it, so the section cannot be made.

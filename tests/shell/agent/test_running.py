@@ -5,9 +5,9 @@ import os
 import time
 import unittest
 
-from harness import (ABOUT_CAPTION, BOX_CAPTION, BOX_TEXT_ID, DESKTOP_SIZE, IDC_LOGIN, IDOK,
-                     MENU_CLASS, SIGN_IN_CAPTION, WM_COMMAND, WS_EX_APPWINDOW, WS_EX_TOOLWINDOW,
-                     Journey, status_path, wait_until)
+from harness import (ABOUT_CAPTION, BOX_CAPTION, BOX_TEXT_ID, CREDENTIALS_KEY, DESKTOP_SIZE, IDC_LOGIN,
+                     IDOK, MENU_CLASS, SIGN_IN_CAPTION, WM_COMMAND, WS_EX_APPWINDOW, WS_EX_TOOLWINDOW,
+                     Journey, cp1251, status_path, wait_until)
 
 LOGIN = "consultant"
 TOKEN = "t0ken"
@@ -24,6 +24,9 @@ class RunningAgentTest(Journey):
         agent = self.new_agent().start()
         requests = self.wait_for_requests(1)
         self.assertEqual(requests[0], status_path(2, LOGIN, TOKEN), "the first poll reports Offline")
+        # The token that an earlier version stored plain is now stored encrypted.
+        self.assertEqual(self.env.stored_credentials(), (cp1251(LOGIN), cp1251(TOKEN)))
+        self.assertIsNone(self.env.reg_get(CREDENTIALS_KEY, "Token"), "the token's text is still stored")
 
         # Nothing to see but the tray: the main window has no area and no
         # taskbar button (a tool window, not an application window).

@@ -113,7 +113,7 @@ protected:
         platform->CreateTray({"tip", TrayIcon::Online, Command::OpenConsultPage});
         ASSERT_NE(platform->Tray(), nullptr);
     }
-    const AgentTray& Tray() const { return *platform->Tray(); }
+    const CSystemTray& Tray() const { return *platform->Tray(); }
     bool Checked(UINT id) const {
         return (::GetMenuState(Tray().Menus().mainMenu.Handle(), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
     }
@@ -168,7 +168,7 @@ TEST_F(WindowsPlatformTest, MenusFollowTheViews) {
     view.checkedCommand = Command::StatusAway;
     platform->ShowTray(view);
     PumpFor(100);
-    EXPECT_EQ(Tray().Tray().popupMenu, &Tray().Menus().signedOutMenu);
+    EXPECT_EQ(&Tray().PopupMenu(), &Tray().Menus().signedOutMenu);
     EXPECT_TRUE(Checked(301));
     EXPECT_FALSE(Checked(300));
     EXPECT_FALSE(Checked(302));
@@ -179,7 +179,7 @@ TEST_F(WindowsPlatformTest, MenusFollowTheViews) {
     view.checkedCommand.reset();
     platform->ShowTray(view);
     PumpFor(100);
-    EXPECT_EQ(Tray().Tray().popupMenu, &Tray().Menus().mainMenu);
+    EXPECT_EQ(&Tray().PopupMenu(), &Tray().Menus().mainMenu);
     EXPECT_FALSE(Checked(301));
     EXPECT_TRUE(Checked(300)) << "a view without a check leaves the marks alone";
 }
@@ -249,37 +249,6 @@ TEST_F(WindowsPlatformTest, SignInDialogComesForwardAndReturnsTheEntry) {
     EXPECT_EQ(entry->login, "u");
     EXPECT_EQ(entry->password, "p");
     EXPECT_TRUE(entry->remember);
-}
-
-// The shell hands the icon's callback to the tray's window while the tray's
-// own thread waits in Shell_NotifyIcon (a waiting thread takes in the
-// messages sent to it): the callback must not wait for that same call.
-class ReenteringShell final : public TrayPlatform {
-public:
-    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) override {
-        if (message == NIM_MODIFY) ::SendMessageA(record.hWnd, AgentTray::kNotifyMessage, record.uID, WM_MOUSEMOVE);
-        return TRUE;
-    }
-};
-
-TEST(TrayOnTheUiThreadTest, ACallbackDuringAShellCallDoesNotHang) {
-    std::atomic<bool> done{false};
-    std::thread ui([&] {
-        ReenteringShell shell;
-        CSystemTray tray(shell);
-        tray.Create(AgentTray::kNotifyMessage, "tip",
-                    ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ONLINE)), AgentTray::kIconId);
-        tray.SetTooltipText("changed");
-        done = true;
-    });
-    const DWORD start = ::GetTickCount();
-    while (!done && ::GetTickCount() - start < 5000) ::Sleep(10);
-    EXPECT_TRUE(done) << "the tray's thread hangs in its own callback";
-    if (done) {
-        ui.join();
-    } else {
-        ui.detach();  // stuck for good; the process ends it
-    }
 }
 
 }  // namespace

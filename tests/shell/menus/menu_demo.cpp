@@ -12,8 +12,6 @@
 #include <cstring>
 
 #include "core/texts.h"
-#include "shell/agent_menus.h"
-#include "shell/res/resource.h"
 #include "shell/system_tray.h"
 #include "shell/texts_loader.h"
 
@@ -22,8 +20,8 @@ namespace {
 constexpr char kOwnerClass[] = "KovarentisMenuDemo";
 constexpr UINT_PTR kEndTimer = 1;
 
-// Stands in for the agent's main window: owner of the popup and target of
-// the tray's commands.
+// Stands in for the agent's main window: owner of the popup; the tray's
+// commands it gets are ignored, the demo only shows the menus.
 class DemoWindow : public kov::Window {
 public:
     DemoWindow(const char* reportFile, UINT seconds) : reportFile_(reportFile) {
@@ -45,9 +43,6 @@ protected:
         ::PostQuitMessage(0);
         return true;
     }
-    // Commands are ignored: the demo only shows the menus.
-    bool OnCommand(UINT, UINT, HWND) override { return true; }
-
 private:
     void Report(HWND popup) {
         if (reported_ || !TrackedMenu()) return;
@@ -77,18 +72,14 @@ int WINAPI WinMain(HINSTANCE program, HINSTANCE, LPSTR, int) {
 
     DemoWindow owner(__argv[2], static_cast<UINT>(std::atoi(__argv[3])));
     const kov::Texts texts = kov::LoadTexts(program);
-    kov::AgentMenus menus;
-    menus.BuildMenus(texts);
-    menus.mainMenu.CheckItem(ID_STATUS_ONLINE, MF_BYCOMMAND | MF_CHECKED);
-
-    kov::CSystemTray tray;
-    tray.SetTargetWindow(owner.Handle());
+    kov::CSystemTray tray(texts);
     const kov::TextId status = signedIn ? kov::TextId::Online : kov::TextId::NotSignedIn;
     const std::string tooltip = std::string(kov::kCaption) + ": " + texts[status];
-    tray.Create(WM_TRAY_NOTIFY, tooltip.c_str(), ::LoadIconA(program, MAKEINTRESOURCEA(IDI_ONLINE)),
-                101);
-    tray.SetMenuDefaultItem(ID_OPEN_CONSULT_PAGE, FALSE);
-    tray.popupMenu = signedIn ? &menus.mainMenu : &menus.signedOutMenu;
+    tray.Create({tooltip, kov::TrayIcon::Online, kov::Command::OpenConsultPage}, owner.Handle());
+    kov::TrayView view;
+    view.menu = signedIn ? kov::MenuKind::Main : kov::MenuKind::SignedOut;
+    view.checkedCommand = kov::Command::StatusOnline;
+    tray.Show(view);
 
     MSG message;
     while (::GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the 16x16 icons the tray tests load as resources.
+"""Writes the 16x16 icon the tray demo shows.
 
-Each icon is a filled square with a darker one-pixel border, 32-bit colour with
+It is a filled square with a darker one-pixel border, 32-bit colour with
 an all-opaque mask, so a screenshot shows exactly these colours.
 usage: make_test_icons.py OUTPUT_DIR
 """
@@ -12,7 +12,6 @@ from pathlib import Path
 SIZE = 16
 ICONS = {
     "tray_red.ico": (200, 40, 40),
-    "tray_blue.ico": (40, 60, 200),
 }
 
 

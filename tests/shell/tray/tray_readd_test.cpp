@@ -1,62 +1,50 @@
 // The icon keeps following the agent when the shell refuses an add: the
-// "TaskbarCreated" broadcast while the shell still shows the icon, and a first
-// add at a logon whose shell is not ready yet.
+// "TaskbarCreated" broadcast while the shell still shows the icon, a first
+// add at a logon whose shell is not ready yet, and the log lines of the
+// refusals.
 #include <gtest/gtest.h>
 
+#include "core/diagnostic_lines.h"
 #include "tray_test_support.h"
+// Last: its macros would rename the core's constants of the same names.
+#include "shell/res/resource.h"
 
 namespace kov::test {
 namespace {
 
-constexpr UINT kWholeRecord = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-
-class TrayReAddTest : public ::testing::Test {
+class TrayReAddTest : public TrayTest {
 protected:
-    void TearDown() override { platform.inspect = nullptr; }
-
-    void BroadcastTaskbarCreated() {
-        ::SendMessageA(tray.Handle(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    }
-    void RetryTick() { ::SendMessageA(tray.Handle(), WM_TIMER, ADD_RETRY_TIMER, 0); }
+    void RetryTick() { ::SendMessageW(tray.Handle(), WM_TIMER, kAddRetryTimer, 0); }
     // KillTimer fails for a timer that is not set: true when the retries still run.
-    bool RetriesRunning() { return ::KillTimer(tray.Handle(), ADD_RETRY_TIMER) != FALSE; }
-    static std::vector<DWORD> Messages(const std::vector<ShellCall>& calls) {
-        std::vector<DWORD> messages;
-        for (const ShellCall& call : calls) messages.push_back(call.message);
-        return messages;
+    bool RetriesRunning() { return ::KillTimer(tray.Handle(), kAddRetryTimer) != FALSE; }
+    void RefuseEverything() {
+        platform.addResult = FALSE;
+        platform.modifyResult = FALSE;
+        platform.deleteResult = FALSE;
     }
-
-    FakeTrayPlatform platform;
-    UniqueIcon red = MakeIcon(RGB(200, 40, 40));
-    UniqueIcon blue = MakeIcon(RGB(40, 60, 200));
-    CSystemTray tray{platform};
 };
 
 TEST_F(TrayReAddTest, BroadcastWhileTheIconIsShownModifiesItAndLaterChangesStillReachTheShell) {
-    ASSERT_TRUE(tray.Create(WM_TRAY_NOTIFY, "count 1", red.Get(), kIconId));
+    ASSERT_TRUE(CreateTray("count 1"));
     platform.TakeCalls();
 
     platform.addResult = FALSE;  // the shell still has the icon
     BroadcastTaskbarCreated();
     const auto calls = platform.TakeCalls();
     ASSERT_EQ(Messages(calls), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}));
-    EXPECT_EQ(calls[1].record.uFlags, kWholeRecord);
+    EXPECT_EQ(calls[1].record.uFlags, kWholeIcon);
     EXPECT_EQ(Text(calls[1].record.szTip), "count 1");
-    EXPECT_EQ(calls[1].record.hIcon, red.Get());
-    EXPECT_EQ(calls[1].record.uCallbackMessage, WM_TRAY_NOTIFY);
+    EXPECT_EQ(IconOf(calls[1]), IDI_ONLINE);
+    EXPECT_EQ(calls[1].record.uCallbackMessage, kTrayCallback);
 
-    ASSERT_TRUE(tray.SetTooltipText("count 2"));
-    ASSERT_TRUE(tray.SetIcon(blue.Get()));
-    const auto changes = platform.TakeCalls();
-    ASSERT_EQ(Messages(changes), (std::vector<DWORD>{NIM_MODIFY, NIM_MODIFY}));
-    EXPECT_EQ(Text(changes[0].record.szTip), "count 2");
-    EXPECT_EQ(changes[1].record.hIcon, blue.Get());
+    tray.Show(SteadyView(TrayIcon::NewMessage, "count 2"));
+    EXPECT_EQ(Messages(platform.TakeCalls()), (std::vector<DWORD>{NIM_MODIFY, NIM_MODIFY}));
     EXPECT_FALSE(RetriesRunning());
 }
 
 TEST_F(TrayReAddTest, WhenAddAndModifyAreRefusedTheIconIsDeletedAndAddedAfresh) {
-    ASSERT_TRUE(tray.Create(WM_TRAY_NOTIFY, "tip", red.Get(), kIconId));
-    ASSERT_TRUE(tray.SetIcon(blue.Get()));
+    ASSERT_TRUE(CreateTray());
+    tray.Show(SteadyView(TrayIcon::Away));
     platform.TakeCalls();
 
     platform.addResult = FALSE;
@@ -67,58 +55,35 @@ TEST_F(TrayReAddTest, WhenAddAndModifyAreRefusedTheIconIsDeletedAndAddedAfresh) 
     BroadcastTaskbarCreated();
     const auto calls = platform.TakeCalls();
     ASSERT_EQ(Messages(calls), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_ADD}));
-    EXPECT_EQ(calls[2].record.uID, kIconId);
-    EXPECT_EQ(calls[3].record.uFlags, kWholeRecord);
-    EXPECT_EQ(calls[3].record.hIcon, blue.Get());
-
-    platform.modifyResult = TRUE;
-    ASSERT_TRUE(tray.SetTooltipText("shown"));
-    EXPECT_EQ(Messages(platform.TakeCalls()), (std::vector<DWORD>{NIM_MODIFY}));
+    EXPECT_EQ(calls[2].record.uID, CSystemTray::kIconId);
+    EXPECT_EQ(calls[3].record.uFlags, kWholeIcon);
+    EXPECT_EQ(IconOf(calls[3]), IDI_AWAY);
+    EXPECT_EQ(log->lines.back(), TrayFailureLine(TrayFailure::AddedAfresh));
 }
 
 // The timer is the real one of the tray's window: the add comes by itself.
 TEST_F(TrayReAddTest, RefusedFirstAddIsRetriedWithTheChangesMadeMeanwhile) {
-    platform.addResult = FALSE;
-    platform.modifyResult = FALSE;
-    EXPECT_FALSE(tray.Create(WM_TRAY_NOTIFY, "count 0", red.Get(), kIconId));
-    ASSERT_TRUE(tray.SetTooltipText("count 3"));
-    ASSERT_TRUE(tray.SetIcon(blue.Get()));
+    RefuseEverything();
+    EXPECT_FALSE(CreateTray("count 0"));
+    tray.Show(SteadyView(TrayIcon::NewMessage, "count 3"));
     platform.TakeCalls();
 
     platform.addResult = TRUE;  // the shell is ready now
-    platform.modifyResult = TRUE;
     ASSERT_TRUE(PumpUntil([this] { return platform.CallCount() > 0; }, 4 * kAddRetryPeriodMs));
     const auto calls = platform.TakeCalls();
     ASSERT_EQ(Messages(calls), (std::vector<DWORD>{NIM_ADD}));
-    EXPECT_EQ(calls[0].record.uFlags, kWholeRecord);
+    EXPECT_EQ(calls[0].record.uFlags, kWholeIcon);
     EXPECT_EQ(Text(calls[0].record.szTip), "count 3");
-    EXPECT_EQ(calls[0].record.hIcon, blue.Get());
+    EXPECT_EQ(IconOf(calls[0]), IDI_NEW_MESSAGE);
     EXPECT_FALSE(RetriesRunning()) << "the retries go on after the icon was shown";
 
-    ASSERT_TRUE(tray.SetTooltipText("count 4"));
+    platform.modifyResult = TRUE;
+    tray.Show(SteadyView(TrayIcon::NewMessage, "count 4"));
     EXPECT_EQ(Messages(platform.TakeCalls()), (std::vector<DWORD>{NIM_MODIFY}));
 }
 
-TEST_F(TrayReAddTest, RetriesGoOnForFiveMinutesAndThenEnd) {
-    platform.addResult = FALSE;
-    platform.modifyResult = FALSE;
-    EXPECT_FALSE(tray.Create(WM_TRAY_NOTIFY, "tip", red.Get(), kIconId));
-    platform.TakeCalls();
-
-    platform.clock += kAddRetrySeconds;
-    RetryTick();
-    EXPECT_EQ(Messages(platform.TakeCalls()),
-              (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_ADD}));
-
-    platform.clock += 1;
-    platform.addResult = TRUE;
-    RetryTick();
-    EXPECT_EQ(platform.CallCount(), 0u);
-    EXPECT_FALSE(RetriesRunning());
-}
-
 TEST_F(TrayReAddTest, RefusedBroadcastAddIsRetriedToo) {
-    ASSERT_TRUE(tray.Create(WM_TRAY_NOTIFY, "tip", red.Get(), kIconId));
+    ASSERT_TRUE(CreateTray());
     platform.addResult = FALSE;
     platform.modifyResult = FALSE;
     BroadcastTaskbarCreated();
@@ -130,16 +95,37 @@ TEST_F(TrayReAddTest, RefusedBroadcastAddIsRetriedToo) {
     EXPECT_FALSE(RetriesRunning());
 }
 
-TEST_F(TrayReAddTest, RemovedIconIsNotRetried) {
-    platform.addResult = FALSE;
-    EXPECT_FALSE(tray.Create(WM_TRAY_NOTIFY, "tip", red.Get(), kIconId));
-    ASSERT_TRUE(tray.RemoveIcon());
-    platform.TakeCalls();
-
-    platform.addResult = TRUE;
+// Within the retries each operation's refusal is logged once, with the
+// Windows error; otherwise every refusal is.
+TEST_F(TrayReAddTest, RetriesGoOnForFiveMinutesLoggingEachRefusedOperationOnce) {
+    RefuseEverything();
+    platform.refusalError = 1460;
+    EXPECT_FALSE(CreateTray());
+    RetryTick();
+    platform.clock += kAddRetrySeconds;
+    RetryTick();
+    EXPECT_EQ(Messages(platform.TakeCalls()),
+              (std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_ADD, NIM_ADD, NIM_MODIFY,
+                                  NIM_DELETE, NIM_ADD}));
+    platform.clock += 1;
     RetryTick();
     EXPECT_EQ(platform.CallCount(), 0u);
     EXPECT_FALSE(RetriesRunning());
+    EXPECT_EQ(log->lines, (std::vector<std::string>{
+                              "tray: Shell_NotifyIcon NIM_ADD failed: Windows error 1460",
+                              TrayFailureLine(TrayFailure::AddRefused),
+                              "tray: Shell_NotifyIcon NIM_MODIFY failed: Windows error 1460",
+                              "tray: Shell_NotifyIcon NIM_DELETE failed: Windows error 1460",
+                              TrayFailureLine(TrayFailure::RetriesGivenUp),
+                          }));
+
+    platform.addResult = TRUE;
+    BroadcastTaskbarCreated();
+    log->lines.clear();
+    tray.Show(SteadyView(TrayIcon::Online, "refused"));
+    tray.Show(SteadyView(TrayIcon::Online, "refused again"));
+    // After a refused tooltip the icon is in doubt too, and sent again.
+    EXPECT_EQ(log->lines, std::vector<std::string>(4, "tray: Shell_NotifyIcon NIM_MODIFY failed: Windows error 1460"));
 }
 
 }  // namespace

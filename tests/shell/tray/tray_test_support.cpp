@@ -1,10 +1,9 @@
 #include "tray_test_support.h"
 
-#include "winsupport/wide_text.h"
-
 #include <algorithm>
-#include <iterator>
 #include <utility>
+
+#include "winsupport/wide_text.h"
 
 namespace kov::test {
 namespace {
@@ -16,74 +15,24 @@ constexpr UINT_PTR kMenuFailsafeTimer = 77;
 
 BOOL FakeTrayPlatform::NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) {
     if (inspect) inspect(message, record);
-    const bool iconAlive = (record.uFlags & NIF_ICON) != 0 && IsLiveIcon(record.hIcon);
-    {
-        std::lock_guard<std::mutex> lock(lock_);
-        calls_.push_back({message, record, ::GetCurrentThreadId(), iconAlive});
-    }
-    switch (message) {
-    case NIM_ADD:
-        return addResult.load();
-    case NIM_DELETE:
-        return deleteResult.load();
-    default:
-        return modifyResult.load();
-    }
-}
-
-DWORD FakeTrayPlatform::WaitBetweenFrames(HANDLE wake, DWORD milliseconds) {
-    const DWORD result = TrayPlatform::WaitBetweenFrames(wake, milliseconds);
-    std::lock_guard<std::mutex> lock(lock_);
-    waits_.push_back({milliseconds, result});
+    calls_.push_back({message, record});
+    BOOL result = modifyResult;
+    if (message == NIM_ADD) result = addResult;
+    if (message == NIM_DELETE) result = deleteResult;
+    if (!result) ::SetLastError(refusalError);
     return result;
 }
 
-std::vector<ShellCall> FakeTrayPlatform::Calls() {
-    std::lock_guard<std::mutex> lock(lock_);
-    return calls_;
-}
-
-std::vector<ShellCall> FakeTrayPlatform::TakeCalls() {
-    std::lock_guard<std::mutex> lock(lock_);
-    return std::exchange(calls_, {});
-}
-
-std::size_t FakeTrayPlatform::CallCount() {
-    std::lock_guard<std::mutex> lock(lock_);
-    return calls_.size();
-}
+std::vector<ShellCall> FakeTrayPlatform::TakeCalls() { return std::exchange(calls_, {}); }
 
 std::string Text(const wchar_t* recordText) {
     return NarrowTo1251(recordText).value_or("<not Windows-1251>");
 }
 
-std::vector<FrameWait> FakeTrayPlatform::Waits() {
-    std::lock_guard<std::mutex> lock(lock_);
-    return waits_;
-}
-
-UniqueIcon MakeIcon(COLORREF colour) {
-    constexpr int kSize = 16;
-    std::vector<DWORD> pixels(kSize * kSize,
-                              0xFF000000 | GetRValue(colour) << 16 | GetGValue(colour) << 8 |
-                                  GetBValue(colour));
-    const std::vector<BYTE> maskBits(kSize * kSize / 8, 0);  // all opaque
-    ICONINFO info{};
-    info.fIcon = TRUE;
-    info.hbmColor = ::CreateBitmap(kSize, kSize, 1, 32, pixels.data());
-    info.hbmMask = ::CreateBitmap(kSize, kSize, 1, 1, maskBits.data());
-    UniqueIcon icon(::CreateIconIndirect(&info));
-    ::DeleteObject(info.hbmColor);
-    ::DeleteObject(info.hbmMask);
-    return icon;
-}
-
-bool IsLiveIcon(HICON icon) {
-    ICONINFO info{};
-    if (!icon || !::GetIconInfo(icon, &info)) return false;
-    if (info.hbmColor) ::DeleteObject(info.hbmColor);
-    if (info.hbmMask) ::DeleteObject(info.hbmMask);
-    return true;
+std::vector<DWORD> Messages(const std::vector<ShellCall>& calls) {
+    std::vector<DWORD> messages;
+    for (const ShellCall& call : calls) messages.push_back(call.message);
+    return messages;
 }
 
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -97,8 +46,7 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
         if (condition()) return true;
         const ULONGLONG now = ::GetTickCount64();
         if (now >= deadline) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE,
-                                    static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 10)),
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 10)),
                                     QS_ALLINPUT);
     }
 }
@@ -109,15 +57,7 @@ void PumpFor(DWORD milliseconds) {
 
 TargetWindow::TargetWindow() {
     RegisterWindowClass(kTargetClass);
-    CreateEx(0, kTargetClass, "Kovarentis test target", WS_POPUP, RECT{0, 0, 10, 10}, nullptr,
-             nullptr);
-}
-
-std::vector<TargetWindow::Event> TargetWindow::EventsOf(UINT message) const {
-    std::vector<Event> found;
-    std::copy_if(events.begin(), events.end(), std::back_inserter(found),
-                 [message](const Event& event) { return event.message == message; });
-    return found;
+    CreateEx(0, kTargetClass, "Kovarentis test target", WS_POPUP, RECT{0, 0, 10, 10}, nullptr, nullptr);
 }
 
 bool TargetWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -130,21 +70,13 @@ bool TargetWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         ::KillTimer(Handle(), kMenuFailsafeTimer);
         break;
     case WM_ENTERIDLE:
-        if (wParam != MSGF_MENU) break;
-        events.push_back({message, wParam, lParam});
-        ++menusShown;
-        ::GetWindowRect(reinterpret_cast<HWND>(lParam), &menuRect);
-        if (chooseFirstItem) {
-            ::PostMessageA(Handle(), WM_KEYDOWN, VK_DOWN, 0);
-            ::PostMessageA(Handle(), WM_KEYDOWN, VK_RETURN, 0);
-            chooseFirstItem = false;
-        } else {
-            ::EndMenu();
-        }
+        if (wParam == MSGF_MENU) OnMenuIdle(reinterpret_cast<HWND>(lParam));
         break;
     case WM_NULL:
-    case WM_COMMAND:
-        events.push_back({message, wParam, lParam});
+        ++nulls;
+        break;
+    case CSystemTray::kCommandMessage:
+        commands.push_back(static_cast<Command>(wParam));
         break;
     default:
         break;
@@ -152,10 +84,54 @@ bool TargetWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
     return Window::OnMessage(message, wParam, lParam, result);
 }
 
+// The keys are posted together: the menu handles them all before it is idle again.
+void TargetWindow::OnMenuIdle(HWND popup) {
+    ++menusShown;
+    ::GetWindowRect(popup, &menuRect);
+    if (downsBeforeEnter == 0) {
+        ::EndMenu();
+        return;
+    }
+    for (; downsBeforeEnter > 0; --downsBeforeEnter) ::PostMessageA(Handle(), WM_KEYDOWN, VK_DOWN, 0);
+    ::PostMessageA(Handle(), WM_KEYDOWN, VK_RETURN, 0);
+}
+
 bool TargetWindow::OnTimer(UINT_PTR timerId) {
     if (timerId != kMenuFailsafeTimer) return false;
     ::EndMenu();
     return true;
+}
+
+BOOL TrayTest::CreateTray(const std::string& tooltip, Command defaultCommand) {
+    return tray.Create(TrayStart{tooltip, TrayIcon::Online, defaultCommand}, owner.Handle());
+}
+
+ShellCall TrayTest::OnlyCall() {
+    auto calls = platform.TakeCalls();
+    EXPECT_EQ(calls.size(), 1u);
+    return calls.empty() ? ShellCall{} : calls.front();
+}
+
+void TrayTest::BroadcastTaskbarCreated() {
+    ::SendMessageW(tray.Handle(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+}
+
+void TrayTest::Callback(UINT mouseMessage, UINT iconId) {
+    ::SendMessageW(tray.Handle(), kTrayCallback, iconId, mouseMessage);
+}
+
+TrayView SteadyView(TrayIcon icon, std::optional<std::string> tooltip) {
+    TrayView view;
+    view.tooltip = std::move(tooltip);
+    view.icon.icon = icon;
+    return view;
+}
+
+TrayView AnimationView(std::vector<TrayIcon> frames, int periodMs) {
+    TrayView view;
+    view.icon.frames = std::move(frames);
+    view.icon.periodMs = periodMs;
+    return view;
 }
 
 void RecordingMenu::MeasureItem(MEASUREITEMSTRUCT& item) {

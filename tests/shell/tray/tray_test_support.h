@@ -1,105 +1,120 @@
 #pragma once
 // Shared pieces of the tray tests: a platform that records every shell call,
-// icons made on the spot, a window that records what the tray sends it, and
-// message pumping for the UI thread (the test's main thread).
+// a log that keeps its lines, the owner window that records what the tray
+// posts it, and message pumping for the UI thread (the test's main thread).
 #include <windows.h>
 
-#include <atomic>
+#include <gtest/gtest.h>
+
 #include <functional>
-#include <mutex>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "winsupport/handles.h"
+#include "core/diagnostic_log.h"
+#include "core/platform.h"
+#include "core/texts.h"
 #include "shell/framework/menu.h"
 #include "shell/framework/window.h"
 #include "shell/system_tray.h"
 
 namespace kov::test {
 
-constexpr UINT WM_TRAY_NOTIFY = 0x8001;
-constexpr UINT kIconId = 101;
-constexpr UINT kRedIconResource = 201;
-constexpr UINT kBlueIconResource = 202;
-// An icon id that also names a menu resource of the test program.
-constexpr UINT kIconIdWithMenu = 301;
+constexpr UINT kTrayCallback = 0x8001;  // WM_TRAY_NOTIFY
+constexpr UINT kWholeIcon = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
 struct ShellCall {
     DWORD message;
     NOTIFYICONDATAW record;
-    DWORD thread;
-    // For calls that carry NIF_ICON: the handle was a live icon at the call.
-    bool iconAlive;
-};
-
-struct FrameWait {
-    DWORD milliseconds;
-    DWORD result;
 };
 
 class FakeTrayPlatform : public TrayPlatform {
 public:
     BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) override;
-    DWORD MajorVersion() override { return majorVersion; }
-    bool IsWin2kOrLater() override { return win2k; }
-    long long LocalSeconds() override { return clock.load(); }
-    DWORD WaitBetweenFrames(HANDLE wake, DWORD milliseconds) override;
+    long long LocalSeconds() override { return clock; }
 
-    std::vector<ShellCall> Calls();
     std::vector<ShellCall> TakeCalls();
-    std::size_t CallCount();
-    std::vector<FrameWait> Waits();
+    std::size_t CallCount() const { return calls_.size(); }
 
-    DWORD majorVersion = 6;
-    bool win2k = true;
-    std::atomic<BOOL> addResult{TRUE};
-    std::atomic<BOOL> modifyResult{TRUE};
-    std::atomic<BOOL> deleteResult{TRUE};
-    std::atomic<long long> clock{1'000'000};
-    // Runs inside each shell call, on the calling thread.
+    BOOL addResult = TRUE;
+    BOOL modifyResult = TRUE;
+    BOOL deleteResult = TRUE;
+    // What GetLastError says after a refusal.
+    DWORD refusalError = ERROR_TIMEOUT;
+    long long clock = 1'000'000;
+    // Runs inside each shell call.
     std::function<void(DWORD message, const NOTIFYICONDATAW& record)> inspect;
 
 private:
-    std::mutex lock_;
     std::vector<ShellCall> calls_;
-    std::vector<FrameWait> waits_;
+};
+
+class RecordingLog final : public DiagnosticLog {
+public:
+    void Write(std::string_view line) override { lines.emplace_back(line); }
+    std::vector<std::string> lines;
 };
 
 // A text of the record as the Windows-1251 bytes it was given as.
 std::string Text(const wchar_t* recordText);
-
-// A 16x16 opaque icon of one colour.
-UniqueIcon MakeIcon(COLORREF colour);
-bool IsLiveIcon(HICON icon);
+// The messages of the calls, in order.
+std::vector<DWORD> Messages(const std::vector<ShellCall>& calls);
 
 // Dispatches the UI thread's messages until the condition holds or the time
 // is up; returns the condition.
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 void PumpFor(DWORD milliseconds);
 
-// The application's main window as the tray sees it: it records WM_NULL and
-// WM_COMMAND, and closes each popup menu as soon as the menu is idle (or
-// chooses its first item when asked to).
+// The agent's main window as the tray sees it: it records the tray's
+// commands and WM_NULL, and closes each popup menu as soon as the menu is
+// idle, or chooses an item with the keyboard when asked to.
 class TargetWindow : public Window {
 public:
     TargetWindow();
 
-    struct Event {
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-    };
-    std::vector<Event> events;
+    std::vector<Command> commands;
+    int nulls = 0;
     int menusShown = 0;
     RECT menuRect{};
-    bool chooseFirstItem = false;
-
-    std::vector<Event> EventsOf(UINT message) const;
+    // Down keys pressed before Enter (separators are skipped); 0 closes the
+    // menu without a choice.
+    int downsBeforeEnter = 0;
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool OnTimer(UINT_PTR timerId) override;
+
+private:
+    void OnMenuIdle(HWND popup);
 };
+
+// A tray over the fake platform, owned by a TargetWindow, with the
+// program's icons.
+class TrayTest : public ::testing::Test {
+protected:
+    // A hook may capture a test's locals; the tray's end still calls the shell.
+    void TearDown() override { platform.inspect = nullptr; }
+
+    // Signed out with the Online icon; the add is left among the calls.
+    BOOL CreateTray(const std::string& tooltip = "Kovarentis : online",
+                    Command defaultCommand = Command::OpenConsultPage);
+    // The icon resource (IDI_...) of a call's icon, 0 for none of the tray's.
+    int IconOf(const ShellCall& call) const { return tray.Icons().IdOf(call.record.hIcon); }
+    // The one call made since the last look.
+    ShellCall OnlyCall();
+    void BroadcastTaskbarCreated();
+    void Callback(UINT mouseMessage, UINT iconId = CSystemTray::kIconId);
+
+    FakeTrayPlatform platform;
+    std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>();
+    Texts texts;
+    TargetWindow owner;
+    CSystemTray tray{texts, platform, log};
+};
+
+TrayView SteadyView(TrayIcon icon, std::optional<std::string> tooltip = std::nullopt);
+TrayView AnimationView(std::vector<TrayIcon> frames, int periodMs);
 
 // A menu that records the owner-draw requests routed to it.
 class RecordingMenu : public Menu {

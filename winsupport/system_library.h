@@ -1,0 +1,19 @@
+#pragma once
+// Libraries from the system folder only, never from the program's folder or
+// the current one, where whoever can write there could plant a copy.
+// Stateless; any thread.
+#include <windows.h>
+
+namespace kov {
+
+// The system folder's copy of `name` ("winmm.dll"), by its full path; null
+// when it cannot be loaded. The caller keeps or frees it.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// Every later load by bare name, the system's own included, searches the
+// system folder alone. SetDefaultDllDirectories is looked up at run time
+// (Windows 8, and Vista and 7 with their 2011 loader update); without it
+// nothing changes.
+void KeepLibrarySearchToSystemFolder();
+
+}  // namespace kov
