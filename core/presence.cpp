@@ -81,10 +81,11 @@ bool AgentCore::SignedIn() const {
     return !state_.authStopped && !settings_.token.empty();
 }
 
-// One Offline request, waited for briefly, unless the service already hears
-// nothing from a signed-out or Offline consultant.
+// One Offline request, waited for briefly, unless the service already takes
+// the consultant for Offline: signed out, Offline chosen, or not reported
+// otherwise since the start or the sign-in.
 void AgentCore::SendLeaving() {
-    if (closing_ || !SignedIn() || state_.chosen == PresenceStatus::Offline) return;
+    if (closing_ || !SignedIn() || state_.status == PresenceStatus::Offline) return;
     const ServiceCall call{RequestKind::OfflineSend, requestEpoch_, settings_.server,
                            StatusObjectName(settings_.prefix, PresenceStatus::Offline, settings_.login,
                                             settings_.token)};
