@@ -70,7 +70,14 @@ std::optional<std::string> Failed(DiagnosticLog& log, const char* step) {
     return std::nullopt;
 }
 
+WideString InstallerIn(const WideString& folder) { return folder + L"\\" + WideFromUtf8(kInstallerFileName); }
+
 }  // namespace
+
+void RemoveLeftInstaller() {
+    const std::optional<WideString> base = LocalAppData();
+    if (base) ::DeleteFileW(InstallerIn(ExtendedLengthPath(*base + kFolderName)).c_str());
+}
 
 std::optional<std::string> PrepareInstallerPath(DiagnosticLog& log) {
     const std::optional<WideString> base = LocalAppData();
@@ -78,10 +85,9 @@ std::optional<std::string> PrepareInstallerPath(DiagnosticLog& log) {
     const WideString folder = ExtendedLengthPath(*base + kFolderName);
     if (!CreateOwnerOnlyFolder(folder) && ::GetLastError() != ERROR_ALREADY_EXISTS)
         return Failed(log, "CreateDirectory");
-    const WideString installer = folder + L"\\" + WideFromUtf8(kInstallerFileName);
-    if (!::DeleteFileW(installer.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+    if (!::DeleteFileW(InstallerIn(folder).c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         return Failed(log, "DeleteFile (an earlier installer)");
-    return Utf8FromWide(*base + kFolderName + L"\\" + WideFromUtf8(kInstallerFileName));
+    return Utf8FromWide(InstallerIn(*base + kFolderName));
 }
 
 }  // namespace kov

@@ -15,4 +15,8 @@ namespace kov {
 // line in log, when the folder cannot be had or not emptied.
 std::optional<std::string> PrepareInstallerPath(DiagnosticLog& log);
 
+// Deletes the installer an earlier update started, if it has ended; one that
+// still runs stays until the next start or update.
+void RemoveLeftInstaller();
+
 }  // namespace kov

@@ -5,6 +5,7 @@
 
 #include "core/diagnostic_lines.h"
 #include "core/wipe.h"
+#include "net/without_server_logon.h"
 #include "winsupport/handles.h"
 
 namespace kov {
@@ -19,14 +20,13 @@ constexpr INTERNET_PORT kHttpPort = 80;
 
 // Always from the origin server, redirects between the schemes followed, no UI,
 // and never written to the URL cache on disk: the query carries the password
-// digest and the token. No Windows logon is offered to anyone: a spoofed
-// redirect to an intranet name would otherwise get the consultant's NTLM
-// credentials on every poll.
+// digest and the token. No Windows logon goes to the server (see
+// OpenWithoutServerLogon): a spoofed redirect to an intranet name would
+// otherwise get the consultant's NTLM credentials on every poll.
 constexpr DWORD kHttpRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
-    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE |
-    INTERNET_FLAG_NO_AUTH;
-static_assert(kHttpRequestFlags == 0x8404C300, "plain request flag word");
+    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE;
+static_assert(kHttpRequestFlags == 0x8400C300, "plain request flag word");
 
 // The same over TLS, with expired certificates accepted. The two low bits are
 // FTP transfer-type bits that the agent has always sent; HTTP ignores them.
@@ -34,7 +34,7 @@ constexpr DWORD kFtpTransferBits = 0x00000005;
 constexpr DWORD kHttpsRequestFlags =
     kHttpRequestFlags | INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
     INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | kFtpTransferBits;
-static_assert(kHttpsRequestFlags == 0x8484EF05, "TLS request flag word");
+static_assert(kHttpsRequestFlags == 0x8480EF05, "TLS request flag word");
 
 constexpr DWORD kReadChunkSize = 1024;
 // A sane answer is a few dozen bytes; a runaway one must not eat the memory.
@@ -126,8 +126,11 @@ std::string PerformRequest(HINTERNET internet, RequestText& text, const TrustedS
         return Failed(error);
     }
     const bool tls = endpoint.port == kHttpsPort;
-    UniqueInternet request(HttpOpenRequestA(connection.Get(), "GET", text.path.c_str(), "HTTP/1.0",
-                                            "", nullptr, tls ? kHttpsRequestFlags : kHttpRequestFlags, 0));
+    const UniqueInternet request = OpenWithoutServerLogon(
+        [&](DWORD flags) {
+            return HttpOpenRequestA(connection.Get(), "GET", text.path.c_str(), "HTTP/1.0", "", nullptr, flags, 0);
+        },
+        tls ? kHttpsRequestFlags : kHttpRequestFlags);
     if (!request) {
         return Failed(error);
     }

@@ -13,6 +13,7 @@
 #include "winsupport/handles.h"
 #include "net/installer_signature.h"
 #include "net/signature_api.h"
+#include "net/without_server_logon.h"
 #include "winsupport/wide_text.h"
 
 namespace kov {
@@ -20,14 +21,13 @@ namespace {
 
 constexpr wchar_t kUserAgent[] = L"Kovarentis";
 // Fresh from the origin server, never into the cache, no dialogs, no cookies
-// and no Windows credentials offered to whoever serves the file. No security
-// flag is relaxed: an unknown authority or a wrong host name fails. A redirect
-// from http to https is followed (most download links are such); one from
-// https to http is not.
+// and no Windows credentials offered to whoever serves the file (see
+// OpenWithoutServerLogon). No security flag is relaxed: an unknown authority
+// or a wrong host name fails. A redirect from http to https is followed (most
+// download links are such); one from https to http is not.
 constexpr DWORD kDownloadFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                                  INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES |
-                                 INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
-static_assert(kDownloadFlags == 0x840C4300, "download flag word");
+                                 INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
 constexpr DWORD kHttpOk = 200;
 constexpr DWORD kTimeoutMs = 60000;
 constexpr DWORD kChunkSize = 64 * 1024;
@@ -135,6 +135,44 @@ bool CopyBody(HINTERNET request, HANDLE file, ULONGLONG deadline, DiagnosticLog&
     }
 }
 
+// A request and the connection it lives in (closing the connection would
+// close the request): the request is closed first.
+struct SentRequest {
+    UniqueInternet connection;
+    UniqueInternet request;
+};
+
+SentRequest NoRequest(DiagnosticLog& log, const char* step) {
+    StepFailed(log, step);
+    return {};
+}
+
+// The request a URL names, opened and sent as InternetOpenUrl would, but with
+// the server's logon suppressed before anything is sent.
+SentRequest Send(HINTERNET session, const WideString& url, DiagnosticLog& log) {
+    URL_COMPONENTSW parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = 1;
+    if (!::InternetCrackUrlW(url.c_str(), 0, 0, &parts)) return NoRequest(log, "InternetCrackUrl");
+    const WideString host(parts.lpszHostName, parts.dwHostNameLength);
+    const WideString object = WideString(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                              WideString(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    SentRequest sent;
+    sent.connection.Reset(
+        ::InternetConnectW(session, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!sent.connection) return NoRequest(log, "InternetConnect");
+    const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+    sent.request = OpenWithoutServerLogon(
+        [&](DWORD flags) {
+            return ::HttpOpenRequestW(sent.connection.Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr,
+                                      flags, 0);
+        },
+        kDownloadFlags | secure);
+    if (!sent.request) return NoRequest(log, "HttpOpenRequest");
+    if (!::HttpSendRequestW(sent.request.Get(), nullptr, 0, nullptr, 0)) return NoRequest(log, "HttpSendRequest");
+    return sent;
+}
+
 // The body into a file made for it (never one that was there before); the
 // file is removed again when anything fails after its creation.
 bool Fetch(const WideString& url, const WideString& path, DWORD deadlineMs, DiagnosticLog& log) {
@@ -142,13 +180,13 @@ bool Fetch(const WideString& url, const WideString& path, DWORD deadlineMs, Diag
     const UniqueInternet session(::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return StepFailed(log, "InternetOpen");
     SetTimeouts(session.Get());
-    const UniqueInternet request(::InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, kDownloadFlags, 0));
-    if (!request) return StepFailed(log, "InternetOpenUrl");
-    if (!StayedOnHttps(url, request.Get(), log) || !StatusIsOk(request.Get(), log)) return false;
+    const SentRequest sent = Send(session.Get(), url, log);
+    const HINTERNET request = sent.request.Get();
+    if (!request || !StayedOnHttps(url, request, log) || !StatusIsOk(request, log)) return false;
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
     if (!file) return StepFailed(log, "CreateFile");
-    const bool copied = CopyBody(request.Get(), file.Get(), deadline, log);
+    const bool copied = CopyBody(request, file.Get(), deadline, log);
     // A deferred write fails only at the close.
     const bool written = file.Reset() ? copied : StepFailed(log, "CloseHandle");
     if (!written) ::DeleteFileW(path.c_str());

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/texts.h"
+#include "net/installer_folder.h"
 #include "winsupport/wide_text.h"
 #include "shell/kovarentis_dlg.h"
 #include "shell/registry_profile_store.h"
@@ -54,6 +55,7 @@ bool CKovarentisApp::InitInstance() {
     // A second start touches neither the registry nor "Params.ini".
     const AgentRole role = AgentRole::Claim(kAgentMutexName, &HandOverToRunningAgent, kHandOverWaitMs);
     if (role.outcome() != AgentRole::Outcome::Agent) return false;
+    RemoveLeftInstaller();
 
     const std::string executablePath = ExecutablePath();
     // The per-user registry key is the message-box caption, trailing blank included.

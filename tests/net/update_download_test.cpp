@@ -225,7 +225,7 @@ TEST_F(UpdateDownloadTest, ARefusedConnectionOrAFileThatCannotBeMadeFailsAndLogs
     EXPECT_FALSE(DownloadToFile(kInstallerUrl, dir_ + "\\missing\\KovarentisSetup.exe", log_));
 
     const std::vector<std::string> expected = {
-        "update download: InternetOpenUrl failed: Windows error " + std::to_string(ERROR_INTERNET_CANNOT_CONNECT),
+        "update download: HttpSendRequest failed: Windows error " + std::to_string(ERROR_INTERNET_CANNOT_CONNECT),
         "update download: CreateFile failed: Windows error " + std::to_string(ERROR_PATH_NOT_FOUND)};
     EXPECT_EQ(log_.Lines(), expected);
 }

@@ -2,7 +2,7 @@
 """Signs copies of a test program the ways an update may arrive, for the tests
 of the agent's installer check:
 
-    make-test-signatures.py OUT_DIR PROGRAM --publisher CERT KEY --authority CERT KEY
+    make-test-signatures.py OUT_DIR PROGRAM --publisher CERT KEY --authority CERT KEY [--agent EXE]
 
 PROGRAM carries a version record naming it KovarentisSetup.exe, version
 9.0.0.0 (tests/net/installer_version.rc). OUT_DIR receives, each a copy of it:
@@ -28,6 +28,8 @@ PROGRAM carries a version record naming it KovarentisSetup.exe, version
     impostor.exe         signed by a self-signed certificate that copies the
                          publisher's subject
     altered.exe          publisher.exe with one byte changed after signing
+    kovarentis-under-authority.exe
+                         with --agent, a copy of EXE signed like authority-agent.exe
     unsigned.exe         PROGRAM without any signature
 and the certificates and keys behind them (made with openssl, never kept
 beyond the build folder). Existing files are replaced.
@@ -237,11 +239,14 @@ def sign_publisher_variants(maker, program, publisher):
     maker.signed(program, "duplicate", with_second_certificate(maker, cert), key)
 
 
-def sign_authority_variants(maker, program, publisher_cert, authority):
+def sign_authority_variants(maker, program, publisher_cert, authority, agent=None):
     def under_authority(name, **options):
         return maker.certificate(name, copy_subject_of=publisher_cert, issuer=authority, **options)
+    authority_publisher = under_authority("authority-publisher-cert")
     maker.signed(maker.version(program, "authority-agent", version="1.2.0.0"), "authority-agent",
-                 *under_authority("authority-publisher-cert"))
+                 *authority_publisher)
+    if agent:
+        maker.signed(agent, "kovarentis-under-authority", *authority_publisher)
     maker.signed(program, "renewed", *under_authority("renewed-cert"))
     maker.signed(program, "wrong-usage", *under_authority("wrong-usage-cert", usage="server_auth"))
     maker.signed(program, "expired", *maker.expired_certificate("expired-cert", publisher_cert, authority))
@@ -255,13 +260,14 @@ def main(argv):
     parser.add_argument("program")
     parser.add_argument("--publisher", nargs=2, metavar=("CERT", "KEY"), required=True)
     parser.add_argument("--authority", nargs=2, metavar=("CERT", "KEY"), required=True)
+    parser.add_argument("--agent", help="the agent's executable, to be signed under the authority as well")
     args = parser.parse_args(argv)
     os.makedirs(args.out_dir, exist_ok=True)
     with tempfile.TemporaryDirectory(dir=args.out_dir) as work:
         maker = Maker(args.out_dir, work)
         publisher_cert = args.publisher[0]
         sign_publisher_variants(maker, args.program, args.publisher)
-        sign_authority_variants(maker, args.program, publisher_cert, args.authority)
+        sign_authority_variants(maker, args.program, publisher_cert, args.authority, args.agent)
         maker.signed(args.program, "impostor", *maker.certificate("impostor-cert", copy_subject_of=publisher_cert))
         maker.signed(args.program, "other",
                      *maker.certificate("other-cert", subject="/CN=Another Publisher/O=Elsewhere"))

@@ -402,14 +402,14 @@ class Standin:
 class Agent:
     """One Kovarentis.exe in a folder of its own, with its Params.ini."""
 
-    def __init__(self, environment, name, params, unix_env=None):
+    def __init__(self, environment, name, params, unix_env=None, exe=None):
         self.environment = environment
         # Linux environment variables for this agent's Wine process only.
         self.unix_env = dict(unix_env or {})
         self.folder = os.path.join(environment.work, name)
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
-        shutil.copy(environment.agent_exe, os.path.join(self.folder, "Kovarentis.exe"))
+        shutil.copy(exe or environment.agent_exe, os.path.join(self.folder, "Kovarentis.exe"))
         with open(os.path.join(self.folder, "Params.ini"), "wb") as params_file:
             params_file.write(b"".join(b"%s=%s\r\n" % (k.encode(), str(v).encode())
                                        for k, v in params.items()))
@@ -515,11 +515,12 @@ class Journey(unittest.TestCase):
             agent.stop()
         self.env.reg_delete(AGENT_KEY)
 
-    def new_agent(self, name=None, unix_env=None, **params):
+    def new_agent(self, name=None, unix_env=None, agent_exe=None, **params):
         """An agent (not started) whose Params.ini names the stand-in and a
-        one-second poll period, plus the given settings."""
+        one-second poll period, plus the given settings; agent_exe replaces
+        the build's executable."""
         agent = Agent(self.env, name or self.id().rsplit(".", 1)[-1],
-                      dict({"Server": self.server, "RequestTimeout": 1}, **params), unix_env)
+                      dict({"Server": self.server, "RequestTimeout": 1}, **params), unix_env, agent_exe)
         self.agents.append(agent)
         return agent
 

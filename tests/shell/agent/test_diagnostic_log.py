@@ -91,7 +91,7 @@ class DiagnosticLogTest(Journey):
         question = agent.find_own(BOX_CAPTION, 15)
         self.assertIsNotNone(question, "no update question")
         self.env.post(question, WM_COMMAND, IDYES)
-        self.wait_for_line(r"update download: InternetOpenUrl failed: Windows error %d"
+        self.wait_for_line(r"update download: HttpSendRequest failed: Windows error %d"
                            % ERROR_INTERNET_CANNOT_CONNECT)
         self.wait_for_line(r"update: download failed")
 

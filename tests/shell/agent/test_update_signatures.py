@@ -1,7 +1,10 @@
 """Only a newer installer from the agent's own publisher starts. The stand-in
 offers agent_probe.exe signed in every way an update may arrive; the consultant
 answers Yes. The newer installer signed by the build's publisher starts, also
-when the link redirects from http to https, and the agent ends; anything else
+when the link redirects from http to https, and the agent ends; the agent's
+next start deletes it. An agent whose publisher is certified by a trusted
+authority takes a renewal of that certificate but refuses one not made for
+code signing or expired without a timestamp. Anything else
 (an older installer, the uninstaller, the agent itself, a second certificate
 for the signer, a renewed certificate under another root than the agent's) is
 deleted and refused with a box and its own verdict in the log, the agent polls
@@ -10,6 +13,7 @@ any request; an https server the prefix does not trust serves nothing; an
 installer Windows cannot start leaves the agent running."""
 import os
 import socket
+import subprocess
 import threading
 import unittest
 
@@ -58,6 +62,10 @@ class SignedUpdateTest(Journey):
 
     def setUp(self):
         super().setUp()
+        self.start_afresh()
+
+    def start_afresh(self):
+        self.standin.reset()
         for leftover in installer_markers(self.env) + downloaded_installers(self.env):
             os.remove(leftover)
         self.env.store_credentials(LOGIN, TOKEN)
@@ -95,6 +103,33 @@ class SignedUpdateTest(Journey):
         agent = self.new_agent().start()
         self.accept_offer(agent)
         self.assert_started_and_ended(agent)
+        self.assertTrue(wait_until(lambda: not self.probe_running(), 10), "the installer did not end")
+        self.assertNotEqual(downloaded_installers(self.env), [])
+        self.standin.control("outdated", on=0)
+        self.new_agent(name="after-update").start()
+        self.assertEqual(downloaded_installers(self.env), [], "the next start left the installer")
+
+    @staticmethod
+    def probe_running():
+        return subprocess.run(["pgrep", "-f", "KovarentisSetup.exe"], stdout=subprocess.DEVNULL).returncode == 0
+
+    def test_under_a_trusted_authority_a_renewal_passes_and_the_policy_must_pass_on_its_own(self):
+        cases = {
+            "renewed": None,
+            "wrong-usage": "the signing certificate is not for code signing",
+            "expired": "the signing certificate was not valid at the signing time",
+        }
+        for variant, verdict in cases.items():
+            with self.subTest(variant=variant):
+                self.start_afresh()
+                if verdict:
+                    self.refused(variant, name="authority-%s" % variant, verdict=verdict,
+                                 agent_exe=signed_probe("kovarentis-under-authority")).stop()
+                    continue
+                offer_installer(self.standin, signed_probe(variant))
+                agent = self.new_agent(name="authority-renewed", agent_exe=signed_probe("kovarentis-under-authority"))
+                self.accept_offer(agent.start())
+                self.assert_started_and_ended(agent)
 
     def test_an_http_link_that_redirects_to_https_downloads_and_starts(self):
         offer_installer(self.standin, signed_probe("publisher"))
@@ -105,10 +140,10 @@ class SignedUpdateTest(Journey):
         self.assert_started_and_ended(agent)
         self.assertGreaterEqual(int(self.standin._call("GET", "/connections?endpoint=127.0.0.5:443")), 1)
 
-    def refused(self, variant, name=None, verdict=None):
+    def refused(self, variant, name=None, verdict=None, agent_exe=None):
         remove_logs(self.env)
         offer_installer(self.standin, signed_probe(variant))
-        agent = self.new_agent(name=name, DiagnosticLog=1).start()
+        agent = self.new_agent(name=name, agent_exe=agent_exe, DiagnosticLog=1).start()
         self.accept_offer(agent)
         self.dismiss_box(agent, NOT_AUTHENTIC)
         self.assertEqual(downloaded_installers(self.env), [], "the refused file was not deleted")
