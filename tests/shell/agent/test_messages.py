@@ -1,6 +1,7 @@
 """New messages arriving while the consultant is online: the tooltip carries
-the count, the icon blinks, and the new-message sound plays once for each
-rise of the count, not for every poll that repeats it.
+the count, the icon blinks (stands still while the system's animations are
+off), and the new-message sound plays once for each rise of the count, not
+for every poll that repeats it.
 
 The sound is heard the way a consultant's sound card would hear it: the
 agent's ALSA output (Wine's audio driver runs inside the agent's process and
@@ -107,6 +108,15 @@ class NewMessagesTest(Journey):
         self.polls_go_by(2)
         self.assertAlmostEqual(self.sound_bytes(), 3 * one_sound, delta=one_sound // 4,
                                msg="the rise from 2 to 3 did not play the sound once")
+
+        # "Show animations" off: the new-message icon stays, steady, through polls.
+        blinking = self.icon_frames(3)
+        self.addCleanup(self.env.probe, "animations", "1")
+        self.assertEqual(self.env.probe("animations", "0")[0], 0, "animations not turned off")
+        self.polls_go_by(1)
+        steady = self.icon_frames(3)
+        self.assertEqual(len(steady), 1, "the icon blinks with animations off")
+        self.assertTrue(steady <= blinking, "not the new-message icon")
 
 
 if __name__ == "__main__":
