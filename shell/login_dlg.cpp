@@ -38,7 +38,6 @@ void CLoginDlg::DoDataExchange(const DataExchange& exchange) {
 }
 
 BOOL CLoginDlg::OnInitDialog() {
-    typedLogin_ = WideFrom1251(knownLogin);
     ModalDialog::OnInitDialog();
     // A shared resource icon: the system owns it, nothing destroys it.
     ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
@@ -46,7 +45,10 @@ BOOL CLoginDlg::OnInitDialog() {
     loginEdit_.Send(EM_LIMITTEXT, kTextLimit);
     passwordEdit_.Send(EM_LIMITTEXT, kTextLimit);
     UpdateOkState();
-    if (typedLogin_.empty()) return TRUE;  // the focus goes to the login edit, the first tab stop
+    if (knownLogin.empty()) return TRUE;  // the focus goes to the login edit, the first tab stop
+    // Set once every control holds its field: the edit's change notification
+    // reads them all back.
+    loginEdit_.Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WideFrom1251(knownLogin).c_str()));
     passwordEdit_.FocusAll();
     return FALSE;
 }

@@ -227,6 +227,7 @@ TEST(LoginDlgTest, BothFieldsTakeAtMost32CharactersTypedOrPastedAndATipSaysSo) {
 
 TEST(LoginDlgTest, AKnownLoginIsFilledInAndThePasswordHasTheFocus) {
     CLoginDlg dialog;
+    dialog.rememberChecked = 1;
     dialog.knownLogin = "\xE8\xE2\xE0\xED";  // иван
     std::wstring login;
     bool passwordFocused = false;
@@ -240,6 +241,7 @@ TEST(LoginDlgTest, AKnownLoginIsFilledInAndThePasswordHasTheFocus) {
     EXPECT_EQ(login, L"иван");
     EXPECT_TRUE(passwordFocused);
     EXPECT_EQ(dialog.loginText, dialog.knownLogin);
+    EXPECT_EQ(dialog.rememberChecked, 1) << "the preset box is kept";
 }
 
 // A field's accessible name is the label just before it in the tab order; the
