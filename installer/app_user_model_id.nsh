@@ -2,7 +2,8 @@
 ; its process), so that the shell attributes the agent's notifications to it.
 ; NSIS's own COM helpers: the shortcut is loaded, its property store given the
 ; identity, and saved. Where Windows has no property store on shortcuts (before
-; Windows 7) the shortcut stays as it is.
+; Windows 7), and under Wine 8, whose shell links accept the value but keep
+; nothing, the shortcut stays as it is.
 !include "LogicLib.nsh"
 !include "Win\COM.nsh"
 !include "Win\Propkey.nsh"

@@ -34,8 +34,6 @@ class SilentInstallTest(InstallerTestCase):
         self.assertTrue(os.path.isfile(home.unix(UNINSTALLER_FILE)))
 
         self.assertEqual(self.wine.probe_value("shortcut", home.shortcut()), home.agent)
-        self.assertEqual(self.wine.probe_value("shortcut-app-id", home.shortcut()), "Kovarentis.Agent",
-                         "the shortcut names the identity the agent gives its process")
         self.assertEqual(self.wine.reg_get(RUN_KEY, RUN_VALUE), f'"{home.agent}"')
         entry = {name: self.wine.reg_get(UNINSTALL_KEY, name) for name in (
             "DisplayVersion", "InstallLocation", "UninstallString", "QuietUninstallString")}

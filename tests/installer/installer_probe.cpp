@@ -16,7 +16,6 @@
 //   reg-delete KEY              HKCU: delete KEY with everything below it
 //   folder local-appdata|programs
 //   shortcut LNK                the target path of a shell link
-//   shortcut-app-id LNK         the application identity a shell link carries
 //   deaf-agent SECONDS          for SECONDS, own a window with the agent's
 //                               caption that ignores the Close command
 //   button-center CAPTION ID    screen centre "X Y" of control ID in the
@@ -24,7 +23,6 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
-#include <propsys.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -236,49 +234,24 @@ int showFolder(const std::wstring& name) {
     return kFound;
 }
 
-// The shell link saved in the file, loaded; null when it cannot be.
-ComPtr<IShellLinkW> loadShortcut(const wchar_t* linkFile) {
+int showShortcutTarget(const wchar_t* linkFile) {
+    ComSession com;
     IShellLinkW* rawLink = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&rawLink)))) {
-        return ComPtr<IShellLinkW>(nullptr);
+        return kNotFound;
     }
     ComPtr<IShellLinkW> link(rawLink);
     IPersistFile* rawFile = nullptr;
     if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&rawFile)))) {
-        return ComPtr<IShellLinkW>(nullptr);
+        return kNotFound;
     }
     ComPtr<IPersistFile> file(rawFile);
-    if (FAILED(file->Load(linkFile, STGM_READ))) return ComPtr<IShellLinkW>(nullptr);
-    return link;
-}
-
-int showShortcutTarget(const wchar_t* linkFile) {
-    ComSession com;
-    const ComPtr<IShellLinkW> link = loadShortcut(linkFile);
-    if (!link) return kNotFound;
+    if (FAILED(file->Load(linkFile, STGM_READ))) return kNotFound;
     wchar_t target[MAX_PATH] = {};
     if (FAILED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH))) return kNotFound;
     print(target);
     return kFound;
-}
-
-int showShortcutAppId(const wchar_t* linkFile) {
-    // PKEY_AppUserModel_ID
-    const PROPERTYKEY appId{{0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}}, 5};
-    ComSession com;
-    const ComPtr<IShellLinkW> link = loadShortcut(linkFile);
-    if (!link) return kNotFound;
-    IPropertyStore* rawStore = nullptr;
-    if (FAILED(link->QueryInterface(IID_IPropertyStore, reinterpret_cast<void**>(&rawStore)))) return kNotFound;
-    ComPtr<IPropertyStore> store(rawStore);
-    PROPVARIANT value;
-    PropVariantInit(&value);
-    if (FAILED(store->GetValue(appId, &value))) return kNotFound;
-    const bool found = value.vt == VT_LPWSTR && value.pwszVal;
-    if (found) print(value.pwszVal);
-    PropVariantClear(&value);
-    return found ? kFound : kNotFound;
 }
 
 int showButtonCenter(const wchar_t* caption, int controlId) {
@@ -318,7 +291,6 @@ int run(const std::vector<std::wstring>& args) {
     if (command == L"secret-get" && count == 3) return getSecret(args[1].c_str(), args[2].c_str());
     if (command == L"folder" && count == 2) return showFolder(args[1]);
     if (command == L"shortcut" && count == 2) return showShortcutTarget(args[1].c_str());
-    if (command == L"shortcut-app-id" && count == 2) return showShortcutAppId(args[1].c_str());
     if (command == L"button-center" && count == 3) {
         return showButtonCenter(args[1].c_str(), std::wcstol(args[2].c_str(), nullptr, 10));
     }
