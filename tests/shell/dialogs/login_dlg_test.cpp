@@ -244,20 +244,6 @@ TEST(LoginDlgTest, AKnownLoginIsFilledInAndThePasswordHasTheFocus) {
     EXPECT_EQ(dialog.rememberChecked, 1) << "the preset box is kept";
 }
 
-// A field's accessible name is the label just before it in the tab order; the
-// label's access key reaches the field.
-TEST(LoginDlgTest, EachFieldFollowsItsLabelWhichHasAnAccessKey) {
-    CLoginDlg dialog;
-    std::vector<std::wstring> labels;
-    RunLogin(dialog, [&](const Driver& d) {
-        for (const int field : {IDC_LOGIN, IDC_PASSWORD}) {
-            labels.push_back(Text(::GetWindow(Item(d.dialog, field), GW_HWNDPREV)));
-        }
-        d.Cancel();
-    });
-    EXPECT_EQ(labels, (std::vector<std::wstring>{L"&Логин:", L"&Пароль:"}));
-}
-
 TEST(LoginDlgTest, CancelEscapeAndTheCloseBoxGiveCancelEvenWhenFilled) {
     const std::vector<std::pair<const char*, std::function<void(const Driver&)>>> endings = {
         {"Cancel button", [](const Driver& d) { ::SendMessageW(Item(d.dialog, IDCANCEL), BM_CLICK, 0, 0); }},

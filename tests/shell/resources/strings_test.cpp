@@ -85,7 +85,7 @@ TEST_F(AgentStrings, LoadStringAGivesTheSameBytesUnderTheRussianCodePage) {
     if (::GetACP() != 1251) GTEST_SKIP() << "the system's ANSI code page is not 1251";
     ::SetThreadLocale(MAKELCID(kRussian, SORT_DEFAULT));
     for (const auto& expected : kExpected) {
-        char buffer[128] = {};
+        char buffer[256] = {};  // a balloon's text takes up to 255
         const int length = ::LoadStringA(agent_.Get(), expected.resourceId, buffer, sizeof buffer);
         EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)),
                   LoadTableText(agent_.Get(), expected.resourceId));
