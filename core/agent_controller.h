@@ -55,7 +55,9 @@ public:
     void OnInitDialog();
     void OnTimer(int timerId);
     void OnCommand(Command command);
-    // A second start of the program asked for this one.
+    // A second start of the program asked for this one: the sign-in when
+    // signed out, else the tray menu at the icon (or, where the consultant
+    // cannot see the icon, the balloon that says where it is).
     void OnActivateAgent();
     void OnSessionChange(SessionChange change);
     // The machine goes to sleep, wakes up; the Windows session ends.
@@ -65,6 +67,8 @@ public:
     // Results that workers posted back.
     void OnReply(const ServiceAnswer& answer);
     void OnInstallerFetched(const InstallerFetch& fetch);
+    // The system's "Show animations" setting may have changed.
+    void OnMotionSettingChanged();
 
     const AgentState& State() const;
 

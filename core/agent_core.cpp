@@ -22,6 +22,7 @@ void AgentController::OnResume() { core_->OnResume(); }
 void AgentController::OnSessionEnding() { core_->OnSessionEnding(); }
 void AgentController::OnReply(const ServiceAnswer& answer) { core_->OnReply(answer); }
 void AgentController::OnInstallerFetched(const InstallerFetch& fetch) { core_->OnInstallerFetched(fetch); }
+void AgentController::OnMotionSettingChanged() { core_->OnMotionSettingChanged(); }
 const AgentState& AgentController::State() const { return core_->State(); }
 
 AgentCore::AgentCore(std::shared_ptr<AgentPlatform> platform, AgentSettings& settings, Texts texts,
@@ -41,7 +42,14 @@ void AgentCore::Start() {
 void AgentCore::CreateTray() {
     if (closing_) return;
     platform_->CreateTray({StateTooltip(texts_[TextId::Offline]), TrayIcon::Online, Command::OpenConsultPage});
-    platform_->ShowTray(ConnectingView());
+    ShowTray(ConnectingView());
+    OfferTrayHint();
+}
+
+void AgentCore::OfferTrayHint() {
+    if (settings_.trayHintShown != 0 || !platform_->TrayHidesNewIcons()) return;
+    ShowBalloon(texts_[TextId::TrayIconHint], kCaption, BalloonKind::Hint);
+    settings_.RememberTrayHint();
 }
 
 void AgentCore::OnTimer(int timerId) {
@@ -73,8 +81,12 @@ void AgentCore::OnCommand(Command command) {
 }
 
 void AgentCore::OnActivateAgent() {
-    if (closing_ || !state_.signedOut) return;
-    OpenSignIn(SignInFrom::Running);
+    if (closing_) return;
+    if (state_.signedOut) {
+        OpenSignIn(SignInFrom::Running);
+    } else if (!platform_->ShowTrayMenuAtIcon()) {
+        ShowBalloon(texts_[TextId::TrayIconHint], kCaption, BalloonKind::Hint);
+    }
 }
 
 // A choice ends the automatic Away.
@@ -153,8 +165,8 @@ std::optional<BoxAnswer> AgentCore::ShowBox(const std::string& text, BoxKind kin
     return answer;
 }
 
-void AgentCore::ShowBalloon(const std::string& text, const std::string& title) {
-    if (!closing_) platform_->ShowBalloon({text, title, BalloonKind::Warning, kBalloonSeconds});
+void AgentCore::ShowBalloon(const std::string& text, const std::string& title, BalloonKind kind) {
+    if (!closing_) platform_->ShowBalloon({text, title, kind, kBalloonSeconds});
 }
 
 void AgentCore::OnReply(const ServiceAnswer& answer) {

@@ -40,6 +40,7 @@ public:
     void OnSessionEnding();
     void OnReply(const ServiceAnswer& answer);
     void OnInstallerFetched(const InstallerFetch& fetch);
+    void OnMotionSettingChanged();
     const AgentState& State() const { return state_; }
 
 private:
@@ -68,6 +69,9 @@ private:
 
     // agent_core.cpp: lifecycle, commands.
     void CreateTray();
+    // Once per installation, on a Windows that hides new icons: where the
+    // icon is and how to keep it on the taskbar.
+    void OfferTrayHint();
     void OnStatusChosen(PresenceStatus status);
     void OnStatusOffline();
     void OnSignInOut();
@@ -89,7 +93,8 @@ private:
     void SetAutoAway(bool away, bool report);
     bool SignedIn() const;
     void SendLeaving();
-    void ShowBalloon(const std::string& text, const std::string& title);
+    void ShowBalloon(const std::string& text, const std::string& title,
+                     BalloonKind kind = BalloonKind::Warning);
 
     // poll.cpp: the poll cycle and the Offline status request.
     void RequestPoll();
@@ -108,6 +113,7 @@ private:
 
     // presentation.cpp's decisions, handed to the tray.
     void UpdatePresentation();
+    void ShowTray(TrayView view);
 
     // sign_in.cpp
     void OpenSignIn(SignInFrom from);
@@ -161,6 +167,9 @@ private:
     // Offers refused for their URL or their file, by URL.
     std::set<std::string> refusedUpdates_;
     int openBoxes_ = 0;
+
+    // The tray's view as last decided, motion and all; none before the tray.
+    std::optional<TrayView> shownView_;
 
     // The status the log last named.
     std::optional<std::pair<PresenceStatus, bool>> loggedStatus_;

@@ -49,6 +49,9 @@ enum class BalloonKind {
     // time; a click opens the consultant page (Command::OpenConsultPage), as
     // the icon's double click does.
     NewMessages,
+    // Where the icon is, on a Windows that hides new icons: information icon;
+    // a click does nothing.
+    Hint,
 };
 // Balloon tips are shown for 10 seconds.
 constexpr int kBalloonSeconds = 10;
@@ -191,6 +194,15 @@ public:
     // True while the consultant should not be disturbed: Windows reports a
     // full-screen program, a presentation or quiet time.
     virtual bool ConsultantBusy() = 0;
+    // False while the consultant has turned the system's animations off: the
+    // icon then neither blinks nor steps through frames.
+    virtual bool MotionAllowed() = 0;
+    // True on a Windows that puts a program's new icon behind the overflow
+    // arrow instead of on the taskbar.
+    virtual bool TrayHidesNewIcons() = 0;
+    // Opens the tray menu at the icon; false, with nothing shown, when the
+    // icon is not where the consultant can see it (hidden in the overflow).
+    virtual bool ShowTrayMenuAtIcon() = 0;
     // The shell's "open" of a URL; the result is not looked at.
     virtual void ShellOpen(const std::string& url) = 0;
     virtual void BringSignInDialogForward() = 0;
@@ -201,9 +213,9 @@ public:
     // own until it closes, so timers, tray commands and posted results reach
     // the agent meanwhile.
     virtual BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) = 0;
-    // The sign-in dialog with empty fields and the check box preset; none when
-    // it was not confirmed.
-    virtual std::optional<SignInEntry> RunSignInDialog(bool remember) = 0;
+    // The sign-in dialog with the check box preset and the login filled in
+    // when one is known ("" leaves it empty); none when it was not confirmed.
+    virtual std::optional<SignInEntry> RunSignInDialog(bool remember, const std::string& knownLogin) = 0;
     virtual void ShowAbout() = 0;
 
     // Work on a worker. False when no worker could take it; nothing comes

@@ -19,7 +19,7 @@ void AgentCore::RequestPoll() {
 // enabled; the poll goes on with its status request unless the installer
 // was started.
 void AgentCore::StartPoll() {
-    if (state_.signedOut) platform_->ShowTray(ConnectingView());
+    if (state_.signedOut) ShowTray(ConnectingView());
     if (firstPoll_ && settings_.testUpdateRequest != 0) {
         firstPoll_ = false;
         polls_.inFlight = Send(RequestKind::UpdateProbe, ProbeObjectName(settings_.prefix));

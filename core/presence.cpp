@@ -115,7 +115,7 @@ void AgentCore::OnResume() {
     if (closing_ || PollingStopped()) return;
     inGrace_ = true;
     platform_->SetMainTimer(kGraceTimer, kResumeGraceMs);
-    platform_->ShowTray(ConnectingView());
+    ShowTray(ConnectingView());
     RequestPoll();
 }
 

@@ -111,6 +111,11 @@ TrayView ConnectingView() {
     return view;
 }
 
+IconView WithoutMotion(IconView view) {
+    if (view.frames.empty()) return view;
+    return SteadyIcon(view.icon ? *view.icon : view.frames.front());
+}
+
 TrayView Announce(TrayView view, const NewMessageAlert& alert, bool consultantBusy) {
     view.playSound = !consultantBusy || alert.soundWhileBusy;
     if (!consultantBusy) view.balloon = alert.balloon;
@@ -129,7 +134,23 @@ void AgentCore::UpdatePresentation() {
     if (presentation.alert) {
         presentation.tray = Announce(std::move(presentation.tray), *presentation.alert, platform_->ConsultantBusy());
     }
-    platform_->ShowTray(presentation.tray);
+    ShowTray(std::move(presentation.tray));
+}
+
+// The view goes to the tray without motion when the consultant turned the
+// system's animations off. It is kept as decided, without its sound and
+// balloon, so that a change of that setting shows it again the new way.
+void AgentCore::ShowTray(TrayView view) {
+    TrayView shown = view;
+    if (!platform_->MotionAllowed()) shown.icon = WithoutMotion(std::move(shown.icon));
+    platform_->ShowTray(shown);
+    view.playSound = false;
+    view.balloon.reset();
+    shownView_ = std::move(view);
+}
+
+void AgentCore::OnMotionSettingChanged() {
+    if (!closing_ && shownView_) ShowTray(*shownView_);
 }
 
 }  // namespace kov

@@ -46,6 +46,10 @@ TrayView ConnectingView();
 // same.
 TrayView Announce(TrayView view, const NewMessageAlert& alert, bool consultantBusy);
 
+// The icon view as it shows without motion: an animation becomes its steady
+// icon, or its first frame when it has none.
+IconView WithoutMotion(IconView view);
+
 // "%s: %s" with the caption and text.
 std::string StateTooltip(const std::string& text);
 

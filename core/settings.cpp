@@ -16,6 +16,7 @@ namespace {
 constexpr char kCredentialsSection[] = "App";
 constexpr char kLoginValue[] = "Login";
 constexpr char kTokenValue[] = "Token";
+constexpr char kTrayHintValue[] = "TrayHintShown";
 constexpr char kSettingsFileName[] = "Params.ini";
 
 constexpr char kDefaultServer[] = "https://www.kovarentis.ru";
@@ -145,6 +146,7 @@ AgentSettings::AgentSettings(ProfileStore& store, std::string executablePath, Fi
 void AgentSettings::Load() {
     login = store_.ReadString(kCredentialsSection, kLoginValue);
     token = store_.ReadSecret(kCredentialsSection, kTokenValue);
+    trayHintShown = LeadingDecimal(store_.ReadString(kCredentialsSection, kTrayHintValue));
 
     server.clear();
     prefix.clear();
@@ -172,6 +174,11 @@ void AgentSettings::ClearStored(bool keepInMemory) {
     }
     store_.WriteString(kCredentialsSection, kLoginValue, "");
     store_.WriteSecret(kCredentialsSection, kTokenValue, "");
+}
+
+void AgentSettings::RememberTrayHint() {
+    trayHintShown = 1;
+    store_.WriteString(kCredentialsSection, kTrayHintValue, "1");
 }
 
 }  // namespace kov

@@ -50,12 +50,17 @@ public:
     int32_t soundWhileBusy = 0;
     // Non-zero: the diagnostic log is kept (off by default).
     int32_t diagnosticLog = 0;
+    // Non-zero once the balloon that says where the tray icon is has been
+    // shown: it is shown once per installation.
+    int32_t trayHintShown = 0;
 
     void Load();
     // Stores login and token when remember is set.
     void Save();
     // Blanks the stored values; with keepInMemory false also login and token.
     void ClearStored(bool keepInMemory);
+    // Stores that the tray hint has been shown.
+    void RememberTrayHint();
 
 private:
     ProfileStore& store_;

@@ -17,7 +17,7 @@ void AgentCore::OpenSignIn(SignInFrom from) {
 }
 
 void AgentCore::AskForSignIn() {
-    std::optional<SignInEntry> entry = platform_->RunSignInDialog(settings_.remember != 0);
+    std::optional<SignInEntry> entry = platform_->RunSignInDialog(settings_.remember != 0, settings_.login);
     if (closing_) return;
     if (!entry) {
         log_->Write(SignInCancelledLine());

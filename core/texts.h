@@ -31,10 +31,15 @@ enum class TextId : int {
     NewMessagesBalloon,
     // The tooltip during an outage; the time it began follows the blank.
     NoConnectionSince,
+    // Where the tray icon is on a Windows that hides new icons, and how to
+    // keep it on the taskbar.
+    TrayIconHint,
+    // The sign-in dialog's tip on a field when more was pasted than it takes.
+    TextTooLong,
 };
 
-constexpr std::size_t kTextCount = 17;
-static_assert(static_cast<std::size_t>(TextId::NoConnectionSince) + 1 == kTextCount,
+constexpr std::size_t kTextCount = 19;
+static_assert(static_cast<std::size_t>(TextId::TextTooLong) + 1 == kTextCount,
               "kTextCount counts every TextId");
 
 // The compiled-in copy of a text; "" for a value that names no text.

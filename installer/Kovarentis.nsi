@@ -101,6 +101,7 @@ VIAddVersionKey /LANG=${LANG_RUSSIAN} "LegalCopyright" "© ${KOV_PRODUCT}"
 VIAddVersionKey /LANG=${LANG_RUSSIAN} "OriginalFilename" "KovarentisSetup.exe"
 
 !include "close_agent.nsh"
+!include "app_user_model_id.nsh"
 !insertmacro KOV_CLOSE_AGENT_FUNCTIONS ""
 !insertmacro KOV_CLOSE_AGENT_FUNCTIONS "un."
 
@@ -127,6 +128,8 @@ Section "$(KovAgentSection)" SecAgent
 
   CreateShortcut "${KOV_SHORTCUT}" "$INSTDIR\${KOV_AGENT_FILE}" "" \
     "$INSTDIR\${KOV_AGENT_FILE}" 0 SW_SHOWNORMAL "" "$(KovShortcutComment)"
+  StrCpy $0 "${KOV_SHORTCUT}"
+  Call SetShortcutAppId
   WriteRegStr HKCU "${KOV_RUN_KEY}" "${KOV_RUN_VALUE}" '"$INSTDIR\${KOV_AGENT_FILE}"'
   Call WriteUninstallEntry
 

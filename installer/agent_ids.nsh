@@ -5,5 +5,8 @@
 !searchparse `${KOV_SITE_CAPTION_LINE}` '"' KOV_SITE_CAPTION '"'
 !searchparse /file "${KOV_RESOURCE_H}" "#define ID_CLOSE " KOV_ID_CLOSE_TEXT
 !define /math KOV_ID_CLOSE ${KOV_ID_CLOSE_TEXT} + 0
+; The application identity the agent gives its process; its shortcut carries it too.
+!searchparse /file "${KOV_RESOURCE_H}" "#define KOV_APP_USER_MODEL_ID" KOV_APP_ID_LINE
+!searchparse `${KOV_APP_ID_LINE}` '"' KOV_APP_USER_MODEL_ID '"'
 ; Every agent window is a standard dialog.
 !define KOV_DIALOG_CLASS "#32770"

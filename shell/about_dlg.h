@@ -1,6 +1,7 @@
 #pragma once
 // The About box: the agent's icon and three right-aligned lines (name,
-// version, notice), all from the dialog template; any ending closes it.
+// version, notice) from the dialog template, the build's version filled in;
+// any ending closes it.
 #include <windows.h>
 
 #include "shell/framework/dialog.h"

@@ -8,7 +8,7 @@
 
 namespace kov {
 
-// MessageBox's style flags for the kind.
+// MessageBox's style flags for the kind; every box comes to the foreground.
 UINT BoxStyle(BoxKind kind);
 
 // What MessageBox returned (0 when it failed) as the core's answer. Only the

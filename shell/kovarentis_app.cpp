@@ -12,6 +12,7 @@
 #include "shell/registry_profile_store.h"
 #include "shell/res/resource.h"
 #include "shell/single_instance.h"
+#include "shell/system_facts.h"
 
 namespace kov {
 namespace {
@@ -56,6 +57,8 @@ bool CKovarentisApp::InitInstance() {
     const AgentRole role = AgentRole::Claim(kAgentMutexName, &HandOverToRunningAgent, kHandOverWaitMs);
     if (role.outcome() != AgentRole::Outcome::Agent) return false;
     RemoveLeftInstaller();
+    // The shell then attributes the agent's notifications to its shortcut.
+    SetProcessAppUserModelId();
 
     const std::string executablePath = ExecutablePath();
     // The per-user registry key is the message-box caption, trailing blank included.

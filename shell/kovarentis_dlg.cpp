@@ -85,6 +85,10 @@ bool CKovarentisDlg::OnSystemMessage(UINT message, WPARAM wParam, LPARAM lParam,
         }
         result = TRUE;
         return true;
+    // "Show animations" among others: the icon follows it at once.
+    case WM_SETTINGCHANGE:
+        controller_->OnMotionSettingChanged();
+        return Dialog::OnMessage(message, wParam, lParam, result);
     case WM_QUERYENDSESSION:
         result = TRUE;
         return true;

@@ -1,5 +1,7 @@
 #include "shell/login_dlg.h"
 
+#include <commctrl.h>
+
 #include <iterator>
 #include <utility>
 
@@ -9,6 +11,13 @@
 #include "winsupport/wide_text.h"
 
 namespace kov {
+namespace {
+
+// The timer that takes the stand-in tip away, and when.
+constexpr UINT_PTR kOwnTipTimer = 1;
+constexpr UINT kOwnTipMs = 5000;
+
+}  // namespace
 
 CLoginDlg::CLoginDlg()
     : ModalDialog(IDD_LOGIN),
@@ -36,7 +45,12 @@ BOOL CLoginDlg::OnInitDialog() {
     loginEdit_.Send(EM_LIMITTEXT, kTextLimit);
     passwordEdit_.Send(EM_LIMITTEXT, kTextLimit);
     UpdateOkState();
-    return TRUE;  // the focus goes to the login edit, the first tab stop
+    if (knownLogin.empty()) return TRUE;  // the focus goes to the login edit, the first tab stop
+    // Set once every control holds its field: the edit's change notification
+    // reads them all back.
+    loginEdit_.Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WideFrom1251(knownLogin).c_str()));
+    passwordEdit_.FocusAll();
+    return FALSE;
 }
 
 bool CLoginDlg::UpdateOkState() {
@@ -86,8 +100,54 @@ std::optional<std::string> CLoginDlg::Accept(const WideString& typed, const Cont
 }
 
 bool CLoginDlg::OnCommand(UINT id, UINT notifyCode, HWND /*control*/) {
-    if (notifyCode != EN_UPDATE || (id != IDC_LOGIN && id != IDC_PASSWORD)) return false;
+    if (id != IDC_LOGIN && id != IDC_PASSWORD) return false;
+    if (notifyCode == EN_MAXTEXT) {
+        ShowLimitTip(id == IDC_LOGIN ? loginEdit_ : passwordEdit_);
+        return true;
+    }
+    if (notifyCode != EN_UPDATE) return false;
     UpdateOkState();
+    return true;
+}
+
+// The edit keeps its limit and takes what fits; the tip says why the rest
+// is missing.
+void CLoginDlg::ShowLimitTip(const Control& field) {
+    const WideString text = WideFrom1251(LoadText(::GetModuleHandleW(nullptr), TextId::TextTooLong));
+    EDITBALLOONTIP tip{};
+    tip.cbStruct = sizeof tip;
+    tip.pszTitle = L"";
+    tip.pszText = text.c_str();
+    tip.ttiIcon = TTI_INFO;
+    if (!field.Send(EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip))) ShowOwnTip(field, text);
+}
+
+// Where the edit has no balloon of its own (Wine's edit control), a tracking
+// balloon of the dialog's stands in below the field for a few seconds.
+void CLoginDlg::ShowOwnTip(const Control& field, const WideString& text) {
+    if (ownTip_) ::DestroyWindow(ownTip_);
+    ownTip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX, 0,
+                                0, 0, 0, Handle(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    if (!ownTip_) return;
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
+    tool.hwnd = Handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(field.Handle());
+    tool.lpszText = const_cast<wchar_t*>(text.c_str());
+    ::SendMessageW(ownTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    RECT place{};
+    ::GetWindowRect(field.Handle(), &place);
+    ::SendMessageW(ownTip_, TTM_TRACKPOSITION, 0, MAKELPARAM((place.left + place.right) / 2, place.bottom));
+    ::SendMessageW(ownTip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    ::SetTimer(Handle(), kOwnTipTimer, kOwnTipMs, nullptr);
+}
+
+bool CLoginDlg::OnTimer(UINT_PTR timerId) {
+    if (timerId != kOwnTipTimer) return false;
+    ::KillTimer(Handle(), kOwnTipTimer);
+    if (ownTip_) ::DestroyWindow(ownTip_);
+    ownTip_ = nullptr;
     return true;
 }
 

@@ -3,7 +3,8 @@
 // enabled only while both fields hold text; Enter is then ignored too. The
 // fields are read as Unicode; a login or password that Windows-1251 cannot
 // carry is not accepted: a box over the dialog says so and the field keeps
-// the focus.
+// the focus. A known login is filled in, the focus then on the password; more
+// than a field takes, typed or pasted, brings the system's balloon tip on it.
 #include <windows.h>
 
 #include <cstdint>
@@ -32,6 +33,8 @@ public:
     std::string loginText;
     std::string passwordText;
     std::int32_t rememberChecked = 0;
+    // Windows-1251; set before the run to fill the login in.
+    std::string knownLogin;
 
 protected:
     void DoDataExchange(const DataExchange& exchange) override;
@@ -39,6 +42,7 @@ protected:
     void OnOK() override;
     void OnCancel() override;
     bool OnCommand(UINT id, UINT notifyCode, HWND control) override;
+    bool OnTimer(UINT_PTR timerId) override;
 
 private:
     // The field's text as Windows-1251, or nullopt after telling the
@@ -47,6 +51,8 @@ private:
     // The edit keeps the password in memory of its own: overwritten in place,
     // then emptied.
     void WipePasswordEdit();
+    void ShowLimitTip(const Control& field);
+    void ShowOwnTip(const Control& field, const WideString& text);
 
     const HICON icon_;
     WideString typedLogin_;
@@ -54,6 +60,9 @@ private:
     Control loginEdit_;
     Control passwordEdit_;
     Control okButton_;
+    // The stand-in for the edit's own balloon while it shows; owned by the
+    // dialog, so it goes with it at the latest.
+    HWND ownTip_ = nullptr;
 };
 
 }  // namespace kov

@@ -20,6 +20,8 @@ BalloonStyle StyleOf(BalloonKind kind) {
     // of a failure: the system's sound would only add noise.
     case BalloonKind::NewMessages:
         return {NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND, Command::OpenConsultPage};
+    case BalloonKind::Hint:
+        return {NIIF_INFO | NIIF_NOSOUND, std::nullopt};
     case BalloonKind::Warning:
         break;
     }

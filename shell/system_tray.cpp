@@ -157,11 +157,15 @@ void CSystemTray::OnTrayNotification(WPARAM iconId, LPARAM mouseMessage) {
 // that the menu closes when the consultant clicks elsewhere. The owner also
 // draws the menu's items.
 void CSystemTray::TrackMenu() {
-    if (!popup_->Handle()) return;
     POINT cursor{};
     ::GetCursorPos(&cursor);
+    TrackMenuAt(cursor);
+}
+
+void CSystemTray::TrackMenuAt(POINT point) {
+    if (!popup_->Handle()) return;
     ::SetForegroundWindow(owner_);
-    const BOOL chosen = popup_->TrackPopup(TPM_RIGHTBUTTON | TPM_RETURNCMD, cursor.x, cursor.y, owner_);
+    const BOOL chosen = popup_->TrackPopup(TPM_RIGHTBUTTON | TPM_RETURNCMD, point.x, point.y, owner_);
     ::PostMessageA(owner_, WM_NULL, 0, 0);
     // The chosen item's id, 0 for none.
     if (const std::optional<Command> command = CommandOfMenuId(static_cast<UINT>(chosen))) PostCommand(*command);

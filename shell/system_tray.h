@@ -84,6 +84,10 @@ public:
     void ShowBalloon(const BalloonTip& balloon);
     // The icons again at the small-icon size of the new DPI; an animation goes on.
     void OnDpiChanged(UINT dpi);
+    // The menu at the icon, as a right click there would show it; false, with
+    // nothing shown, when the shell does not say where the icon is or it is
+    // not on the taskbar (behind the overflow arrow).
+    bool ShowMenuAtIcon();
 
     const AgentMenus& Menus() const { return menus_; }
     // The menu a right click shows.
@@ -116,6 +120,7 @@ private:
 
     void OnTrayNotification(WPARAM iconId, LPARAM mouseMessage);
     void TrackMenu();
+    void TrackMenuAt(POINT point);
     void PostCommand(Command command);
 
     // The record of one shell call: the fixed fields and those of `flags`.

@@ -32,6 +32,8 @@ constexpr std::array<TableText, kTextCount> kStringTable = {{
     {TextId::LoginNotRepresentable, IDS_LOGIN_NOT_REPRESENTABLE},
     {TextId::NewMessagesBalloon, IDS_NEW_MESSAGES_BALLOON},
     {TextId::NoConnectionSince, IDS_NO_CONNECTION_SINCE},
+    {TextId::TrayIconHint, IDS_TRAY_ICON_HINT},
+    {TextId::TextTooLong, IDS_TEXT_TOO_LONG},
 }};
 
 // Each text has exactly one entry, and no two texts share a string id.

@@ -10,8 +10,10 @@
 #include "shell/about_dlg.h"
 #include "shell/box_style.h"
 #include "shell/framework/common_controls.h"
+#include "shell/framework/dialog.h"
 #include "shell/login_dlg.h"
 #include "shell/notification_style.h"
+#include "shell/system_facts.h"
 #include "winsupport/wide_text.h"
 
 namespace kov {
@@ -191,6 +193,12 @@ std::uint32_t WindowsPlatform::LastInputStamp() {
 
 bool WindowsPlatform::ConsultantBusy() { return ShellReportsBusy(); }
 
+bool WindowsPlatform::MotionAllowed() { return SystemAnimationsOn(); }
+
+bool WindowsPlatform::TrayHidesNewIcons() { return TaskbarHidesNewIcons(); }
+
+bool WindowsPlatform::ShowTrayMenuAtIcon() { return tray_ && tray_->ShowMenuAtIcon(); }
+
 void WindowsPlatform::ShellOpen(const std::string& url) {
     ::ShellExecuteW(nullptr, L"open", WideFrom1251(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
@@ -207,18 +215,24 @@ void WindowsPlatform::EndMainDialog(int result) {
     ::EndDialog(mainWindow_, result);
 }
 
-// Its buttons are common controls under the agent's manifest.
+// Its buttons are common controls under the agent's manifest. A box opens
+// centred on its owner: the zero-size main window moves first to the middle
+// of the screen near the tray.
 BoxAnswer WindowsPlatform::ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) {
     if (!mainWindow_) return BoxAnswer::No;
     EnsureCommonControls();
+    const RECT area = WorkAreaNearTray();
+    ::SetWindowPos(mainWindow_, nullptr, (area.left + area.right) / 2, (area.top + area.bottom) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return AnswerOf(
         ::MessageBoxW(mainWindow_, WideFrom1251(text).c_str(), WideFrom1251(caption).c_str(), BoxStyle(kind)));
 }
 
-std::optional<SignInEntry> WindowsPlatform::RunSignInDialog(bool remember) {
+std::optional<SignInEntry> WindowsPlatform::RunSignInDialog(bool remember, const std::string& knownLogin) {
     if (!mainWindow_) return std::nullopt;
     CLoginDlg dialog;
     dialog.rememberChecked = remember ? 1 : 0;
+    dialog.knownLogin = knownLogin;
     signInDialog_ = &dialog;
     const INT_PTR result = dialog.RunModal();
     signInDialog_ = nullptr;

@@ -69,11 +69,14 @@ public:
     std::string LocalTimeText() override;
     std::uint32_t LastInputStamp() override;
     bool ConsultantBusy() override;
+    bool MotionAllowed() override;
+    bool TrayHidesNewIcons() override;
+    bool ShowTrayMenuAtIcon() override;
     void ShellOpen(const std::string& url) override;
     void BringSignInDialogForward() override;
     void EndMainDialog(int result) override;
     BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxKind kind) override;
-    std::optional<SignInEntry> RunSignInDialog(bool remember) override;
+    std::optional<SignInEntry> RunSignInDialog(bool remember, const std::string& knownLogin) override;
     void ShowAbout() override;
     bool StartRequest(const ServiceCall& call) override;
     std::optional<std::string> RequestAndWait(const ServiceCall& call, int timeoutMs) override;

@@ -77,17 +77,30 @@ bool ModalDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     const bool handled = Dialog::OnMessage(message, wParam, lParam, result);
     RECT after{};
     if (::GetWindowRect(Handle(), &after) && SameRect(before, after)) CentreOnScreen();
+    ::SetForegroundWindow(Handle());
     return handled;
 }
 
-// Centred in the work area of the monitor the dialog is on (the taskbar excluded).
-void ModalDialog::CentreOnScreen() {
+RECT WorkAreaNearTray() {
+    HMONITOR screen = nullptr;
+    if (const HWND taskbar = ::FindWindowA("Shell_TrayWnd", nullptr)) {
+        screen = ::MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY);
+    } else {
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        screen = ::MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY);
+    }
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
-    if (!::GetMonitorInfoW(::MonitorFromWindow(Handle(), MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
+    if (!::GetMonitorInfoW(screen, &monitor)) ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+    return monitor.rcWork;
+}
+
+// Centred in the work area near the tray (the taskbar excluded).
+void ModalDialog::CentreOnScreen() {
     RECT window{};
     ::GetWindowRect(Handle(), &window);
-    const RECT& area = monitor.rcWork;
+    const RECT area = WorkAreaNearTray();
     const int width = window.right - window.left;
     const int height = window.bottom - window.top;
     const int left = area.left + (area.right - area.left - width) / 2;

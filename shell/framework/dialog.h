@@ -1,7 +1,8 @@
 #pragma once
 // Modal dialogs with data exchange: member fields are copied into the controls
 // when the dialog starts and read back from them on request. Such a dialog
-// opens centred on the screen unless its initialisation placed it itself.
+// opens centred on the screen that holds the notification area (or the
+// cursor), in the foreground, unless its initialisation placed it itself.
 #include <windows.h>
 
 #include <cstdint>
@@ -45,6 +46,11 @@ private:
     HWND dialog_;
     Direction direction_;
 };
+
+// The work area of the monitor that holds the taskbar's notification area,
+// or of the cursor's monitor when there is no taskbar: where the consultant
+// just clicked the icon, not the primary screen.
+RECT WorkAreaNearTray();
 
 class ModalDialog : public Dialog {
 public:

@@ -21,6 +21,8 @@
 #define IDS_LOGIN_NOT_REPRESENTABLE 143
 #define IDS_NEW_MESSAGES_BALLOON 144
 #define IDS_NO_CONNECTION_SINCE 145
+#define IDS_TRAY_ICON_HINT      148
+#define IDS_TEXT_TOO_LONG       149
 
 // Icons. There are no icons 129, 134, 136 or 139.
 #define IDI_ONLINE              128
@@ -42,6 +44,7 @@
 #define IDC_LOGIN               1000
 #define IDC_PASSWORD            1001
 #define IDC_REMEMBER            1002
+#define IDC_ABOUT_TEXT          1003
 
 // The new-message sound, resource type "WAVE".
 #define IDR_NEW_MESSAGE_SOUND   145
@@ -62,3 +65,7 @@
 // Caption of the hidden main window: a second start finds the running agent by
 // it, so it must be unusual and must differ from the message-box caption.
 #define KOV_SITE_CAPTION        "Kovarentis Online Consultant Agent"
+
+// The application identity of the agent's process and of the installer's
+// shortcut, so that the shell attributes the agent's notifications to it.
+#define KOV_APP_USER_MODEL_ID   "Kovarentis.Agent"

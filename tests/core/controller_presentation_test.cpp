@@ -233,5 +233,25 @@ TEST_F(PresentationTest, AwayDetectionBeyondTheLimitLeavesTheBlinkAlone) {
     EXPECT_EQ(Record().tray.sounds, 1);
 }
 
+TEST_F(PresentationTest, WithAnimationsOffTheIconIsSteadyUntilTheyAreOnAgain) {
+    platform->script.motion = false;
+    StartWithReply("");
+    EXPECT_FALSE(Record().tray.animating);
+    EXPECT_EQ(Record().tray.icon, TrayIcon::Connecting1);
+
+    NextPoll("0 0003");
+    EXPECT_FALSE(Record().tray.animating);
+    EXPECT_EQ(Record().tray.icon, TrayIcon::NewMessage);
+    EXPECT_EQ(Record().tray.sounds, 1);
+
+    const std::size_t balloons = Record().balloons.size();
+    platform->script.motion = true;
+    agent->OnMotionSettingChanged();
+    EXPECT_TRUE(Record().tray.animating);
+    EXPECT_EQ(Record().tray.frames, (std::vector<TrayIcon>{TrayIcon::Online, TrayIcon::NewMessage}));
+    EXPECT_EQ(Record().tray.sounds, 1) << "shown again, not announced again";
+    EXPECT_EQ(Record().balloons.size(), balloons);
+}
+
 }  // namespace
 }  // namespace kov::test

@@ -65,6 +65,7 @@ TEST_F(ReplyTest, RejectedTokenStopsWarnsAndSignsInOnThePollThread) {
     EXPECT_EQ(record.boxes[0].caption, kCaptionText);
     EXPECT_EQ(record.boxes[0].kind, BoxKind::Warning);
     EXPECT_EQ(record.signInPresets.size(), 1u);
+    EXPECT_EQ(record.signInLogins, std::vector<std::string>{"ivan"}) << "the known login is filled in";
 
     const auto requests = transport->Requests();
     ASSERT_EQ(requests.size(), 4u);

@@ -173,5 +173,24 @@ TEST_F(StartTest, ProbeUpdateDeclinedLetsThePollGoOnAndIsNotAskedAgain) {
     EXPECT_FALSE(agent->State().signedOut);
 }
 
+TEST_F(StartTest, WhereNewIconsAreHiddenTheFirstTrayTellsWhereTheIconIsOncePerInstallation) {
+    platform->script.hidesNewIcons = true;
+    StartSignedIn();
+    ASSERT_EQ(Record().balloons.size(), 1u);
+    EXPECT_EQ(Record().balloons[0].kind, BalloonKind::Hint);
+    EXPECT_EQ(Record().balloons[0].text, DefaultText(TextId::TrayIconHint));
+
+    agent.reset();
+    settings.Load();
+    StartSignedIn();
+    EXPECT_EQ(Record().balloons.size(), 1u) << "remembered in the profile";
+}
+
+TEST_F(StartTest, NoHintWhereNewIconsStayOnTheTaskbar) {
+    StartSignedIn();
+    EXPECT_TRUE(Record().balloons.empty());
+    EXPECT_EQ(store.ReadString("App", "TrayHintShown"), "");
+}
+
 }  // namespace
 }  // namespace kov::test

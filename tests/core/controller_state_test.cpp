@@ -206,10 +206,18 @@ TEST_F(StateTest, SignInFromTheSignedOutMenuPollsAtOnce) {
     EXPECT_FALSE(agent->State().signedOut);
 }
 
-TEST_F(StateTest, SecondStartWhileSignedInChangesNothing) {
+TEST_F(StateTest, SecondStartWhileSignedInShowsTheMenuAtTheIconOrWhereTheIconIs) {
     StartOnline();
     agent->OnActivateAgent();
+    EXPECT_EQ(Record().menusAtIcon, 1);
+    EXPECT_TRUE(Record().balloons.empty());
+
+    platform->script.iconVisible = false;
+    agent->OnActivateAgent();
     RunThreads();
+    ASSERT_EQ(Record().balloons.size(), 1u);
+    EXPECT_EQ(Record().balloons[0].kind, BalloonKind::Hint);
+    EXPECT_EQ(Record().balloons[0].text, DefaultText(TextId::TrayIconHint));
     EXPECT_TRUE(Record().signInPresets.empty());
     EXPECT_EQ(transport->Requests().size(), 1u);
 }

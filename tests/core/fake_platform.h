@@ -99,6 +99,9 @@ struct FakeScript {
     std::optional<std::string> leavingReply = std::string("0 0000");  // none: it did not come in time
     std::uint32_t lastInput = 0;                      // moves on with every key typed
     bool busy = false;                                // a full-screen program, presentation or quiet time
+    bool motion = true;                               // the system's "Show animations"
+    bool hidesNewIcons = false;                       // new icons go behind the overflow arrow
+    bool iconVisible = true;                          // the icon is where the consultant sees it
     std::optional<std::string> installerPath = std::string("C:\\Temp\\KovarentisSetup.exe");
     bool downloadSucceeds = true;
     InstallerCheck installerCheck = InstallerCheck::Authentic;
@@ -113,6 +116,8 @@ struct FakeRecord {
     std::vector<BoxShown> boxes;
     std::vector<BalloonShown> balloons;
     std::vector<bool> signInPresets;  // the remember box of each dialog shown
+    std::vector<std::string> signInLogins;  // the login each dialog was filled in with
+    int menusAtIcon = 0;
     int signInForward = 0;
     int aboutShown = 0;
     std::vector<std::string> opened;
@@ -241,6 +246,12 @@ public:
         Call("ConsultantBusy");
         return script.busy;
     }
+    bool MotionAllowed() override { return script.motion; }
+    bool TrayHidesNewIcons() override { return script.hidesNewIcons; }
+    bool ShowTrayMenuAtIcon() override {
+        if (script.iconVisible) ++record_.menusAtIcon;
+        return script.iconVisible;
+    }
     void ShellOpen(const std::string& url) override { record_.opened.push_back(url); }
     void BringSignInDialogForward() override { ++record_.signInForward; }
     void EndMainDialog(int result) override {
@@ -262,9 +273,10 @@ public:
         return answer;
     }
 
-    std::optional<SignInEntry> RunSignInDialog(bool remember) override {
+    std::optional<SignInEntry> RunSignInDialog(bool remember, const std::string& knownLogin) override {
         std::optional<SignInEntry> entry;
         record_.signInPresets.push_back(remember);
+        record_.signInLogins.push_back(knownLogin);
         if (!script.signIns.empty()) {
             entry = script.signIns.front();
             script.signIns.pop_front();

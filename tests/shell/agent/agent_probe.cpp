@@ -25,6 +25,8 @@
 //                                  as a restarted shell has forgotten it
 //   broadcast NAME                 post the registered message NAME to every
 //                                  top-level window
+//   animations 0|1                 the system's "Show animations", stored and
+//                                  announced with WM_SETTINGCHANGE
 //
 // Started without arguments under the name KovarentisSetup.exe (as the agent
 // starts a downloaded installer), it stands in for the installer: it leaves
@@ -392,6 +394,14 @@ int Broadcast(const std::vector<std::string>& a) {
     return message != 0 && ::PostMessageW(HWND_BROADCAST, message, 0, 0) ? kFound : kMissing;
 }
 
+int Animations(const std::vector<std::string>& a) {
+    if (a.size() < 2) return kUsage;
+    void* const on = reinterpret_cast<void*>(static_cast<INT_PTR>(Number(a[1]) != 0));
+    return ::SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, on, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)
+               ? kFound
+               : kMissing;
+}
+
 std::wstring OwnPath() {
     wchar_t path[MAX_PATH] = {};
     const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -443,5 +453,6 @@ int main() {
     if (command == "regdel") return RegDel(a);
     if (command == "trayforget") return TrayForget(a);
     if (command == "broadcast") return Broadcast(a);
+    if (command == "animations") return Animations(a);
     return kUsage;
 }

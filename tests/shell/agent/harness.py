@@ -56,6 +56,7 @@ VK_ESCAPE = 0x1B
 IDOK, IDCANCEL = 1, 2
 IDC_LOGIN, IDC_PASSWORD, IDC_REMEMBER = 1000, 1001, 1002
 BM_GETCHECK = 0x00F0
+EM_SETSEL = 0x00B1
 IDYES, IDNO = 6, 7
 ID_STATUS_ONLINE, ID_STATUS_AWAY, ID_STATUS_OFFLINE = 300, 301, 302
 ID_SIGN_IN_OUT, ID_CLOSE = 304, 305
@@ -535,7 +536,10 @@ class Journey(unittest.TestCase):
         return self.env.info(self.env.item(dialog, IDOK))["enabled"] == 1
 
     def type_into(self, dialog, control_id, text):
-        self.env.click_window(self.env.item(dialog, control_id))
+        """Types the text into the field in place of what it holds."""
+        field = self.env.item(dialog, control_id)
+        self.env.click_window(field)
+        self.env.send(field, EM_SETSEL, 0, 0x7FFFFFFF)
         self.env.type_text(text)
 
     def remember_checked(self, dialog):

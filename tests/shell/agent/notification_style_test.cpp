@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "shell/framework/menu.h"
@@ -114,13 +115,16 @@ TEST_F(PlatformBalloonTest, AClickOnANewMessageBalloonOpensTheConsultantPage) {
     EXPECT_EQ(host.commands, std::vector<Command>{Command::OpenConsultPage});
 }
 
-TEST_F(PlatformBalloonTest, AClickOnAFailureBalloonDoesNothingEvenAfterANewMessageBalloon) {
-    Show(BalloonKind::NewMessages);
-    Show(BalloonKind::Warning);
-    const auto balloons = shell.Balloons();
-    ASSERT_EQ(balloons.size(), 2u);
-    EXPECT_EQ(balloons[1].flags, static_cast<DWORD>(NIIF_WARNING | NIIF_NOSOUND));
-    ClickTheBalloon();
+TEST_F(PlatformBalloonTest, AClickOnAFailureOrHintBalloonDoesNothingEvenAfterANewMessageBalloon) {
+    const std::pair<BalloonKind, DWORD> silent[] = {{BalloonKind::Warning, NIIF_WARNING | NIIF_NOSOUND},
+                                                    {BalloonKind::Hint, NIIF_INFO | NIIF_NOSOUND}};
+    for (const auto& [kind, flags] : silent) {
+        Show(BalloonKind::NewMessages);
+        Show(kind);
+        ASSERT_FALSE(shell.Balloons().empty());
+        EXPECT_EQ(shell.Balloons().back().flags, flags);
+        ClickTheBalloon();
+    }
     EXPECT_TRUE(host.commands.empty());
 }
 

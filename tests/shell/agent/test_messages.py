@@ -1,6 +1,7 @@
 """New messages arriving while the consultant is online: the tooltip carries
-the count, the icon blinks, and the new-message sound plays once for each
-rise of the count, not for every poll that repeats it.
+the count, the icon blinks (stands still while the system's animations are
+off), and the new-message sound plays once for each rise of the count, not
+for every poll that repeats it.
 
 The sound is heard the way a consultant's sound card would hear it: the
 agent's ALSA output (Wine's audio driver runs inside the agent's process and
@@ -108,6 +109,20 @@ class NewMessagesTest(Journey):
         self.assertAlmostEqual(self.sound_bytes(), 3 * one_sound, delta=one_sound // 4,
                                msg="the rise from 2 to 3 did not play the sound once")
 
+    def test_with_animations_off_the_new_message_icon_stays_steady(self):
+        # Wine reads the setting once per process: it is off before the agent starts.
+        self.addCleanup(self.env.probe, "animations", "1")
+        self.assertEqual(self.env.probe("animations", "0")[0], 0, "animations not turned off")
+        self.new_agent(RequestTimeout=2).start()
+        self.assertEqual(self.tray_tooltip("Kovarentis : Онлайн"), "Kovarentis : Онлайн")
+        self.move_pointer_away()
+        online = self.icon_frames(1.5)
+
+        self.show_count(3)
+        self.polls_go_by(2)
+        steady = self.icon_frames(3)
+        self.assertEqual(len(steady), 1, "the icon blinks with animations off")
+        self.assertNotEqual(steady, online, "the new-message icon does not show")
 
 if __name__ == "__main__":
     unittest.main()

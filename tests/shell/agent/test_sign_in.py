@@ -59,18 +59,22 @@ class SignInTest(Journey):
         self.env.type_text(PASSWORD[1:])
         self.env.key("Return")
 
-        # The turned-down attempt: one box, then a new, empty dialog.
+        # The turned-down attempt: one box, then the dialog again.
         box = agent.find_own(BOX_CAPTION, 10)
         self.assertIsNotNone(box, "no message box after a rejected sign-in")
         self.assertEqual(self.env.info(self.env.item(box, BOX_TEXT_ID))["text"],
                          "Неверный логин/пароль")
         self.assertEqual(self.env.info(box)["owner"], agent.main_window)
         self.env.post(box, WM_COMMAND, IDOK)
+        # A new dialog with the login filled in and the password to type.
         dialog = self.sign_in_dialog(agent)
-        self.assertEqual(self.env.info(self.env.item(dialog, IDC_LOGIN))["text"], "")
+        self.assertEqual(self.env.info(self.env.item(dialog, IDC_LOGIN))["text"], LOGIN)
+        self.assertEqual(self.env.info(self.env.item(dialog, IDC_PASSWORD))["text"], "")
         self.assertIsNone(self.env.stored_credentials()[1])
 
-        self.sign_in(dialog, LOGIN, PASSWORD)
+        self.env.type_text(PASSWORD)
+        self.env.key("Return")
+        self.assertTrue(self.env.gone(dialog, 10), "the sign-in dialog stayed open")
         requests = self.wait_for_requests(3)
         self.assertEqual(requests[:2], [sign_in_path(LOGIN, PASSWORD)] * 2)
         self.assertEqual(requests[2], status_path(2, LOGIN, TOKEN))

@@ -157,7 +157,7 @@ TEST_F(WindowsPlatformTest, AfterDetachRequestsAreAbortedAndTheirRepliesDropped)
     EXPECT_FALSE(platform->StartRequest({RequestKind::Poll, 1, "http://127.0.0.1", "late"}));
     EXPECT_EQ(platform->Tray(), nullptr);
     EXPECT_EQ(platform->ShowMessageBox("never shown", kCaption, BoxKind::Warning), BoxAnswer::No);
-    EXPECT_FALSE(platform->RunSignInDialog(true).has_value());
+    EXPECT_FALSE(platform->RunSignInDialog(true, "").has_value());
 }
 
 TEST_F(WindowsPlatformTest, MenusFollowTheViews) {
@@ -242,7 +242,7 @@ TEST_F(WindowsPlatformTest, SignInDialogComesForwardAndReturnsTheEntry) {
     other.CreateEx(0, "KovarentisPlatformTestOther", "other", WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50}, nullptr,
                    nullptr);
     ::SetForegroundWindow(other.Handle());
-    const std::optional<SignInEntry> entry = platform->RunSignInDialog(false);
+    const std::optional<SignInEntry> entry = platform->RunSignInDialog(false, "");
     consultant.join();
     EXPECT_TRUE(driven) << "the dialog came forward, its box unticked as asked";
     ASSERT_TRUE(entry.has_value());

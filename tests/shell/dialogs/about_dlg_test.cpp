@@ -60,7 +60,7 @@ TEST(AboutDlgTest, ShowsTheIconAndThreeRightAlignedLinesCentredOnTheScreen) {
     const std::vector<std::wstring> lines = Lines(content.text);
     ASSERT_EQ(lines.size(), 3u) << "text: " << content.text.size() << " characters";
     EXPECT_EQ(lines[0], L"Агент консультанта");
-    EXPECT_EQ(lines[1], L"Версия 1.2");
+    EXPECT_EQ(lines[1], L"Версия " KOV_TEST_AGENT_VERSION) << "the build's version";
     EXPECT_FALSE(lines[2].empty());
     const RECT& w = content.window;
     const RECT& a = content.area;

@@ -1,11 +1,13 @@
 // The sign-in dialog driven under Wine: OK enabling, Enter, Cancel, limits,
-// the remember box and what the caller gets back.
+// the remember box, a known login and what the caller gets back.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "shell/login_dlg.h"
+// After windows.h, which the dialog's header brings.
+#include <commctrl.h>
 #include "shell/res/resource.h"
 #include "tests/shell/dialogs/dialog_driver.h"
 
@@ -20,6 +22,27 @@ DialogRun RunLogin(CLoginDlg& dialog, const std::function<void(const Driver&)>& 
 }
 
 bool OkEnabled(HWND dialog) { return IsEnabled(Item(dialog, IDOK)); }
+
+// A stdcall callback: the text of the thread's visible tooltip, if any.
+BOOL CALLBACK TakeVisibleTip(HWND window, LPARAM found) {
+    wchar_t className[32] = {};
+    ::GetClassNameW(window, className, 32);
+    if (std::wstring(className) != TOOLTIPS_CLASSW || !::IsWindowVisible(window)) return TRUE;
+    wchar_t text[256] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.lpszText = text;
+    if (!::SendMessageW(window, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool))) return TRUE;
+    *reinterpret_cast<std::wstring*>(found) = text;
+    return FALSE;
+}
+
+// The tip an edit shows, from the dialog's thread; "" when none shows.
+std::wstring ShownTip(HWND dialog) {
+    std::wstring tip;
+    ::EnumThreadWindows(::GetWindowThreadProcessId(dialog, nullptr), &TakeVisibleTip, reinterpret_cast<LPARAM>(&tip));
+    return tip;
+}
 
 TEST(LoginDlgTest, StartsEmptyWithOkDisabledAndTheBoxAsPreset) {
     for (const std::int32_t preset : {1, 0}) {
@@ -181,17 +204,44 @@ TEST(LoginDlgTest, TextsThatWindows1251CannotCarryAreRefusedWithAnExplanation) {
     EXPECT_EQ(dialog.passwordText, "\xEF\xE0\xF0\xEE\xEB\xFC \x88");  // пароль €
 }
 
-TEST(LoginDlgTest, BothFieldsTakeAtMost32CharactersTypedOrPasted) {
+TEST(LoginDlgTest, BothFieldsTakeAtMost32CharactersTypedOrPastedAndATipSaysSo) {
     CLoginDlg dialog;
     const std::wstring forty(40, L'x');
+    std::wstring tipBefore = L"?", tipAfter;
     const DialogRun run = RunLogin(dialog, [&](const Driver& d) {
+        Paste(Item(d.dialog, IDC_PASSWORD), std::wstring(32, L'x'));
+        d.Settle();
+        tipBefore = ShownTip(d.dialog);
         Type(Item(d.dialog, IDC_LOGIN), forty);
         Paste(Item(d.dialog, IDC_PASSWORD), forty);
+        d.Settle();
+        tipAfter = ShownTip(d.dialog);
         ::SendMessageW(Item(d.dialog, IDOK), BM_CLICK, 0, 0);
     });
     ASSERT_TRUE(run.endedByScript);
+    EXPECT_EQ(tipBefore, L"") << "32 characters fit without a word";
+    EXPECT_EQ(tipAfter, L"Не более 32 символов");
     EXPECT_EQ(dialog.loginText, std::string(32, 'x'));
     EXPECT_EQ(dialog.passwordText, std::string(32, 'x'));
+}
+
+TEST(LoginDlgTest, AKnownLoginIsFilledInAndThePasswordHasTheFocus) {
+    CLoginDlg dialog;
+    dialog.rememberChecked = 1;
+    dialog.knownLogin = "\xE8\xE2\xE0\xED";  // иван
+    std::wstring login;
+    bool passwordFocused = false;
+    const DialogRun run = RunLogin(dialog, [&](const Driver& d) {
+        login = Text(Item(d.dialog, IDC_LOGIN));
+        passwordFocused = FocusOf(d.dialog) == Item(d.dialog, IDC_PASSWORD);
+        Type(Item(d.dialog, IDC_PASSWORD), L"pw");
+        d.PressKey(Item(d.dialog, IDC_PASSWORD), VK_RETURN);
+    });
+    ASSERT_TRUE(run.endedByScript);
+    EXPECT_EQ(login, L"иван");
+    EXPECT_TRUE(passwordFocused);
+    EXPECT_EQ(dialog.loginText, dialog.knownLogin);
+    EXPECT_EQ(dialog.rememberChecked, 1) << "the preset box is kept";
 }
 
 TEST(LoginDlgTest, CancelEscapeAndTheCloseBoxGiveCancelEvenWhenFilled) {

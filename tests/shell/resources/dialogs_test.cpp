@@ -38,13 +38,15 @@ const ExpectedDialog kMain = {
 const ExpectedDialog kLogin = {
     IDD_LOGIN, L"Kovarentis - Авторизация", 0x80C800C8, 0, 198, 89, 400,
     {
+        // Each label just before its field: the field's accessible name, and
+        // its access key.
+        {-1, kStatic, L"&Логин:", 0x50020000, 7, 9, 46, 9},
         {IDC_LOGIN, kEdit, L"", 0x50810080, 57, 7, 134, 14},
+        {-1, kStatic, L"&Пароль:", 0x50020000, 7, 27, 45, 9},
         {IDC_PASSWORD, kEdit, L"", 0x508100A0, 57, 26, 134, 14},
         {IDC_REMEMBER, kButton, L"Запомнить меня", 0x50010003, 57, 46, 85, 10},
         {IDOK, kButton, L"Войти", 0x50010001, 58, 68, 64, 14},
         {IDCANCEL, kButton, L"Отмена", 0x50010000, 127, 68, 64, 14},
-        {-1, kStatic, L"Логин:", 0x50020000, 7, 9, 46, 9},
-        {-1, kStatic, L"Пароль:", 0x50020000, 7, 27, 45, 9},
         {-1, kStatic, L"", 0x50000010, 7, 61, 185, 1},
     }};
 
@@ -53,7 +55,7 @@ const ExpectedDialog kAbout = {
     {
         {IDOK, kButton, L"Закрыть", 0x50010001, 62, 37, 74, 14},
         {-1, kStatic, nullptr, 0x50000003, 7, 7, 20, 20},
-        {-1, kStatic, L"Агент консультанта\nВерсия 1.2\n© Kovarentis", 0x50020002, 36, 7, 99, 31},
+        {IDC_ABOUT_TEXT, kStatic, L"Агент консультанта\nВерсия %s\n© Kovarentis", 0x50020002, 36, 7, 99, 31},
     }};
 
 const ExpectedDialog* const kDialogs[] = {&kMain, &kLogin, &kAbout};

@@ -39,6 +39,10 @@ const ExpectedText kExpected[] = {
      L"Логин и пароль могут содержать только русские и латинские буквы, цифры и знаки препинания"},
     {TextId::NewMessagesBalloon, IDS_NEW_MESSAGES_BALLOON, L"Новых сообщений: "},
     {TextId::NoConnectionSince, IDS_NO_CONNECTION_SINCE, L"Нет связи с сервером с "},
+    {TextId::TrayIconHint, IDS_TRAY_ICON_HINT,
+     L"Значок агента может прятаться под стрелкой рядом с часами. Чтобы он всегда был на панели задач, "
+     L"перетащите его оттуда на панель или включите его в параметрах панели задач."},
+    {TextId::TextTooLong, IDS_TEXT_TOO_LONG, L"Не более 32 символов"},
 };
 
 std::wstring TableEntry(HMODULE module, UINT id) {
@@ -59,9 +63,9 @@ TEST_F(AgentStrings, TableHoldsEachTextInRussianAndNothingElse) {
         EXPECT_EQ(TableEntry(agent_.Get(), expected.resourceId), expected.text)
             << "string " << expected.resourceId;
     }
-    // Strings 128..143 share one block of the table, 144..159 the next; 128
-    // and 146 are unused.
-    for (UINT unused : {128u, 146u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
+    // Strings 128..143 share one block of the table, 144..159 the next; 128,
+    // 146 and 147 are unused.
+    for (UINT unused : {128u, 146u, 147u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
     for (UINT first : {IDS_ONLINE, IDS_NEW_MESSAGES_BALLOON}) {
         const auto block = MAKEINTRESOURCEW(first / 16 + 1);
         EXPECT_EQ(ResourceLanguages(agent_.Get(), RT_STRING, block), std::vector<WORD>{kRussian}) << first;
@@ -81,7 +85,7 @@ TEST_F(AgentStrings, LoadStringAGivesTheSameBytesUnderTheRussianCodePage) {
     if (::GetACP() != 1251) GTEST_SKIP() << "the system's ANSI code page is not 1251";
     ::SetThreadLocale(MAKELCID(kRussian, SORT_DEFAULT));
     for (const auto& expected : kExpected) {
-        char buffer[128] = {};
+        char buffer[256] = {};  // a balloon's text takes up to 255
         const int length = ::LoadStringA(agent_.Get(), expected.resourceId, buffer, sizeof buffer);
         EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)),
                   LoadTableText(agent_.Get(), expected.resourceId));
