@@ -66,13 +66,14 @@ constexpr auto kLoginNotRepresentable = ToCp1251(
     u8"Логин и пароль могут содержать только русские и латинские буквы, цифры и знаки препинания");
 constexpr auto kNewMessagesBalloon = ToCp1251(u8"Новых сообщений: ");  // the count follows the blank
 constexpr auto kNoConnectionSince = ToCp1251(u8"Нет связи с сервером с ");  // the time follows the blank
+constexpr auto kOpenConsultPage = ToCp1251(u8"Открыть страницу консультаций");
 constexpr auto kUpdateQuestionText = ToCp1251(u8"Ваша версия агента устарела, установить новый агент?");
 
 static_assert(kOnline.ok && kOffline.ok && kAway.ok && kNewMessages.ok && kClose.ok &&
                   kSignOut.ok && kAbout.ok && kBadLogin.ok && kAuthorization.ok && kSignIn.ok &&
                   kUnexpectedError.ok && kConnectFailed.ok && kNotSignedIn.ok &&
                   kUpdateNotAuthentic.ok && kLoginNotRepresentable.ok && kNewMessagesBalloon.ok &&
-                  kNoConnectionSince.ok && kUpdateQuestionText.ok,
+                  kNoConnectionSince.ok && kOpenConsultPage.ok && kUpdateQuestionText.ok,
               "a text has a character outside Windows-1251's Russian letters");
 
 struct DefaultEntry {
@@ -99,6 +100,7 @@ constexpr std::array<DefaultEntry, kTextCount> kDefaults = {{
     {TextId::LoginNotRepresentable, kLoginNotRepresentable.c_str()},
     {TextId::NewMessagesBalloon, kNewMessagesBalloon.c_str()},
     {TextId::NoConnectionSince, kNoConnectionSince.c_str()},
+    {TextId::OpenConsultPage, kOpenConsultPage.c_str()},
 }};
 
 constexpr std::size_t IndexOf(TextId id) { return static_cast<std::size_t>(id); }

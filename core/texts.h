@@ -31,10 +31,12 @@ enum class TextId : int {
     NewMessagesBalloon,
     // The tooltip during an outage; the time it began follows the blank.
     NoConnectionSince,
+    // The tray menus' item that opens the consultant page.
+    OpenConsultPage,
 };
 
-constexpr std::size_t kTextCount = 17;
-static_assert(static_cast<std::size_t>(TextId::NoConnectionSince) + 1 == kTextCount,
+constexpr std::size_t kTextCount = 18;
+static_assert(static_cast<std::size_t>(TextId::OpenConsultPage) + 1 == kTextCount,
               "kTextCount counts every TextId");
 
 // The compiled-in copy of a text; "" for a value that names no text.

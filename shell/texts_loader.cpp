@@ -32,6 +32,7 @@ constexpr std::array<TableText, kTextCount> kStringTable = {{
     {TextId::LoginNotRepresentable, IDS_LOGIN_NOT_REPRESENTABLE},
     {TextId::NewMessagesBalloon, IDS_NEW_MESSAGES_BALLOON},
     {TextId::NoConnectionSince, IDS_NO_CONNECTION_SINCE},
+    {TextId::OpenConsultPage, IDS_OPEN_CONSULT_PAGE},
 }};
 
 // Each text has exactly one entry, and no two texts share a string id.

@@ -21,6 +21,7 @@
 #define IDS_LOGIN_NOT_REPRESENTABLE 143
 #define IDS_NEW_MESSAGES_BALLOON 144
 #define IDS_NO_CONNECTION_SINCE 145
+#define IDS_OPEN_CONSULT_PAGE   146
 
 // Icons. There are no icons 129, 134, 136 or 139.
 #define IDI_ONLINE              128

@@ -39,6 +39,7 @@ const ExpectedText kExpected[] = {
      L"Логин и пароль могут содержать только русские и латинские буквы, цифры и знаки препинания"},
     {TextId::NewMessagesBalloon, IDS_NEW_MESSAGES_BALLOON, L"Новых сообщений: "},
     {TextId::NoConnectionSince, IDS_NO_CONNECTION_SINCE, L"Нет связи с сервером с "},
+    {TextId::OpenConsultPage, IDS_OPEN_CONSULT_PAGE, L"Открыть страницу консультаций"},
 };
 
 std::wstring TableEntry(HMODULE module, UINT id) {
@@ -60,8 +61,8 @@ TEST_F(AgentStrings, TableHoldsEachTextInRussianAndNothingElse) {
             << "string " << expected.resourceId;
     }
     // Strings 128..143 share one block of the table, 144..159 the next; 128
-    // and 146 are unused.
-    for (UINT unused : {128u, 146u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
+    // and 147 are unused.
+    for (UINT unused : {128u, 147u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
     for (UINT first : {IDS_ONLINE, IDS_NEW_MESSAGES_BALLOON}) {
         const auto block = MAKEINTRESOURCEW(first / 16 + 1);
         EXPECT_EQ(ResourceLanguages(agent_.Get(), RT_STRING, block), std::vector<WORD>{kRussian}) << first;
