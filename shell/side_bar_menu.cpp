@@ -208,7 +208,7 @@ void CSideBarMenu::PaintCheck(const DRAWITEMSTRUCT& item, const RECT& highlight,
                               COLORREF& colour) const {
     const int dpi = DpiOf(item.hDC);
     if (icons_ && !highContrast_) {
-        colour = textColor;
+        if (!(item.itemState & (ODS_GRAYED | ODS_DISABLED))) colour = textColor;
         Fill(item.hDC, highlight, accentColor);
     }
     const int middle = (item.rcItem.top + item.rcItem.bottom) / 2;
