@@ -155,11 +155,16 @@ void CSystemTray::PlayNewMessageSound() {
 // or the icon for the keyboard) in wParam. A right click comes as
 // WM_CONTEXTMENU as well as WM_RBUTTONUP, and a single click as NIN_SELECT,
 // which opens nothing, as before: only the keyboard's select does.
-void CSystemTray::OnTrayNotification(WPARAM anchor, LPARAM event) {
-    if (HIWORD(event) != kIconId || !owner_) return;
-    switch (LOWORD(event)) {
+void CSystemTray::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
+    const UINT iconId = version4_ ? HIWORD(lParam) : static_cast<UINT>(wParam);
+    if (iconId != kIconId || !owner_) return;
+    POINT cursor{};
+    switch (LOWORD(lParam)) {
     case WM_CONTEXTMENU:
-        TrackMenu(POINT{GET_X_LPARAM(anchor), GET_Y_LPARAM(anchor)});
+        TrackMenu(POINT{GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)});
+        break;
+    case WM_RBUTTONUP:
+        if (!version4_ && ::GetCursorPos(&cursor)) TrackMenu(cursor);
         break;
     case WM_LBUTTONDBLCLK:
         PostCommand(defaultCommand_);

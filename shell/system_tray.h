@@ -122,7 +122,7 @@ private:
     void ShowMenus(const TrayView& view);
     void PlayNewMessageSound();
 
-    void OnTrayNotification(WPARAM anchor, LPARAM event);
+    void OnTrayNotification(WPARAM wParam, LPARAM lParam);
     void TrackMenu(POINT anchor);
     void RefreshMenus();
     void ApplyChecks();
@@ -169,6 +169,10 @@ private:
     bool added_ = false;
     // The window's thread is inside a shell call.
     bool inShellCall_ = false;
+    // The shell took the version-4 callbacks. An older one (Wine 8 among
+    // them) keeps the first form: the icon's id in wParam, the mouse event in
+    // lParam, nothing from the keyboard.
+    bool version4_ = false;
     // When the add retries began (platform clock), while they run.
     std::optional<long long> retriesSince_;
     // The operations (bit NIM_x) whose refusal was logged since the shell

@@ -123,7 +123,8 @@ BOOL CSystemTray::Notify(DWORD message, const NOTIFYICONDATAW& record) {
     const bool aboutTheIcon = message == NIM_ADD || message == NIM_MODIFY || message == NIM_DELETE;
     if ((!accepted && aboutTheIcon) || message == NIM_DELETE) shown_ = {};
     if (!accepted) {
-        NoteRefusal(message, error);
+        // A shell without version 4 is older, not failing.
+        if (message != NIM_SETVERSION) NoteRefusal(message, error);
         return FALSE;
     }
     refusalsLogged_ = 0;
@@ -133,12 +134,12 @@ BOOL CSystemTray::Notify(DWORD message, const NOTIFYICONDATAW& record) {
 }
 
 // Every add asks for the version-4 callbacks, which the keyboard needs; the
-// shell forgets the version with the icon.
+// shell forgets the version with the icon. Refused, the first form stays.
 BOOL CSystemTray::AddIcon(const NOTIFYICONDATAW& whole) {
     if (!Notify(NIM_ADD, whole)) return FALSE;
     NOTIFYICONDATAW version = Record(0);
     version.uVersion = NOTIFYICON_VERSION_4;
-    Notify(NIM_SETVERSION, version);
+    version4_ = Notify(NIM_SETVERSION, version) != FALSE;
     return TRUE;
 }
 

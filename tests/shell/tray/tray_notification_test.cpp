@@ -37,6 +37,24 @@ TEST_F(TrayNotificationTest, ContextMenuShowsTheViewsMenuAtTheAnchorForTheOwner)
     EXPECT_EQ(platform.CallCount(), 0u) << "closed by no key: the focus stays where it went";
 }
 
+// A shell that refuses version 4 keeps the first form: the id in wParam, the
+// mouse event in lParam; a right click shows the menu at the pointer, and the
+// refusal is no failure to log.
+TEST_F(TrayNotificationTest, WithoutVersionFourARightClickShowsTheMenuAtThePointer) {
+    platform.setVersionResult = FALSE;
+    ASSERT_TRUE(CreateTray());
+    ASSERT_TRUE(::SetCursorPos(300, 200));
+    ::SendMessageW(tray.Handle(), kTrayCallback, CSystemTray::kIconId, WM_RBUTTONUP);
+    ASSERT_TRUE(PumpUntil([&] { return owner.nulls > 0; }, 2000));
+    EXPECT_EQ(owner.menusShown, 1);
+    EXPECT_EQ(owner.menuRect.left, 300);
+    EXPECT_EQ(owner.menuRect.top, 200);
+    ::SendMessageW(tray.Handle(), kTrayCallback, CSystemTray::kIconId, WM_LBUTTONDBLCLK);
+    PumpFor(100);
+    EXPECT_EQ(owner.commands, std::vector<Command>{Command::OpenConsultPage});
+    EXPECT_TRUE(log->lines.empty());
+}
+
 TEST_F(TrayNotificationTest, EscFromTheMenuGivesTheFocusBackToTheNotificationArea) {
     ASSERT_TRUE(CreateTray());
     platform.TakeCalls();

@@ -19,6 +19,7 @@ BOOL FakeTrayPlatform::NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) 
     BOOL result = modifyResult;
     if (message == NIM_ADD) result = addResult;
     if (message == NIM_DELETE) result = deleteResult;
+    if (message == NIM_SETVERSION) result = setVersionResult;
     if (!result) ::SetLastError(refusalError);
     return result;
 }

@@ -42,6 +42,7 @@ public:
     BOOL addResult = TRUE;
     BOOL modifyResult = TRUE;
     BOOL deleteResult = TRUE;
+    BOOL setVersionResult = TRUE;
     // What GetLastError says after a refusal.
     DWORD refusalError = ERROR_TIMEOUT;
     long long clock = 1'000'000;
