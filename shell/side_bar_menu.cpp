@@ -60,19 +60,16 @@ UniqueFont CreateMenuFont(int dpi, int weight, int escapement = 0, bool smoothed
     return UniqueFont(::CreateFontIndirectW(&font));
 }
 
-// The check glyph of the Marlett font ("a"), centred in the box in the text
-// colour, without smoothing so that it keeps that colour alone.
-void DrawCheckGlyph(HDC dc, RECT box, COLORREF colour) {
-    LOGFONTW font{};
-    font.lfHeight = box.bottom - box.top;
-    font.lfCharSet = SYMBOL_CHARSET;
-    font.lfQuality = NONANTIALIASED_QUALITY;
-    ::lstrcpyW(font.lfFaceName, L"Marlett");
-    const UniqueFont marlett(::CreateFontIndirectW(&font));
-    const GdiSelection selected(dc, marlett.Get());
-    const COLORREF previous = ::SetTextColor(dc, colour);
-    ::DrawTextW(dc, L"a", 1, &box, DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
-    ::SetTextColor(dc, previous);
+// A check mark of two strokes, centred in the box, in one colour: drawn with
+// plain lines, it needs no symbol font (Wine may have none) and no smoothing.
+void DrawCheckGlyph(HDC dc, const RECT& box, COLORREF colour, int dpi) {
+    const int x = (box.left + box.right - Scale(9, dpi)) / 2;
+    const int y = (box.top + box.bottom) / 2;
+    const POINT strokes[] = {{x, y - Scale(1, dpi)}, {x + Scale(3, dpi), y + Scale(2, dpi)},
+                             {x + Scale(9, dpi), y - Scale(4, dpi)}};
+    const UniquePen pen(::CreatePen(PS_SOLID, Scale(2, dpi), colour));
+    const GdiSelection selected(dc, pen.Get());
+    ::Polyline(dc, strokes, 3);
 }
 
 // The access key is underlined when Windows shows keyboard cues (the menu
@@ -190,7 +187,11 @@ void CSideBarMenu::DrawItem(const DRAWITEMSTRUCT& item) {
     if (!separator && (item.itemState & ODS_CHECKED)) PaintCheck(item, highlight, textRect.left, colour);
 
     const COLORREF previousText = ::SetTextColor(dc, colour);
-    if (!separator) DrawLabel(dc, text, textRect, item.itemState, !highContrast_);
+    // Wine leaves ODS_DEFAULT out of owner-drawn menu items: the menu says it too.
+    const HMENU menu = reinterpret_cast<HMENU>(item.hwndItem);
+    const bool byDefault = menu && ::GetMenuDefaultItem(menu, FALSE, 0) == item.itemID;
+    const UINT state = item.itemState | (byDefault ? ODS_DEFAULT : 0);
+    if (!separator) DrawLabel(dc, text, textRect, state, !highContrast_);
     if ((item.itemAction & ODA_DRAWENTIRE) && !icons_ && !highContrast_) PaintSideBar(dc);
     if (icons_ && !highContrast_) DrawItemIcon(dc, item.itemID, textRect.left, item.rcItem.top);
     ::SetTextColor(dc, previousText);
@@ -217,7 +218,7 @@ void CSideBarMenu::PaintCheck(const DRAWITEMSTRUCT& item, const RECT& highlight,
         box.right = item.rcItem.right;
         box.left = box.right - Scale(kCheckRoom, dpi);
     }
-    DrawCheckGlyph(item.hDC, box, colour);
+    DrawCheckGlyph(item.hDC, box, colour, dpi);
 }
 
 // Background and selection fills; returns the text colour they call for. The
