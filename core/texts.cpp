@@ -70,13 +70,15 @@ constexpr auto kTrayIconHint = ToCp1251(
     u8"Значок агента может прятаться под стрелкой рядом с часами. Чтобы он всегда был на панели задач, "
     u8"перетащите его оттуда на панель или включите его в параметрах панели задач.");
 constexpr auto kTextTooLong = ToCp1251(u8"Не более 32 символов");
+constexpr auto kOpenConsultPage = ToCp1251(u8"Открыть страницу консультаций");
 constexpr auto kUpdateQuestionText = ToCp1251(u8"Ваша версия агента устарела, установить новый агент?");
 
 static_assert(kOnline.ok && kOffline.ok && kAway.ok && kNewMessages.ok && kClose.ok &&
                   kSignOut.ok && kAbout.ok && kBadLogin.ok && kAuthorization.ok && kSignIn.ok &&
                   kUnexpectedError.ok && kConnectFailed.ok && kNotSignedIn.ok &&
                   kUpdateNotAuthentic.ok && kLoginNotRepresentable.ok && kNewMessagesBalloon.ok &&
-                  kNoConnectionSince.ok && kTrayIconHint.ok && kTextTooLong.ok && kUpdateQuestionText.ok,
+                  kNoConnectionSince.ok && kTrayIconHint.ok && kTextTooLong.ok && kOpenConsultPage.ok &&
+                  kUpdateQuestionText.ok,
               "a text has a character outside Windows-1251's Russian letters");
 
 struct DefaultEntry {
@@ -105,6 +107,7 @@ constexpr std::array<DefaultEntry, kTextCount> kDefaults = {{
     {TextId::NoConnectionSince, kNoConnectionSince.c_str()},
     {TextId::TrayIconHint, kTrayIconHint.c_str()},
     {TextId::TextTooLong, kTextTooLong.c_str()},
+    {TextId::OpenConsultPage, kOpenConsultPage.c_str()},
 }};
 
 constexpr std::size_t IndexOf(TextId id) { return static_cast<std::size_t>(id); }

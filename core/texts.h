@@ -36,10 +36,12 @@ enum class TextId : int {
     TrayIconHint,
     // The sign-in dialog's tip on a field when more was pasted than it takes.
     TextTooLong,
+    // The tray menus' item that opens the consultant page.
+    OpenConsultPage,
 };
 
-constexpr std::size_t kTextCount = 19;
-static_assert(static_cast<std::size_t>(TextId::TextTooLong) + 1 == kTextCount,
+constexpr std::size_t kTextCount = 20;
+static_assert(static_cast<std::size_t>(TextId::OpenConsultPage) + 1 == kTextCount,
               "kTextCount counts every TextId");
 
 // The compiled-in copy of a text; "" for a value that names no text.

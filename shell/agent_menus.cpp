@@ -1,37 +1,45 @@
 #include "shell/agent_menus.h"
 
 #include <array>
+#include <cstddef>
+#include <string>
 
 #include "shell/res/resource.h"
 
 namespace kov {
 namespace {
 
-// Separators carry the address of an empty text.
-constexpr char kSeparatorText[] = "";
-
 struct MenuItem {
     UINT id;  // 0 for a separator
     TextId text;
+    // The position of the access key's letter in the text: the texts are
+    // shared with the tooltip, so the '&' is put in here, for the menus only.
+    std::size_t accessKeyAt;
 };
-constexpr MenuItem kSeparator{0, TextId::Online};
+constexpr MenuItem kSeparator{0, TextId::Online, 0};
 
-constexpr std::array<MenuItem, 8> kMainItems = {{
-    {ID_STATUS_ONLINE, TextId::Online},
-    {ID_STATUS_AWAY, TextId::Away},
-    {ID_STATUS_OFFLINE, TextId::Offline},
+// Access keys, one letter per menu: Открыть, оНлайн, оТошел, оФфлайн,
+// о Программе, Выйти / Вход, Закрыть.
+constexpr std::array<MenuItem, 10> kMainItems = {{
+    {ID_OPEN_CONSULT_PAGE, TextId::OpenConsultPage, 0},
     kSeparator,
-    {ID_ABOUT, TextId::About},
+    {ID_STATUS_ONLINE, TextId::Online, 1},
+    {ID_STATUS_AWAY, TextId::Away, 1},
+    {ID_STATUS_OFFLINE, TextId::Offline, 1},
     kSeparator,
-    {ID_SIGN_IN_OUT, TextId::SignOut},
-    {ID_CLOSE, TextId::Close},
+    {ID_ABOUT, TextId::About, 2},
+    kSeparator,
+    {ID_SIGN_IN_OUT, TextId::SignOut, 0},
+    {ID_CLOSE, TextId::Close, 0},
 }};
 
-constexpr std::array<MenuItem, 4> kSignedOutItems = {{
-    {ID_ABOUT, TextId::About},
+constexpr std::array<MenuItem, 6> kSignedOutItems = {{
+    {ID_OPEN_CONSULT_PAGE, TextId::OpenConsultPage, 0},
     kSeparator,
-    {ID_SIGN_IN_OUT, TextId::SignIn},
-    {ID_CLOSE, TextId::Close},
+    {ID_ABOUT, TextId::About, 2},
+    kSeparator,
+    {ID_SIGN_IN_OUT, TextId::SignIn, 0},
+    {ID_CLOSE, TextId::Close, 0},
 }};
 
 // Icon index = command id - ID_STATUS_ONLINE.
@@ -39,16 +47,23 @@ constexpr std::array<UINT, 6> kItemIcons = {
     IDI_ONLINE, IDI_AWAY, IDI_OFFLINE, IDI_ABOUT, IDI_SIGN_IN_OUT, IDI_CLOSE,
 };
 
+// A text longer than the position (a shorter translation) goes without a key.
+std::string WithAccessKey(std::string text, std::size_t at) {
+    if (at < text.size()) text.insert(at, 1, '&');
+    return text;
+}
+
 template <std::size_t N>
-bool CreateMenu(CSideBarMenu& menu, const std::array<MenuItem, N>& items, const Texts& texts) {
-    if (!menu.CreatePopup()) return false;
+bool CreateMenu(CSideBarMenu& menu, const std::array<MenuItem, N>& items, const Texts& texts, bool plain) {
+    if (!menu.Create(plain)) return false;
     for (const MenuItem& item : items) {
         if (item.id == 0) {
-            menu.Append(MF_SEPARATOR | MF_OWNERDRAW, 0, kSeparatorText);
+            menu.AppendSeparator();
         } else {
-            menu.Append(MF_OWNERDRAW, item.id, texts[item.text].c_str());
+            menu.AppendItem(item.id, WithAccessKey(texts[item.text], item.accessKeyAt));
         }
     }
+    menu.SetDefaultItem(ID_OPEN_CONSULT_PAGE, false);
     return true;
 }
 
@@ -68,13 +83,18 @@ MenuIcons LoadItemIcons() {
 
 }  // namespace
 
-BOOL AgentMenus::BuildMenus(const Texts& texts) {
-    if (!CreateMenu(mainMenu, kMainItems, texts)) return FALSE;
+BOOL AgentMenus::BuildMenus(const Texts& texts, bool plain) {
+    if (!CreateMenu(mainMenu, kMainItems, texts, plain)) return FALSE;
     menuIcons = LoadItemIcons();
     mainMenu.AttachIcons(&menuIcons);
-    if (!CreateMenu(signedOutMenu, kSignedOutItems, texts)) return FALSE;
+    if (!CreateMenu(signedOutMenu, kSignedOutItems, texts, plain)) return FALSE;
     signedOutMenu.AttachIcons(&menuIcons);
     return TRUE;
+}
+
+void AgentMenus::SetHighContrast(bool on) {
+    mainMenu.SetHighContrast(on);
+    signedOutMenu.SetHighContrast(on);
 }
 
 }  // namespace kov

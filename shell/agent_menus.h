@@ -1,6 +1,8 @@
 #pragma once
 // The agent's two tray menus and the item icons they share: mainMenu while
-// signed in, signedOutMenu while signed out.
+// signed in, signedOutMenu while signed out. Each opens with the consultant
+// page, its default item, and gives every command an access key of its own.
+// UI thread only.
 #include <windows.h>
 
 #include "core/texts.h"
@@ -10,11 +12,13 @@ namespace kov {
 
 class AgentMenus {
 public:
-    // Creates both menus (destroying earlier ones) and loads the six item
-    // icons from the program's resources. Item data points into
-    // `texts`, which must outlive the menus and stay unchanged. TRUE when both
-    // popup menus were created.
-    BOOL BuildMenus(const Texts& texts);
+    // Creates both menus (destroying earlier ones), owner-drawn or plain
+    // (for a screen reader), and loads the six item icons from the program's
+    // resources. The menus keep copies of the texts. TRUE when both popup
+    // menus were created.
+    BOOL BuildMenus(const Texts& texts, bool plain = false);
+    bool IsPlain() const { return mainMenu.IsPlain(); }
+    void SetHighContrast(bool on);
 
     // Destroyed in reverse order: signedOutMenu, the icons, then mainMenu.
     CSideBarMenu mainMenu;

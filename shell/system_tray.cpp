@@ -3,6 +3,7 @@
 #include "shell/system_tray.h"
 
 #include <mmsystem.h>
+#include <windowsx.h>
 
 #include <utility>
 
@@ -108,11 +109,25 @@ void CSystemTray::OnAnimationTimer() {
 // Only the signed-in menu has the status items.
 void CSystemTray::ShowMenus(const TrayView& view) {
     popup_ = view.menu == MenuKind::Main ? static_cast<Menu*>(&menus_.mainMenu) : &menus_.signedOutMenu;
-    if (!view.checkedCommand) return;
+    if (view.checkedCommand) checked_ = view.checkedCommand;
+    ApplyChecks();
+}
+
+void CSystemTray::ApplyChecks() {
+    if (!checked_) return;
     for (const Command status : {Command::StatusOnline, Command::StatusAway, Command::StatusOffline}) {
-        const bool checked = status == *view.checkedCommand;
+        const bool checked = status == *checked_;
         menus_.mainMenu.CheckItem(MenuIdOf(status), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
     }
+}
+
+// A screen reader started or ended since the menus were built: built again,
+// plain or owner-drawn, with the check where it was.
+void CSystemTray::RefreshMenus() {
+    const bool plain = shell_.ScreenReaderOn();
+    if (plain == menus_.IsPlain() && menus_.mainMenu.Handle()) return;
+    menus_.BuildMenus(texts_, plain);
+    ApplyChecks();
 }
 
 // Sent only while the shell has the icon: it would refuse the balloon.
@@ -136,14 +151,26 @@ void CSystemTray::PlayNewMessageSound() {
     }
 }
 
-void CSystemTray::OnTrayNotification(WPARAM iconId, LPARAM mouseMessage) {
+// Version 4: the event and the icon's id in lParam, the anchor (the pointer,
+// or the icon for the keyboard) in wParam. A right click comes as
+// WM_CONTEXTMENU as well as WM_RBUTTONUP, and a single click as NIN_SELECT,
+// which opens nothing, as before: only the keyboard's select does.
+void CSystemTray::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
+    const UINT iconId = version4_ ? HIWORD(lParam) : static_cast<UINT>(wParam);
     if (iconId != kIconId || !owner_) return;
-    switch (LOWORD(mouseMessage)) {
+    POINT cursor{};
+    switch (LOWORD(lParam)) {
+    case WM_CONTEXTMENU:
+        TrackMenu(POINT{GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)});
+        break;
     case WM_RBUTTONUP:
-        TrackMenu();
+        if (!version4_ && ::GetCursorPos(&cursor)) TrackMenu(cursor);
         break;
     case WM_LBUTTONDBLCLK:
         PostCommand(defaultCommand_);
+        break;
+    case NIN_KEYSELECT:
+        PostCommand(Command::OpenConsultPage);
         break;
     case NIN_BALLOONUSERCLICK:
         if (balloonClick_) PostCommand(*balloonClick_);
@@ -155,20 +182,20 @@ void CSystemTray::OnTrayNotification(WPARAM iconId, LPARAM mouseMessage) {
 
 // The owner comes to the foreground first and gets WM_NULL afterwards, so
 // that the menu closes when the consultant clicks elsewhere. The owner also
-// draws the menu's items.
-void CSystemTray::TrackMenu() {
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
-    TrackMenuAt(cursor);
-}
-
-void CSystemTray::TrackMenuAt(POINT point) {
+// draws the menu's items. A menu left with Esc gives the focus back to the
+// notification area, where the keyboard was.
+void CSystemTray::TrackMenu(POINT anchor) {
+    RefreshMenus();
     if (!popup_->Handle()) return;
     ::SetForegroundWindow(owner_);
-    const BOOL chosen = popup_->TrackPopup(TPM_RIGHTBUTTON | TPM_RETURNCMD, point.x, point.y, owner_);
+    const BOOL chosen = popup_->TrackPopup(TPM_RIGHTBUTTON | TPM_RETURNCMD, anchor.x, anchor.y, owner_);
     ::PostMessageA(owner_, WM_NULL, 0, 0);
     // The chosen item's id, 0 for none.
-    if (const std::optional<Command> command = CommandOfMenuId(static_cast<UINT>(chosen))) PostCommand(*command);
+    if (const std::optional<Command> command = CommandOfMenuId(static_cast<UINT>(chosen))) {
+        PostCommand(*command);
+    } else if (popup_->EndedByEscape()) {
+        Notify(NIM_SETFOCUS, Record(0));
+    }
 }
 
 // In the foreground, the owner may bring what the command opens forward.

@@ -3,8 +3,10 @@
 // animation, its balloons and the new-message sound. It holds the last view
 // it was given and hands the shell only what changed: each Shell_NotifyIcon
 // call gets a record built from what the tray holds, with the flags of that
-// call alone. The commands of the icon (a menu item, the double click, a click
-// on a new-message balloon) reach the owner window as kCommandMessage.
+// call alone. The icon speaks the shell's version-4 callbacks, so the keyboard
+// reaches it too. The commands of the icon (a menu item, the double click,
+// Enter or Space on the icon, a click on a new-message balloon) reach the owner
+// window as kCommandMessage.
 //
 // Texts arrive as Windows-1251 bytes and reach the shell as UTF-16, so they
 // read the same whatever the system's ANSI code page.
@@ -47,7 +49,8 @@ static_assert(kTrayRecordSize == 952, "the 32-bit notification record is 952 byt
 #endif
 
 // What the tray needs from the system. Each default calls the system; tests
-// derive from it to watch the shell calls and to set the clock.
+// derive from it to watch the shell calls, to set the clock and the
+// accessibility settings.
 class TrayPlatform {
 public:
     virtual ~TrayPlatform() = default;
@@ -55,6 +58,10 @@ public:
     virtual BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record);
     // Local date and time, counted in whole seconds.
     virtual long long LocalSeconds();
+    // A screen reader runs (SPI_GETSCREENREADER).
+    virtual bool ScreenReaderOn();
+    // High contrast is on (SPI_GETHIGHCONTRAST, HCF_HIGHCONTRASTON).
+    virtual bool HighContrastOn();
 };
 
 // The platform that talks to the real system.
@@ -63,7 +70,8 @@ TrayPlatform& SystemTrayPlatform();
 class CSystemTray : public Window {
 public:
     // Posted to the owner window for every command of the tray: a menu item, the
-    // double click, a click on a new-message balloon. wParam is the kov::Command.
+    // double click, Enter or Space on the icon, a click on a new-message
+    // balloon. wParam is the kov::Command.
     static constexpr UINT kCommandMessage = WM_APP + 0x101;
     // The icon's id in the shell.
     static constexpr UINT kIconId = 101;
@@ -118,15 +126,17 @@ private:
     void ShowMenus(const TrayView& view);
     void PlayNewMessageSound();
 
-    void OnTrayNotification(WPARAM iconId, LPARAM mouseMessage);
-    void TrackMenu();
-    void TrackMenuAt(POINT point);
+    void OnTrayNotification(WPARAM wParam, LPARAM lParam);
+    void TrackMenu(POINT anchor);
+    void RefreshMenus();
+    void ApplyChecks();
     void PostCommand(Command command);
 
     // The record of one shell call: the fixed fields and those of `flags`.
     NOTIFYICONDATAW Record(UINT flags);
     NOTIFYICONDATAW BalloonRecord(const BalloonTip& balloon, DWORD infoFlags);
     BOOL Notify(DWORD message, const NOTIFYICONDATAW& record);
+    BOOL AddIcon(const NOTIFYICONDATAW& whole);
     void NoteRefusal(DWORD message, DWORD error);
     void OnTaskbarCreated();
     BOOL ShowWholeIcon();
@@ -142,8 +152,9 @@ private:
 
     std::unique_ptr<TrayIconSet> icons_;
     AgentMenus menus_;
-    // The menu of the view held.
+    // The menu of the view held, and its checked status.
     Menu* popup_ = &menus_.signedOutMenu;
+    std::optional<Command> checked_;
 
     // The view held: the steady icon, the picture shown now (a frame while
     // animating), the tooltip, the animation's frames and period.
@@ -162,6 +173,10 @@ private:
     bool added_ = false;
     // The window's thread is inside a shell call.
     bool inShellCall_ = false;
+    // The shell took the version-4 callbacks. An older one (Wine 8 among
+    // them) keeps the first form: the icon's id in wParam, the mouse event in
+    // lParam, nothing from the keyboard.
+    bool version4_ = false;
     // When the add retries began (platform clock), while they run.
     std::optional<long long> retriesSince_;
     // The operations (bit NIM_x) whose refusal was logged since the shell

@@ -32,6 +32,8 @@ const char* OperationOf(DWORD message) {
     switch (message) {
     case NIM_ADD: return "tray: Shell_NotifyIcon NIM_ADD";
     case NIM_DELETE: return "tray: Shell_NotifyIcon NIM_DELETE";
+    case NIM_SETFOCUS: return "tray: Shell_NotifyIcon NIM_SETFOCUS";
+    case NIM_SETVERSION: return "tray: Shell_NotifyIcon NIM_SETVERSION";
     default: return "tray: Shell_NotifyIcon NIM_MODIFY";
     }
 }
@@ -54,6 +56,18 @@ long long TrayPlatform::LocalSeconds() {
     return static_cast<long long>(ticks.QuadPart / 10'000'000);  // 100 ns ticks
 }
 
+bool TrayPlatform::ScreenReaderOn() {
+    BOOL running = FALSE;
+    return ::SystemParametersInfoW(SPI_GETSCREENREADER, 0, &running, 0) && running;
+}
+
+bool TrayPlatform::HighContrastOn() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 TrayPlatform& SystemTrayPlatform() {
     static TrayPlatform system;  // stateless
     return system;
@@ -65,12 +79,13 @@ BOOL CSystemTray::Create(const TrayStart& start, HWND owner) {
     defaultCommand_ = start.defaultCommand;
     icon_ = picture_ = start.icon;
     tooltip_ = WideFrom1251(start.tooltip);
-    menus_.BuildMenus(texts_);
+    menus_.BuildMenus(texts_, shell_.ScreenReaderOn());
+    menus_.SetHighContrast(shell_.HighContrastOn());
     if (!RegisterWindowClass(kWindowClass) ||
         !CreateEx(0, kWindowClass, "", WS_POPUP, RECT{0, 0, 0, 0}, nullptr, nullptr)) {
         return FALSE;
     }
-    added_ = Notify(NIM_ADD, Record(kWholeIcon));
+    added_ = AddIcon(Record(kWholeIcon));
     if (!added_) StartAddRetries();
     return added_ ? TRUE : FALSE;
 }
@@ -104,14 +119,27 @@ BOOL CSystemTray::Notify(DWORD message, const NOTIFYICONDATAW& record) {
     const BOOL accepted = shell_.NotifyIcon(message, record);
     const DWORD error = accepted ? ERROR_SUCCESS : ::GetLastError();
     inShellCall_ = false;
-    if (!accepted || message == NIM_DELETE) shown_ = {};
+    // The version and the focus leave the icon as it was.
+    const bool aboutTheIcon = message == NIM_ADD || message == NIM_MODIFY || message == NIM_DELETE;
+    if ((!accepted && aboutTheIcon) || message == NIM_DELETE) shown_ = {};
     if (!accepted) {
-        NoteRefusal(message, error);
+        // A shell without version 4 is older, not failing.
+        if (message != NIM_SETVERSION) NoteRefusal(message, error);
         return FALSE;
     }
     refusalsLogged_ = 0;
     if (message != NIM_DELETE && (record.uFlags & NIF_ICON)) shown_.icon = record.hIcon;
     if (message != NIM_DELETE && (record.uFlags & NIF_TIP)) shown_.tooltip = tooltip_;
+    return TRUE;
+}
+
+// Every add asks for the version-4 callbacks, which the keyboard needs; the
+// shell forgets the version with the icon. Refused, the first form stays.
+BOOL CSystemTray::AddIcon(const NOTIFYICONDATAW& whole) {
+    if (!Notify(NIM_ADD, whole)) return FALSE;
+    NOTIFYICONDATAW version = Record(0);
+    version.uVersion = NOTIFYICON_VERSION_4;
+    version4_ = Notify(NIM_SETVERSION, version) != FALSE;
     return TRUE;
 }
 
@@ -125,6 +153,10 @@ void CSystemTray::NoteRefusal(DWORD message, DWORD error) {
 }
 
 bool CSystemTray::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE) {
+        menus_.SetHighContrast(shell_.HighContrastOn());
+        return Window::OnMessage(message, wParam, lParam, result);
+    }
     const bool isCallback = message == WM_TRAY_NOTIFY;
     const bool isTaskbarCreated = kTaskbarCreatedMessage != 0 && message == kTaskbarCreatedMessage;
     if (!isCallback && !isTaskbarCreated) return Window::OnMessage(message, wParam, lParam, result);
@@ -164,10 +196,10 @@ void CSystemTray::OnTaskbarCreated() {
 // all of that failed.
 BOOL CSystemTray::ShowWholeIcon() {
     const NOTIFYICONDATAW whole = Record(kWholeIcon);
-    added_ = Notify(NIM_ADD, whole) || Notify(NIM_MODIFY, whole);
+    added_ = AddIcon(whole) || Notify(NIM_MODIFY, whole);
     if (!added_) {
         Notify(NIM_DELETE, Record(0));
-        added_ = Notify(NIM_ADD, whole);
+        added_ = AddIcon(whole);
         if (added_) log_->Write(TrayFailureLine(TrayFailure::AddedAfresh));
     }
     return added_ ? TRUE : FALSE;

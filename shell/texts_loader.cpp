@@ -34,6 +34,7 @@ constexpr std::array<TableText, kTextCount> kStringTable = {{
     {TextId::NoConnectionSince, IDS_NO_CONNECTION_SINCE},
     {TextId::TrayIconHint, IDS_TRAY_ICON_HINT},
     {TextId::TextTooLong, IDS_TEXT_TOO_LONG},
+    {TextId::OpenConsultPage, IDS_OPEN_CONSULT_PAGE},
 }};
 
 // Each text has exactly one entry, and no two texts share a string id.

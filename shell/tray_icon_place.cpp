@@ -43,7 +43,7 @@ bool CSystemTray::ShowMenuAtIcon() {
     if (!added_ || !popup_->Handle()) return false;
     const std::optional<POINT> centre = IconCentreOnTaskbar(Handle(), kIconId);
     if (!centre) return false;
-    TrackMenuAt(*centre);
+    TrackMenu(*centre);
     return true;
 }
 

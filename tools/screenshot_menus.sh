@@ -41,10 +41,10 @@ shoot() {  # menu (main or signed-out), file name
     sleep 0.5
   done
   [ -s "$report" ] || { echo "the $menu menu did not open" >&2; exit 1; }
-  local x y w h second_x second_y
-  read -r x y w h second_x second_y <"$report"
+  local x y w h pointed_x pointed_y
+  read -r x y w h pointed_x pointed_y <"$report"
   if [ "$menu" = main ]; then
-    xdotool mousemove "$second_x" "$second_y"  # shows the selection beside the check
+    xdotool mousemove "$pointed_x" "$pointed_y"  # shows the selection beside the check
   else
     xdotool mousemove "$((x + w + 4))" "$((y - 4))"  # off the menu, which stays open
   fi

@@ -95,6 +95,8 @@ using UniqueKey = Owned<HKEY, KeyCloser>;
 using UniqueIcon = Owned<HICON, BoolCloser<&::DestroyIcon>>;
 // A menu that no window owns (one loaded from a resource or made for a popup).
 using UniqueMenu = Owned<HMENU, BoolCloser<&::DestroyMenu>>;
+// A hook of this thread's messages.
+using UniqueHook = Owned<HHOOK, BoolCloser<&::UnhookWindowsHookEx>>;
 
 // Drawing objects; one must not be selected into a context when it is
 // deleted, so declare its owner before the GdiSelection that uses it.

@@ -17,6 +17,19 @@ void BindObject(HMENU menu, Menu* object) {
     ::SetMenuInfo(menu, &info);
 }
 
+// The menu loop hands its messages to the thread's message filter, the one
+// place where the Esc that closes a menu can be seen. A hook procedure gets no
+// context of its own: the thread's flag stands in for it while a menu is open.
+thread_local bool tEscapeInMenu = false;
+
+LRESULT CALLBACK WatchMenuKeys(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_MENU && message->message == WM_KEYDOWN && message->wParam == VK_ESCAPE) {
+        tEscapeInMenu = true;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 bool HoldsItem(HMENU menu, UINT itemId) {
     const int count = ::GetMenuItemCount(menu);
     for (int position = 0; position < count; ++position) {
@@ -79,7 +92,13 @@ BOOL Menu::TrackPopup(UINT flags, int x, int y, HWND owner) {
     Window* window = Window::FromHandle(owner);
     Menu* previous = nullptr;
     if (window) previous = std::exchange(window->trackedMenu_, this);
-    const BOOL result = ::TrackPopupMenu(menu_.Get(), flags, x, y, 0, owner, nullptr);
+    tEscapeInMenu = false;
+    BOOL result = FALSE;
+    {
+        const UniqueHook watch(::SetWindowsHookExW(WH_MSGFILTER, &WatchMenuKeys, nullptr, ::GetCurrentThreadId()));
+        result = ::TrackPopupMenu(menu_.Get(), flags, x, y, 0, owner, nullptr);
+    }
+    endedByEscape_ = tEscapeInMenu;
     if (window) window->trackedMenu_ = previous;
     return result;
 }

@@ -39,6 +39,8 @@ public:
     // Shows the menu as TrackPopupMenu does and returns its result. While it is
     // open, the owner (when it is a Window) routes owner-draw requests here.
     BOOL TrackPopup(UINT flags, int x, int y, HWND owner);
+    // The last TrackPopup ended with Esc, which Windows reports as no choice.
+    bool EndedByEscape() const { return endedByEscape_; }
 
     // This menu, or the sub-menu of it, that holds an item with the given
     // command id (separators have id 0); null when none does.
@@ -47,9 +49,13 @@ public:
     // Owner-draw handlers; the plain menu draws nothing itself.
     virtual void MeasureItem(MEASUREITEMSTRUCT& /*item*/) {}
     virtual void DrawItem(const DRAWITEMSTRUCT& /*item*/) {}
+    // A typed character while the menu is open (WM_MENUCHAR); false leaves it
+    // to Windows, which matches only the texts of plain items.
+    virtual bool MenuChar(wchar_t /*key*/, LRESULT& /*result*/) { return false; }
 
 private:
     UniqueMenu menu_;
+    bool endedByEscape_ = false;
 };
 
 }  // namespace kov

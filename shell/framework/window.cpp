@@ -118,6 +118,10 @@ bool Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
         if (!RouteDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return false;
         result = TRUE;
         return true;
+    case WM_MENUCHAR: {
+        Menu* menu = Menu::FromHandle(reinterpret_cast<HMENU>(lParam));
+        return menu && menu->MenuChar(static_cast<wchar_t>(LOWORD(wParam)), result);
+    }
     default:
         return false;
     }

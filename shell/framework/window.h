@@ -39,8 +39,9 @@ public:
 
 protected:
     // Handles one message and sets its result; false leaves the message to the
-    // default processing. The base routes WM_TIMER, WM_COMMAND and the
-    // owner-draw requests of menus; derived windows handle more and call it.
+    // default processing. The base routes WM_TIMER, WM_COMMAND, and the
+    // owner-draw requests and typed access keys of menus; derived windows
+    // handle more and call it.
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     virtual bool OnTimer(UINT_PTR /*timerId*/) { return false; }
     virtual bool OnCommand(UINT /*id*/, UINT /*notifyCode*/, HWND /*control*/) { return false; }

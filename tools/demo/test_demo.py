@@ -118,18 +118,20 @@ class ServiceLogTest(unittest.TestCase):
         self.assertFalse(arrived)
 
 
-# The main menu as the agent opened it under Wine: 141x144 pixels at the
-# bottom right of the desktop; six text items of 21 pixels, two separators.
-MEASURED_MAIN_MENU = (883, 604, 1024, 748)
+# The main menu as the agent opens it under Wine, at the bottom right of the
+# desktop: seven commands of 18 pixels (the menu font's 13 and 5), three
+# separators of 6, the 3-pixel frame; 150 pixels high.
+MEASURED_MAIN_MENU = (883, 598, 1024, 748)
 
 
 class MenuItemTest(unittest.TestCase):
     def test_items_of_the_measured_menu(self):
-        # frame 3, then Онлайн 607-628, Отошел -649, Оффлайн -670, separator
-        # -676, О программе... -697, separator -703, Выйти -724, Закрыть -745.
-        self.assertEqual(item_centre(MEASURED_MAIN_MENU, MAIN_MENU, "Онлайн"), (953, 617))
-        self.assertEqual(item_centre(MEASURED_MAIN_MENU, MAIN_MENU, "Выйти"), (953, 713))
-        self.assertEqual(item_centre(MEASURED_MAIN_MENU, MAIN_MENU, "Закрыть"), (953, 734))
+        # frame 3, then the consultant page 601-619, separator -625, Онлайн
+        # -643, Отошел -661, Оффлайн -679, separator -685, О программе...
+        # -703, separator -709, Выйти -727, Закрыть -745.
+        self.assertEqual(item_centre(MEASURED_MAIN_MENU, MAIN_MENU, "Онлайн"), (953, 634))
+        self.assertEqual(item_centre(MEASURED_MAIN_MENU, MAIN_MENU, "Выйти"), (953, 718))
+        self.assertEqual(item_centre(MEASURED_MAIN_MENU, MAIN_MENU, "Закрыть"), (953, 736))
 
     def test_every_item_lies_inside_the_menu_below_the_one_before(self):
         for layout, rect in ((MAIN_MENU, MEASURED_MAIN_MENU), (SIGNED_OUT_MENU, (10, 20, 150, 95))):
@@ -140,9 +142,9 @@ class MenuItemTest(unittest.TestCase):
                 self.assertTrue(rect[0] < x < rect[2] and rect[1] < y < rect[3], (layout, x, y))
 
     def test_a_larger_font_moves_the_lower_items_down(self):
-        taller = (883, 604, 1024, 748 + 6 * 4)  # four more pixels per text item
+        taller = (883, 598, 1024, 748 + 7 * 4)  # four more pixels per text item
         self.assertEqual(item_centre(taller, MAIN_MENU, "Закрыть")[1],
-                         item_centre(MEASURED_MAIN_MENU, MAIN_MENU, "Закрыть")[1] + 5 * 4 + 4 // 2)
+                         item_centre(MEASURED_MAIN_MENU, MAIN_MENU, "Закрыть")[1] + 6 * 4 + 4 // 2)
 
     def test_separators_and_unknown_labels_cannot_be_chosen(self):
         with self.assertRaises(ValueError):

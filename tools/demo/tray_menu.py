@@ -10,9 +10,10 @@ SEPARATOR_HEIGHT = 6  # CSideBarMenu::MeasureItem
 SEPARATOR = None
 
 # The items in order, by their Russian labels (shell/agent_menus.cpp).
-MAIN_MENU = ("Онлайн", "Отошел", "Оффлайн", SEPARATOR, "О программе...", SEPARATOR,
-             "Выйти", "Закрыть")
-SIGNED_OUT_MENU = ("О программе...", SEPARATOR, "Вход", "Закрыть")
+MAIN_MENU = ("Открыть страницу консультаций", SEPARATOR, "Онлайн", "Отошел", "Оффлайн", SEPARATOR,
+             "О программе...", SEPARATOR, "Выйти", "Закрыть")
+SIGNED_OUT_MENU = ("Открыть страницу консультаций", SEPARATOR, "О программе...", SEPARATOR, "Вход",
+                   "Закрыть")
 
 
 def item_centre(rect, layout, label):

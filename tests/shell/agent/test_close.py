@@ -64,9 +64,12 @@ class CloseTest(Journey):
         agent = self.new_agent().start()
         self.wait_for_requests(1)
 
-        # Signed out while the first poll hangs: About is the menu's first item.
+        # Signed out while the first poll hangs: About is the menu's second
+        # command, after the consultant page and a separator (6 pixels; the
+        # four commands share the rest below the 3-pixel frame).
         left, top, right, bottom = self.open_tray_menu()
-        self.env.click((left + right) // 2, top + 10)
+        command_height = (bottom - top - 2 * 3 - 2 * 6) / 4
+        self.env.click((left + right) // 2, int(top + 3 + command_height + 6 + command_height / 2))
         about = agent.find_own(ABOUT_CAPTION, 10)
         self.assertIsNotNone(about, "no About box")
         info = self.env.info(about)

@@ -84,10 +84,13 @@ class StatusMenuTest(Journey):
         self.assertEqual(self.icon_frames(1.5), offline_icon, "not the steady Offline icon")
         self.assertEqual(self.env.stored_credentials(), (b"", b""))
 
-        # The signed-out menu: About, a separator, Sign in, Close. Its middle
-        # is Sign in, which brings the sign-in dialog.
+        # The signed-out menu: the consultant page, a separator, About, a
+        # separator, Sign in, Close (separators 6 pixels, the four commands
+        # sharing the rest within the 3-pixel frame). Sign in brings the
+        # sign-in dialog.
         left, top, right, bottom = self.open_tray_menu()
-        self.env.click((left + right) // 2, (top + bottom) // 2)
+        command_height = (bottom - top - 2 * 3 - 2 * 6) / 4
+        self.env.click((left + right) // 2, int(top + 3 + 2 * command_height + 2 * 6 + command_height / 2))
         dialog = self.sign_in_dialog(agent, wait=10)
         self.env.post(dialog, WM_COMMAND, IDCANCEL)
         self.assertTrue(self.env.gone(dialog, 10))

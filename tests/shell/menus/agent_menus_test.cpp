@@ -1,11 +1,14 @@
-// BuildMenus with the program's real icons: the two menus' items, their data,
-// and the six shared icons in command order, drawn as the image list the menus
+// BuildMenus with the program's real icons: the two menus' items, their
+// accessible names, the plain menus for screen readers, and the six shared icons in command order, drawn as the image list the menus
 // once held drew them.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
+#include <oleacc.h>
+
 #include <array>
+#include <string>
 #include <vector>
 
 #include "menu_test_support.h"
@@ -17,66 +20,87 @@ namespace {
 
 struct ExpectedItem {
     UINT id;
-    const char* text;  // null for a separator
+    const wchar_t* name;  // null for a separator
 };
 
-MENUITEMINFOA ItemInfo(HMENU menu, int position) {
-    MENUITEMINFOA info{};
+MENUITEMINFOW ItemInfo(HMENU menu, int position) {
+    MENUITEMINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_DATA | MIIM_STATE | MIIM_SUBMENU;
-    ::GetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &info);
+    ::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info);
     return info;
 }
 
+// The name a screen reader reads: the MSAAMENUINFO at the item data's address.
+std::wstring AccessibleName(ULONG_PTR itemData) {
+    const auto* accessible = reinterpret_cast<const MSAAMENUINFO*>(itemData);
+    if (!accessible || accessible->dwMSAASignature != MSAA_MENU_SIG) return L"<no MSAAMENUINFO>";
+    return std::wstring(accessible->pszWText, accessible->cchWText);
+}
+
+// Commands are owner-drawn with their names; the consultant page is the
+// default item.
 void ExpectItems(HMENU menu, const std::vector<ExpectedItem>& expected) {
     ASSERT_EQ(::GetMenuItemCount(menu), static_cast<int>(expected.size()));
     for (std::size_t position = 0; position < expected.size(); ++position) {
         SCOPED_TRACE(position);
-        const MENUITEMINFOA info = ItemInfo(menu, static_cast<int>(position));
+        const MENUITEMINFOW info = ItemInfo(menu, static_cast<int>(position));
         const ExpectedItem& item = expected[position];
         EXPECT_EQ(info.wID, item.id);
         EXPECT_TRUE(info.fType & MFT_OWNERDRAW);
-        EXPECT_EQ((info.fType & MFT_SEPARATOR) != 0, item.text == nullptr);
-        // The system itself marks separators grayed; no command is.
-        EXPECT_EQ(info.fState & (MFS_CHECKED | MFS_DEFAULT), 0u);
-        if (item.text) {
-            EXPECT_EQ(info.fState & MFS_GRAYED, 0u);
-        }
+        EXPECT_EQ((info.fType & MFT_SEPARATOR) != 0, item.name == nullptr);
+        EXPECT_EQ((info.fState & MFS_DEFAULT) != 0, item.id == ID_OPEN_CONSULT_PAGE);
+        EXPECT_EQ(info.fState & MFS_CHECKED, 0u);
         EXPECT_EQ(info.hSubMenu, nullptr);
-        const auto* data = reinterpret_cast<const char*>(info.dwItemData);
-        ASSERT_NE(data, nullptr);
-        if (item.text) {
-            EXPECT_EQ(data, item.text) << "the address of the kept text, not a copy";
-        } else {
-            EXPECT_STREQ(data, "") << "separators carry an empty text";
-        }
+        EXPECT_EQ(AccessibleName(info.dwItemData), item.name ? item.name : L"");
     }
 }
 
-TEST(BuildMenusTest, BuildsBothMenusOverTheKeptTexts) {
+TEST(BuildMenusTest, EveryItemCarriesItsAccessibleNameWithItsAccessKey) {
     const Texts texts;
     AgentMenus menus;
     ASSERT_EQ(menus.BuildMenus(texts), TRUE);
-    auto text = [&texts](TextId id) { return texts[id].c_str(); };
     ExpectItems(menus.mainMenu.Handle(), {
-                                             {ID_STATUS_ONLINE, text(TextId::Online)},
-                                             {ID_STATUS_AWAY, text(TextId::Away)},
-                                             {ID_STATUS_OFFLINE, text(TextId::Offline)},
+                                             {ID_OPEN_CONSULT_PAGE, L"&Открыть страницу консультаций"},
                                              {0, nullptr},
-                                             {ID_ABOUT, text(TextId::About)},
+                                             {ID_STATUS_ONLINE, L"О&нлайн"},
+                                             {ID_STATUS_AWAY, L"О&тошел"},
+                                             {ID_STATUS_OFFLINE, L"О&ффлайн"},
                                              {0, nullptr},
-                                             {ID_SIGN_IN_OUT, text(TextId::SignOut)},
-                                             {ID_CLOSE, text(TextId::Close)},
+                                             {ID_ABOUT, L"О &программе..."},
+                                             {0, nullptr},
+                                             {ID_SIGN_IN_OUT, L"&Выйти"},
+                                             {ID_CLOSE, L"&Закрыть"},
                                          });
     ExpectItems(menus.signedOutMenu.Handle(), {
-                                                  {ID_ABOUT, text(TextId::About)},
+                                                  {ID_OPEN_CONSULT_PAGE, L"&Открыть страницу консультаций"},
                                                   {0, nullptr},
-                                                  {ID_SIGN_IN_OUT, text(TextId::SignIn)},
-                                                  {ID_CLOSE, text(TextId::Close)},
+                                                  {ID_ABOUT, L"О &программе..."},
+                                                  {0, nullptr},
+                                                  {ID_SIGN_IN_OUT, L"&Вход"},
+                                                  {ID_CLOSE, L"&Закрыть"},
                                               });
-    EXPECT_STREQ(text(TextId::SignIn), "\xC2\xF5\xEE\xE4");  // "Вход"
     EXPECT_EQ(Menu::FromHandle(menus.mainMenu.Handle()), &menus.mainMenu);
     EXPECT_EQ(Menu::FromHandle(menus.signedOutMenu.Handle()), &menus.signedOutMenu);
+}
+
+// For a screen reader Windows draws the items itself, with their texts.
+TEST(BuildMenusTest, PlainMenusAreSystemItemsWithTheirTexts) {
+    const Texts texts;
+    AgentMenus menus;
+    ASSERT_EQ(menus.BuildMenus(texts, true), TRUE);
+    EXPECT_TRUE(menus.IsPlain());
+    const HMENU menu = menus.signedOutMenu.Handle();
+    ASSERT_EQ(::GetMenuItemCount(menu), 6);
+    for (const int position : {0, 2, 4, 5}) {
+        SCOPED_TRACE(position);
+        EXPECT_EQ(ItemInfo(menu, position).fType & (MFT_OWNERDRAW | MFT_SEPARATOR), 0u);
+    }
+    EXPECT_TRUE(ItemInfo(menu, 1).fType & MFT_SEPARATOR);
+    EXPECT_TRUE(ItemInfo(menu, 0).fState & MFS_DEFAULT);
+    wchar_t text[64]{};
+    ::GetMenuStringW(menu, ID_SIGN_IN_OUT, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"&Вход");
 }
 
 TEST(BuildMenusTest, BothMenusShareSixSixteenPixelIcons) {
@@ -209,7 +233,7 @@ TEST(BuildMenusTest, RebuildingReplacesTheMenusAndTheirEndDestroysThem) {
         signedOut = menus.signedOutMenu.Handle();
         EXPECT_FALSE(::IsMenu(first));
         EXPECT_TRUE(::IsMenu(rebuilt));
-        EXPECT_EQ(::GetMenuItemCount(rebuilt), 8);
+        EXPECT_EQ(::GetMenuItemCount(rebuilt), 10);
         EXPECT_EQ(menus.menuIcons.icons.size(), 6u) << "loaded anew, not twelve icons";
     }
     EXPECT_FALSE(::IsMenu(rebuilt));

@@ -1,4 +1,4 @@
-// Drawing without icons: the system check mark, the gradient side bar
+// Drawing without icons: the check glyph, the gradient side bar
 // with its rotated title, and the text colours and fonts of both modes.
 #define OEMRESOURCE
 #include <gtest/gtest.h>
@@ -18,35 +18,6 @@ constexpr COLORREF kDarkText = RGB(32, 32, 32);
 constexpr COLORREF kGrey = RGB(160, 160, 160);
 constexpr COLORREF kTitle = RGB(255, 255, 250);
 
-// The system check mark as black and white pixels, row by row from the top.
-struct CheckMark {
-    int width = 0;
-    int height = 0;
-    std::vector<bool> black;
-};
-
-CheckMark LoadCheckMark() {
-    CheckMark mark;
-    const HBITMAP bitmap = ::LoadBitmapA(nullptr, MAKEINTRESOURCEA(OBM_CHECK));
-    BITMAP size{};
-    ::GetObjectA(bitmap, sizeof size, &size);
-    mark.width = size.bmWidth;
-    mark.height = size.bmHeight;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = mark.width;
-    info.bmiHeader.biHeight = -mark.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    std::vector<DWORD> pixels(static_cast<std::size_t>(mark.width * mark.height));
-    const HDC screen = ::GetDC(nullptr);
-    ::GetDIBits(screen, bitmap, 0, mark.height, pixels.data(), &info, DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, screen);
-    ::DeleteObject(bitmap);
-    for (const DWORD pixel : pixels) mark.black.push_back((pixel & 0xFFFFFF) == 0);
-    return mark;
-}
-
 class CheckMarkModeTest : public ::testing::Test {
 protected:
     void Draw(const char* text, UINT action, UINT state, const RECT& rect) {
@@ -57,34 +28,20 @@ protected:
     Canvas canvas{200, 100, kSentinel};
 };
 
-// The mark is ANDed in at (text left - 13, top + 3) = (left + 2, top + 3) with
-// side width 0: black where the mark is black, the fill elsewhere. The DC's
-// own background colour must not leak into the white part.
-TEST_F(CheckMarkModeTest, CheckMarkSitsThirteenLeftOfTheTextAndThreeBelowTheTop) {
-    const CheckMark mark = LoadCheckMark();
-    ASSERT_GT(mark.width, 0);
+// The check glyph stands in the 13 columns left of the text (side width 0),
+// in the colour of the text: dark on the background, white on the selection.
+TEST_F(CheckMarkModeTest, CheckGlyphStandsLeftOfTheTextInTheTextColour) {
     constexpr RECT kItem{20, 30, 150, 52};
-    const int markLeft = kItem.left + 15 - 13;
-    const int markTop = kItem.top + 3;
-    ::SetTextColor(canvas.Dc(), RGB(0, 0, 0));
-    ::SetBkColor(canvas.Dc(), RGB(4, 5, 6));
+    constexpr RECT kGlyphBox{kItem.left, kItem.top, kItem.left + 13, kItem.bottom};
     for (const UINT selection : {0u, static_cast<UINT>(ODS_SELECTED)}) {
         SCOPED_TRACE(selection);
         const COLORREF fill = selection ? kSelect : kBack;
+        const COLORREF glyph = selection ? RGB(255, 255, 255) : kDarkText;
         canvas.Fill(kSentinel);
         Draw(" ", ODA_DRAWENTIRE, ODS_CHECKED | selection, kItem);
-        int blackPixels = 0;
-        // Columns left of the text rectangle, and a one-pixel margin around.
-        for (int y = -1; y <= mark.height; ++y) {
-            for (int x = -1; x < 13; ++x) {
-                const bool inside = x >= 0 && y >= 0 && y < mark.height;
-                const bool black = inside && mark.black[y * mark.width + x];
-                blackPixels += black;
-                ASSERT_EQ(canvas.Pixel(markLeft + x, markTop + y), black ? RGB(0, 0, 0) : fill)
-                    << "at " << x << ", " << y;
-            }
-        }
-        EXPECT_GT(blackPixels, 5);
+        const int glyphPixels = canvas.Count(kGlyphBox, glyph);
+        EXPECT_GT(glyphPixels, 5);
+        EXPECT_EQ(glyphPixels + canvas.Count(kGlyphBox, fill), 13 * 22) << "unsmoothed, on the fill";
     }
 }
 
@@ -93,7 +50,7 @@ TEST_F(CheckMarkModeTest, UncheckedItemsAndSeparatorsGetNoMark) {
     Draw(" ", ODA_DRAWENTIRE, 0, kItem);
     Draw("", ODA_DRAWENTIRE, ODS_CHECKED, RECT{20, 60, 150, 66});
     EXPECT_EQ(canvas.CountOther(RECT{20, 30, 35, 52}, kBack), 0);
-    EXPECT_EQ(canvas.Count(RECT{20, 60, 35, 66}, RGB(0, 0, 0)), 0) << "no mark on a separator";
+    EXPECT_EQ(canvas.Count(RECT{20, 60, 35, 66}, kDarkText), 0) << "no mark on a separator";
 }
 
 TEST_F(CheckMarkModeTest, NoSideBarPixelWithTheInitialWidth) {

@@ -1,6 +1,9 @@
 // Drawing with icons attached, as in the agent's menus: background,
-// selection and accent fills, text colours, the icon square and separators.
+// selection and accent fills, text colours, the check glyph, the icon square,
+// separators, and high contrast.
 #include <gtest/gtest.h>
+
+#include <set>
 
 #include "menu_test_support.h"
 #include "shell/side_bar_menu.h"
@@ -37,6 +40,8 @@ protected:
     // Highlight rectangle: from item.left + 22; the text from item.left + 25.
     static RECT Highlight() { return RECT{kItem.left + 22, kItem.top, kItem.right, kItem.bottom}; }
     static RECT TextArea() { return RECT{kItem.left + 25, kItem.top, kItem.right, kItem.bottom}; }
+    // Where the check glyph goes: the item's last 16 columns.
+    static RECT CheckArea() { return RECT{kItem.right - 16, kItem.top, kItem.right, kItem.bottom}; }
 
     MenuIcons icons;
     CSideBarMenu menu;
@@ -62,6 +67,7 @@ TEST_F(IconModeTest, PlainItemFillsTheItemAndDrawsDarkText) {
     EXPECT_EQ(canvas.Count(TextArea(), kWhite), 0);
     EXPECT_EQ(canvas.CountOther(RECT{kItem.left + 19, kItem.top, kItem.left + 25, kItem.bottom}, kBack), 0)
         << "no text left of the text rectangle";
+    EXPECT_EQ(canvas.CountOther(CheckArea(), kBack), 0) << "no check glyph";
 }
 
 // Pointing at an item and moving off it again, drawn as the system does: the
@@ -99,6 +105,7 @@ TEST_F(IconModeTest, CheckedItemKeepsItsAccentFillAndDarkText) {
         EXPECT_EQ(canvas.Count(highlight, kSelect), 0);
         EXPECT_GT(canvas.Count(TextArea(), kDarkText), 0);
         EXPECT_EQ(canvas.Count(TextArea(), kWhite), 0);
+        EXPECT_GT(canvas.Count(CheckArea(), kDarkText), 5) << "the check glyph besides the fill";
     }
     Draw(300, kOnlineText, ODA_SELECT, ODS_CHECKED);
     EXPECT_EQ(canvas.Pixel(highlight.left, kItem.top), kAccent) << "deselected";
@@ -170,6 +177,31 @@ TEST_F(IconModeTest, SeparatorIgnoresCheckedGrayedAndSelectedStates) {
     Draw(0, "", ODA_SELECT, ODS_SELECTED, kSeparatorItem);
     EXPECT_EQ(canvas.Pixel(kSeparatorItem.left + 22, kSeparatorItem.top), kSelect)
         << "the selection fill is not tied to the text";
+}
+
+// In high contrast every state draws in the system's menu colours alone: no
+// icon, accent fill or smoothing; the checked item still has its glyph.
+TEST_F(IconModeTest, HighContrastDrawsOnlyInTheSystemColours) {
+    const std::set<COLORREF> system = {::GetSysColor(COLOR_MENU), ::GetSysColor(COLOR_MENUTEXT),
+                                       ::GetSysColor(COLOR_HIGHLIGHT), ::GetSysColor(COLOR_HIGHLIGHTTEXT),
+                                       ::GetSysColor(COLOR_GRAYTEXT)};
+    menu.SetHighContrast(true);
+    constexpr int kRow = 21;
+    const UINT states[] = {0, ODS_SELECTED, ODS_CHECKED, ODS_CHECKED | ODS_SELECTED, ODS_GRAYED, ODS_DEFAULT};
+    Canvas rows(190, kRow * 6 + 6, kSentinel);
+    for (int row = 0; row < 6; ++row) {
+        menu.DrawItem(DrawRecord(rows.Dc(), RECT{0, row * kRow, 190, (row + 1) * kRow}, 300 + row, kAboutText,
+                                 ODA_DRAWENTIRE, states[row]));
+    }
+    menu.DrawItem(DrawRecord(rows.Dc(), RECT{0, 6 * kRow, 190, 6 * kRow + 6}, 0, "", ODA_DRAWENTIRE, 0));
+    int others = 0;
+    for (int y = 0; y < rows.Height(); ++y) {
+        for (int x = 0; x < rows.Width(); ++x) others += system.count(rows.Pixel(x, y)) == 0;
+    }
+    EXPECT_EQ(others, 0);
+    const RECT checkedRow{190 - 16, 2 * kRow, 190, 3 * kRow};
+    EXPECT_GT(rows.Count(checkedRow, ::GetSysColor(COLOR_MENUTEXT)), 5) << "the check glyph";
+    EXPECT_GT(rows.Count(RECT{0, 0, 190, kRow}, ::GetSysColor(COLOR_MENUTEXT)), 0) << "the text";
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // A right click on the icon opens the menu. The main menu carries the check
 // on Online, the agent's status after a successful poll. Once the menu is
 // open, REPORT_FILE gets its screen rectangle "left top width height" and the
-// centre "x y" of its second item, so that a script can crop the screenshot
+// centre "x y" of its fourth item, so that a script can crop the screenshot
 // and point at an item. The program ends by itself after SECONDS.
 #include <windows.h>
 
@@ -48,13 +48,13 @@ private:
         if (reported_ || !TrackedMenu()) return;
         reported_ = true;
         RECT window{};
-        RECT second{};
+        RECT fourth{};
         ::GetWindowRect(popup, &window);
-        ::GetMenuItemRect(nullptr, TrackedMenu()->Handle(), 1, &second);
+        ::GetMenuItemRect(nullptr, TrackedMenu()->Handle(), 3, &fourth);
         if (FILE* out = std::fopen(reportFile_, "w")) {
             std::fprintf(out, "%ld %ld %ld %ld %ld %ld\n", window.left, window.top,
                          window.right - window.left, window.bottom - window.top,
-                         (second.left + second.right) / 2, (second.top + second.bottom) / 2);
+                         (fourth.left + fourth.right) / 2, (fourth.top + fourth.bottom) / 2);
             std::fclose(out);
         }
     }

@@ -94,10 +94,9 @@ struct Item {
 };
 
 void Fill(CSideBarMenu& menu, const std::vector<Item>& items) {
-    ASSERT_TRUE(menu.CreatePopup());
+    ASSERT_TRUE(menu.Create(false));
     for (const Item& item : items) {
-        const UINT flags = item.id ? MF_OWNERDRAW : MF_SEPARATOR | MF_OWNERDRAW;
-        ASSERT_TRUE(menu.Append(flags, item.id, item.text));
+        ASSERT_TRUE(item.id ? menu.AppendItem(item.id, item.text) : menu.AppendSeparator());
     }
 }
 
@@ -142,7 +141,7 @@ TEST_F(MenuRoutingTest, RequestsGoToTheMenuBeingShown) {
         drawnIds.push_back(item.itemID);
         EXPECT_EQ(item.CtlType, static_cast<UINT>(ODT_MENU));
         EXPECT_TRUE(item.itemAction & ODA_DRAWENTIRE);
-        EXPECT_NE(reinterpret_cast<const char*>(item.itemData), nullptr);
+        EXPECT_NE(OwnerDrawnItem::FromData(item.itemData), nullptr);
     }
     EXPECT_EQ(Sorted(drawnIds), (std::vector<UINT>{0, 303, 304, 305}));
 

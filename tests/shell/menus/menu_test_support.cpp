@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <vector>
+
+#include "shell/menu_item_data.h"
+#include "winsupport/wide_text.h"
 
 namespace kov::test {
 
@@ -62,6 +66,13 @@ int Canvas::CountOther(const RECT& area, COLORREF colour) const {
     return static_cast<int>(width * height) - Count(area, colour);
 }
 
+ULONG_PTR ItemData(const char* text) {
+    static std::map<std::string, std::unique_ptr<OwnerDrawnItem>> made;  // the test's run
+    std::unique_ptr<OwnerDrawnItem>& item = made[text];
+    if (!item) item = std::make_unique<OwnerDrawnItem>(text);
+    return item->Data();
+}
+
 DRAWITEMSTRUCT DrawRecord(HDC dc, const RECT& rect, UINT id, const char* text, UINT action,
                           UINT state) {
     DRAWITEMSTRUCT record{};
@@ -71,7 +82,7 @@ DRAWITEMSTRUCT DrawRecord(HDC dc, const RECT& rect, UINT id, const char* text, U
     record.itemState = state;
     record.hDC = dc;
     record.rcItem = rect;
-    record.itemData = reinterpret_cast<ULONG_PTR>(text);
+    record.itemData = ItemData(text);
     return record;
 }
 
@@ -79,7 +90,7 @@ MEASUREITEMSTRUCT MeasureRecord(UINT id, const char* text) {
     MEASUREITEMSTRUCT record{};
     record.CtlType = ODT_MENU;
     record.itemID = id;
-    record.itemData = reinterpret_cast<ULONG_PTR>(text);
+    record.itemData = ItemData(text);
     return record;
 }
 
@@ -116,13 +127,21 @@ MenuIcons MakeIcons(std::initializer_list<COLORREF> colours) {
 }
 
 SIZE ScreenTextSize(const std::string& text) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = 500;  // without the padded border, as every Windows takes it
+    ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
     const HDC screen = ::GetDC(nullptr);
-    TEXTMETRICA metrics{};
-    ::GetTextMetricsA(screen, &metrics);
+    const HFONT font = ::CreateFontIndirectW(&metrics.lfMenuFont);
+    const HGDIOBJ previous = ::SelectObject(screen, font);
+    TEXTMETRICW textMetrics{};
+    ::GetTextMetricsW(screen, &textMetrics);
     SIZE extent{};
-    ::GetTextExtentPoint32A(screen, text.data(), static_cast<int>(text.size()), &extent);
+    const WideString wide = WideFrom1251(text);
+    ::GetTextExtentPoint32W(screen, wide.c_str(), static_cast<int>(wide.size()), &extent);
+    ::SelectObject(screen, previous);
+    ::DeleteObject(font);
     ::ReleaseDC(nullptr, screen);
-    return SIZE{extent.cx, metrics.tmHeight};
+    return SIZE{extent.cx, textMetrics.tmHeight};
 }
 
 // ---------------------------------------------------------------------------
@@ -190,7 +209,6 @@ decltype(&::CreateFontIndirectW) realCreateFontIndirectW;
 decltype(&::CreateCompatibleDC) realCreateCompatibleDC;
 decltype(&::DeleteObject) realDeleteObject;
 decltype(&::DeleteDC) realDeleteDC;
-decltype(&::LoadBitmapA) realLoadBitmapA;
 decltype(&::GetDC) realGetDC;
 decltype(&::ReleaseDC) realReleaseDC;
 decltype(&::DestroyIcon) realDestroyIcon;
@@ -214,9 +232,6 @@ BOOL WINAPI CountDeleteObject(HGDIOBJ object) {
 BOOL WINAPI CountDeleteDC(HDC dc) {
     Released(dc);
     return realDeleteDC(dc);
-}
-HBITMAP WINAPI CountLoadBitmapA(HINSTANCE module, LPCSTR name) {
-    return static_cast<HBITMAP>(Made(realLoadBitmapA(module, name)));
 }
 HDC WINAPI CountGetDC(HWND window) { return static_cast<HDC>(Made(realGetDC(window))); }
 int WINAPI CountReleaseDC(HWND window, HDC dc) {
@@ -249,7 +264,6 @@ Hook hooks[] = {
     MakeHook("gdi32.dll", "CreateCompatibleDC", &CountCreateCompatibleDC, realCreateCompatibleDC),
     MakeHook("gdi32.dll", "DeleteObject", &CountDeleteObject, realDeleteObject),
     MakeHook("gdi32.dll", "DeleteDC", &CountDeleteDC, realDeleteDC),
-    MakeHook("user32.dll", "LoadBitmapA", &CountLoadBitmapA, realLoadBitmapA),
     MakeHook("user32.dll", "GetDC", &CountGetDC, realGetDC),
     MakeHook("user32.dll", "ReleaseDC", &CountReleaseDC, realReleaseDC),
     MakeHook("user32.dll", "DestroyIcon", &CountDestroyIcon, realDestroyIcon),

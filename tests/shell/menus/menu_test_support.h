@@ -41,7 +41,10 @@ private:
     DWORD* bits_ = nullptr;
 };
 
-// What the system hands to DrawItem for a menu item.
+// The item data the menu makes for a text, kept for the test's run.
+ULONG_PTR ItemData(const char* text);
+
+// What the system hands to DrawItem for a menu item; its data as ItemData.
 DRAWITEMSTRUCT DrawRecord(HDC dc, const RECT& rect, UINT id, const char* text, UINT action,
                           UINT state);
 MEASUREITEMSTRUCT MeasureRecord(UINT id, const char* text);
@@ -52,7 +55,7 @@ UniqueIcon MakeIcon(COLORREF colour, bool transparentCorners = false);
 MenuIcons MakeIcons(std::initializer_list<COLORREF> colours);
 
 // The text height and width of a text in the screen's drawing context with
-// its own font.
+// the system's menu font.
 SIZE ScreenTextSize(const std::string& text);
 
 // Counts, through the program's import table, the drawing contexts, GDI

@@ -43,6 +43,7 @@ const ExpectedText kExpected[] = {
      L"Значок агента может прятаться под стрелкой рядом с часами. Чтобы он всегда был на панели задач, "
      L"перетащите его оттуда на панель или включите его в параметрах панели задач."},
     {TextId::TextTooLong, IDS_TEXT_TOO_LONG, L"Не более 32 символов"},
+    {TextId::OpenConsultPage, IDS_OPEN_CONSULT_PAGE, L"Открыть страницу консультаций"},
 };
 
 std::wstring TableEntry(HMODULE module, UINT id) {
@@ -63,9 +64,9 @@ TEST_F(AgentStrings, TableHoldsEachTextInRussianAndNothingElse) {
         EXPECT_EQ(TableEntry(agent_.Get(), expected.resourceId), expected.text)
             << "string " << expected.resourceId;
     }
-    // Strings 128..143 share one block of the table, 144..159 the next; 128,
-    // 146 and 147 are unused.
-    for (UINT unused : {128u, 146u, 147u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
+    // Strings 128..143 share one block of the table, 144..159 the next; 128
+    // and 147 are unused.
+    for (UINT unused : {128u, 147u}) EXPECT_EQ(TableEntry(agent_.Get(), unused), L"") << unused;
     for (UINT first : {IDS_ONLINE, IDS_NEW_MESSAGES_BALLOON}) {
         const auto block = MAKEINTRESOURCEW(first / 16 + 1);
         EXPECT_EQ(ResourceLanguages(agent_.Get(), RT_STRING, block), std::vector<WORD>{kRussian}) << first;

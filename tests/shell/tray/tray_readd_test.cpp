@@ -54,10 +54,11 @@ TEST_F(TrayReAddTest, WhenAddAndModifyAreRefusedTheIconIsDeletedAndAddedAfresh) 
     };
     BroadcastTaskbarCreated();
     const auto calls = platform.TakeCalls();
-    ASSERT_EQ(Messages(calls), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_ADD}));
+    ASSERT_EQ(Messages(calls), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_ADD, NIM_SETVERSION}));
     EXPECT_EQ(calls[2].record.uID, CSystemTray::kIconId);
     EXPECT_EQ(calls[3].record.uFlags, kWholeIcon);
     EXPECT_EQ(IconOf(calls[3]), IDI_AWAY);
+    EXPECT_EQ(calls[4].record.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4)) << "the shell forgot it with the icon";
     EXPECT_EQ(log->lines.back(), TrayFailureLine(TrayFailure::AddedAfresh));
 }
 
@@ -71,7 +72,7 @@ TEST_F(TrayReAddTest, RefusedFirstAddIsRetriedWithTheChangesMadeMeanwhile) {
     platform.addResult = TRUE;  // the shell is ready now
     ASSERT_TRUE(PumpUntil([this] { return platform.CallCount() > 0; }, 4 * kAddRetryPeriodMs));
     const auto calls = platform.TakeCalls();
-    ASSERT_EQ(Messages(calls), (std::vector<DWORD>{NIM_ADD}));
+    ASSERT_EQ(Messages(calls), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
     EXPECT_EQ(calls[0].record.uFlags, kWholeIcon);
     EXPECT_EQ(Text(calls[0].record.szTip), "count 3");
     EXPECT_EQ(IconOf(calls[0]), IDI_NEW_MESSAGE);
@@ -91,7 +92,7 @@ TEST_F(TrayReAddTest, RefusedBroadcastAddIsRetriedToo) {
 
     platform.addResult = TRUE;
     RetryTick();
-    EXPECT_EQ(Messages(platform.TakeCalls()), (std::vector<DWORD>{NIM_ADD}));
+    EXPECT_EQ(Messages(platform.TakeCalls()), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
     EXPECT_FALSE(RetriesRunning());
 }
 

@@ -14,10 +14,14 @@ namespace {
 
 using TrayRecordTest = TrayTest;
 
+// The add, then the version-4 callbacks asked for.
 TEST_F(TrayRecordTest, CreateAddsTheWholeIconAndBuildsTheMenus) {
     ASSERT_TRUE(CreateTray("Kovarentis : offline"));
-    const ShellCall add = OnlyCall();
-    EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
+    const auto calls = platform.TakeCalls();
+    ASSERT_EQ(Messages(calls), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
+    EXPECT_EQ(calls[1].record.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
+    EXPECT_EQ(calls[1].record.uID, CSystemTray::kIconId);
+    const ShellCall& add = calls[0];
     EXPECT_EQ(add.record.cbSize, kTrayRecordSize);
     EXPECT_EQ(add.record.hWnd, tray.Handle());
     EXPECT_EQ(add.record.uID, CSystemTray::kIconId);
@@ -64,7 +68,7 @@ TEST_F(TrayRecordTest, EachChangeCarriesOnlyItsOwnPart) {
 // Windows-1251 texts arrive as the Russian letters they stand for.
 TEST_F(TrayRecordTest, TextsAreCutToTheirFieldsAndReachTheShellAsTheirLetters) {
     ASSERT_TRUE(CreateTray(std::string(200, '\xFF')));  // "я"
-    EXPECT_EQ(std::wstring(OnlyCall().record.szTip), std::wstring(127, L'я'));
+    EXPECT_EQ(std::wstring(platform.TakeCalls().front().record.szTip), std::wstring(127, L'я'));
 
     tray.Show(SteadyView(TrayIcon::Online, "short"));
     const ShellCall tip = OnlyCall();

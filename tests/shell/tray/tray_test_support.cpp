@@ -19,6 +19,7 @@ BOOL FakeTrayPlatform::NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) 
     BOOL result = modifyResult;
     if (message == NIM_ADD) result = addResult;
     if (message == NIM_DELETE) result = deleteResult;
+    if (message == NIM_SETVERSION) result = setVersionResult;
     if (!result) ::SetLastError(refusalError);
     return result;
 }
@@ -88,8 +89,17 @@ bool TargetWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 void TargetWindow::OnMenuIdle(HWND popup) {
     ++menusShown;
     ::GetWindowRect(popup, &menuRect);
+    shownMenu = TrackedMenu() ? TrackedMenu()->Handle() : nullptr;
+    if (typed != 0) {
+        ::PostMessageW(Handle(), WM_CHAR, std::exchange(typed, 0), 0);
+        return;
+    }
     if (downsBeforeEnter == 0) {
-        ::EndMenu();
+        if (escapes) {
+            ::PostMessageA(Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+        } else {
+            ::EndMenu();
+        }
         return;
     }
     for (; downsBeforeEnter > 0; --downsBeforeEnter) ::PostMessageA(Handle(), WM_KEYDOWN, VK_DOWN, 0);
@@ -116,8 +126,8 @@ void TrayTest::BroadcastTaskbarCreated() {
     ::SendMessageW(tray.Handle(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
 }
 
-void TrayTest::Callback(UINT mouseMessage, UINT iconId) {
-    ::SendMessageW(tray.Handle(), kTrayCallback, iconId, mouseMessage);
+void TrayTest::Callback(UINT event, UINT iconId, POINT anchor) {
+    ::SendMessageW(tray.Handle(), kTrayCallback, MAKEWPARAM(anchor.x, anchor.y), MAKELPARAM(event, iconId));
 }
 
 TrayView SteadyView(TrayIcon icon, std::optional<std::string> tooltip) {

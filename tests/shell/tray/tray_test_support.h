@@ -33,6 +33,8 @@ class FakeTrayPlatform : public TrayPlatform {
 public:
     BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& record) override;
     long long LocalSeconds() override { return clock; }
+    bool ScreenReaderOn() override { return screenReader; }
+    bool HighContrastOn() override { return highContrast; }
 
     std::vector<ShellCall> TakeCalls();
     std::size_t CallCount() const { return calls_.size(); }
@@ -40,9 +42,12 @@ public:
     BOOL addResult = TRUE;
     BOOL modifyResult = TRUE;
     BOOL deleteResult = TRUE;
+    BOOL setVersionResult = TRUE;
     // What GetLastError says after a refusal.
     DWORD refusalError = ERROR_TIMEOUT;
     long long clock = 1'000'000;
+    bool screenReader = false;
+    bool highContrast = false;
     // Runs inside each shell call.
     std::function<void(DWORD message, const NOTIFYICONDATAW& record)> inspect;
 
@@ -78,8 +83,13 @@ public:
     int menusShown = 0;
     RECT menuRect{};
     // Down keys pressed before Enter (separators are skipped); 0 closes the
-    // menu without a choice.
+    // menu without a choice, with Esc when escapes is set.
     int downsBeforeEnter = 0;
+    bool escapes = false;
+    // A character typed into the open menu instead; 0 for none.
+    wchar_t typed = 0;
+    // The menu shown last, as it was while open.
+    HMENU shownMenu = nullptr;
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -104,7 +114,8 @@ protected:
     // The one call made since the last look.
     ShellCall OnlyCall();
     void BroadcastTaskbarCreated();
-    void Callback(UINT mouseMessage, UINT iconId = CSystemTray::kIconId);
+    // In the version-4 form: event and icon id in lParam, the anchor in wParam.
+    void Callback(UINT event, UINT iconId = CSystemTray::kIconId, POINT anchor = {});
 
     FakeTrayPlatform platform;
     std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>();
