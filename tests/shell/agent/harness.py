@@ -386,9 +386,12 @@ class Standin:
             for name, value in params.items())
         self._call("POST", "/%s%s" % (route, "?" + query if query else ""))
 
+    def request_count(self):
+        return int(self._call("GET", "/log"))
+
     def requests(self):
         """The request targets received so far, in order."""
-        count = int(self._call("GET", "/log"))
+        count = self.request_count()
         targets = []
         for index in range(count):
             line = self._call("GET", "/log/%d" % index).split(b"\r\n", 1)[0]
