@@ -37,6 +37,7 @@ OUTAGE_SECONDS = 20
 SIGN_OUT_EVERY_MINUTES = 16
 PRIVATE_GROWTH_LIMIT_KIB = 256
 MAX_OWN_THREADS = 4
+LIFETIME_MARGIN_SECONDS = 900  # the day's driving and sampling take longer than its minutes
 ID_ABOUT = 303
 COUNTED = ("anon_kib", "handles", "gdi", "windows")
 
@@ -121,7 +122,7 @@ class SoakDay(harness.Journey):
     def test_a_day_without_growth(self):
         self.count_reply(0)
         self.env.store_credentials("demo", "standin-token")
-        agent = self.new_agent("soak").start()
+        agent = self.new_agent("soak").start(lifetime_seconds=MINUTES * 60 + LIFETIME_MARGIN_SECONDS)
         samples, box_threads = [], []
         print(f"{'min':>4} {'polls':>6} {'private KiB':>11} {'resident':>9} {'threads':>7} {'own':>4}"
               f" {'handles':>7} {'gdi':>5} {'windows':>7}", flush=True)

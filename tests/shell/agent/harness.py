@@ -420,10 +420,11 @@ class Agent:
         self.main_window = None
         self.windows_pid = None
 
-    def start(self, wait=True):
-        """Starts the program; with wait, also waits for its main window."""
+    def start(self, wait=True, lifetime_seconds=300):
+        """Starts the program, ended after lifetime_seconds at the latest;
+        with wait, also waits for its main window."""
         self.process = subprocess.Popen(
-            ["timeout", "--kill-after=5", "300", self.environment.wine,
+            ["timeout", "--kill-after=5", str(lifetime_seconds), self.environment.wine,
              os.path.join(self.folder, "Kovarentis.exe")],
             cwd=self.folder, env=dict(self.environment.wine_env, **self.unix_env),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
