@@ -26,10 +26,11 @@ struct AgentState {
     bool autoAway = false;
     bool signedOut = true;
     bool authStopped = false;
-    // A run of failed polls: since when (local "HH:MM"), whether its balloon
-    // and its box were shown.
+    // A run of failed polls: since when (local "HH:MM"), whether it has
+    // lasted kLongOutageMs, whether its balloon and its box were shown.
     bool outage = false;
     std::string outageSince;
+    bool outageLong = false;
     bool outageTold = false;
     bool errorBoxShown = false;
     std::int32_t newMessageCount = 0;

@@ -61,6 +61,10 @@ void AgentCore::OnTimer(int timerId) {
     } else if (timerId == kGraceTimer) {
         platform_->KillMainTimer(kGraceTimer);
         inGrace_ = false;
+    } else if (timerId == kLongOutageTimer) {
+        platform_->KillMainTimer(kLongOutageTimer);
+        state_.outageLong = true;
+        if (state_.outage) UpdatePresentation();
     }
 }
 

@@ -20,6 +20,8 @@ namespace kov {
 
 // Away detection runs every 3 s; the limit is awayTimeout / kIdleCheckMs checks.
 constexpr int kIdleCheckMs = 3000;
+// After this long without the service the connecting animation slows down.
+constexpr int kLongOutageMs = 60000;
 // Results of the main dialog: closed by the consultant; ended by the agent
 // (sign-in cancelled at start, or an update installer started).
 constexpr int kClosedByConsultant = 1;

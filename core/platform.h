@@ -19,6 +19,8 @@ constexpr int POLL_TIMER = 1;
 constexpr int IDLE_TIMER = 2;
 // Once, when the network's grace period after a resume from sleep is over.
 constexpr int kGraceTimer = 3;
+// Once, when an outage has lasted kLongOutageMs: the connecting animation slows.
+constexpr int kLongOutageTimer = 4;
 
 // The commands of the tray menus, and the tray's double click and
 // new-message balloon click (OpenConsultPage).

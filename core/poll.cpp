@@ -85,6 +85,7 @@ void AgentCore::ApplyPollReply(const ServiceReply& reply) {
             if (!state_.outage) {
                 state_.outage = true;
                 state_.outageSince = platform_->LocalTimeText();
+                platform_->SetMainTimer(kLongOutageTimer, kLongOutageMs);
             }
             UpdatePresentation();
             break;
@@ -141,8 +142,10 @@ void AgentCore::ReportFailure(TextId text) {
 // The service answers again: the outage's box, if still open, has nothing
 // more to say.
 void AgentCore::EndOutage() {
+    if (state_.outage) platform_->KillMainTimer(kLongOutageTimer);
     state_.outage = false;
     state_.outageSince.clear();
+    state_.outageLong = false;
     state_.outageTold = false;
     state_.errorBoxShown = false;
     if (failureBoxText_) platform_->CloseMessageBox(*failureBoxText_);

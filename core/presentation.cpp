@@ -8,8 +8,11 @@
 namespace kov {
 namespace {
 
-// Five frames a second, a full turn of the four pictures in 0.8 s.
+// Five frames a second, a full turn of the four pictures in 0.8 s; one a
+// second once the outage is long, since each frame is a round trip to the
+// shell's process all day if the network is down.
 constexpr int kConnectingPeriodMs = 200;
+constexpr int kLongOutageFramePeriodMs = 1000;
 constexpr int kBlinkPeriodMs = 700;
 
 template <typename... Args>
@@ -23,10 +26,10 @@ IconView SteadyIcon(TrayIcon icon) {
     return view;
 }
 
-IconView ConnectingIcon() {
+IconView ConnectingIcon(bool longOutage) {
     IconView view;
     view.frames = connectingFrames;
-    view.periodMs = kConnectingPeriodMs;
+    view.periodMs = longOutage ? kLongOutageFramePeriodMs : kConnectingPeriodMs;
     return view;
 }
 
@@ -42,7 +45,7 @@ Presentation PresentSignedOut(const AgentState& state, const Texts& texts) {
         p.killPollTimer = true;
         p.tray.icon = SteadyIcon(TrayIcon::Offline);
     } else {
-        p.tray.icon = ConnectingIcon();
+        p.tray.icon = ConnectingIcon(state.outage && state.outageLong);
     }
     p.tray.menu = MenuKind::SignedOut;
     p.shownMessageCount = state.authStopped ? 0 : state.shownMessageCount;
@@ -106,7 +109,7 @@ Presentation PresentState(const AgentState& state, const Texts& texts, const Ale
 
 TrayView ConnectingView() {
     TrayView view;
-    view.icon = ConnectingIcon();
+    view.icon = ConnectingIcon(false);
     view.menu = MenuKind::SignedOut;
     return view;
 }

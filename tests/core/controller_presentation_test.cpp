@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/agent_core.h"
 #include "tests/core/controller_fixture.h"
 
 namespace kov::test {
@@ -132,9 +133,25 @@ TEST_F(PresentationTest, FailureReplacesTheBlinkByTheConnectingAnimation) {
     EXPECT_EQ(tray.sounds, 1) << "only the first count sounded";
     EXPECT_EQ(agent->State().shownMessageCount, 3) << "kept through the outage";
     const auto calls = CallsWithout({"StartThread", "CursorPosition", "LastInputStamp", "ShowBalloon",
-                                     "IsMessageBoxOpen", "SetMainTimer 1 15000"});
+                                     "IsMessageBoxOpen", "SetMainTimer 1 15000", "SetMainTimer 4 60000"});
     EXPECT_EQ(calls, (std::vector<std::string>{"KillMainTimer 2", "ShowTray"}))
         << "the poll timer keeps running while connecting";
+}
+
+TEST_F(PresentationTest, ConnectingAnimationSlowsOnceTheOutageHasLastedAMinute) {
+    StartOnline(0);
+    NextPoll("");
+    Tick(kLongOutageMs - 1);
+    EXPECT_EQ(Record().tray.periodMs, 200) << "three more failed polls within the minute";
+    Tick(1);
+    EXPECT_EQ(Record().tray.periodMs, 1000);
+    EXPECT_EQ(Record().tray.frames, kConnecting);
+    NextPoll("");
+    EXPECT_EQ(Record().tray.periodMs, 1000) << "a failed poll keeps the slow pace";
+
+    NextPoll("0 0000");
+    NextPoll("");
+    EXPECT_EQ(Record().tray.periodMs, 200) << "the next outage starts at full pace";
 }
 
 TEST_F(PresentationTest, PollStartingSignedOutShowsTheConnectingAnimation) {

@@ -6,13 +6,15 @@ the side-by-side report.
     resource_bench.py find PREFIX EXE WAIT
         pid of the Wine process of prefix PREFIX running EXE (file name),
         waiting up to WAIT seconds for it to appear
-    resource_bench.py measure PREFIX PID STATE PROGRAM SECONDS INTERVAL OUT
-        sample PID for SECONDS and append one JSON record to OUT
+    resource_bench.py measure PREFIX PID STATE PROGRAM SECONDS INTERVAL OUT PROBE...
+        sample PID for SECONDS and append one JSON record to OUT; at the end
+        of the window, PROBE... PROGRAM.exe (process_probe.exe through
+        run.sh) counts its handles, GDI objects and windows
     resource_bench.py sign-in SERVER LOGIN PASSWORD
         print the token the service issues (reply "0 TOKEN")
     resource_bench.py startup PREFIX RUN_SH STATE OUT ROUNDS HOST AGENT REFERENCE OBJECT PERIOD_MS
         start the agent (AGENT, its Params.ini pointing at http://HOST) and
-        the reference (REFERENCE HOST OBJECT PERIOD_MS) ROUNDS times each, in
+        the reference (REFERENCE idle HOST OBJECT PERIOD_MS) ROUNDS times each, in
         turn, through RUN_SH STATE, and append their start-up times to OUT
     resource_bench.py report OUT NAME=PATH...
         print the table, the executable sizes and the goals
@@ -183,6 +185,20 @@ def measure(prefix, pid, seconds, interval):
     }
 
 
+def probe_counts(command, env=None):
+    """{"handles", "gdi", "windows"} from process_probe.exe's line; {} when
+    it printed none (the process is gone, the probe failed)."""
+    try:
+        result = subprocess.run(command, capture_output=True, text=True, timeout=60, env=env)
+    except subprocess.TimeoutExpired:
+        return {}
+    for line in result.stdout.splitlines():
+        fields = dict(part.split("=", 1) for part in line.split() if "=" in part)
+        if {"handles", "gdi", "windows"} <= fields.keys():
+            return {key: int(fields[key]) for key in ("handles", "gdi", "windows")}
+    return {}
+
+
 def sign_in(server, login, password):
     digest = hashlib.md5(password.encode("cp1251")).hexdigest()
     query = urllib.parse.urlencode({"do": "login", "login": login, "password": digest})
@@ -195,11 +211,10 @@ def sign_in(server, login, password):
 
 # --- report ------------------------------------------------------------------
 
-STATE_TITLES = {"baseline": "at rest", "connecting": "connecting (dead service)",
-                "online": "online idle (0 messages)", "blinking": "blinking (3 messages)"}
+STATE_TITLES = {"baseline": "at rest", "online": "online idle, http", "https": "online idle, https",
+                "blinking": "blinking (3 messages)", "connecting": "connecting, box open"}
 AGENT, REFERENCE, BASELINE = "Kovarentis", "same_work_tray", "baseline_tray"
-# The reference does the same in both online states: blinking is judged against its online idle.
-REFERENCE_STATE = {"connecting": "connecting", "online": "online", "blinking": "online"}
+STATES = ("online", "https", "blinking", "connecting")
 
 
 def _load_records(path):
@@ -221,11 +236,12 @@ def _row(record):
     head = f"{record['program']:<15} {title:<26}"
     if record.get("error"):
         return f"{head} {record['error']}"
+    counts = " ".join(f"{record.get(key, '-'):>5}" for key in ("handles", "gdi", "windows"))
     return (f"{head} {record['rss_kib_mean']:>7} {record['rss_kib_max']:>7}"
             f" {record.get('anon_kib_mean', record['anon_kib_max']):>7} {record['anon_kib_max']:>7}"
             f" {record['threads_max']:>7} {record['own_threads_max']:>5}"
             f" {record['cpu_ms_per_min']:>9.1f}"
-            f" {record['cpu_stat_ms_per_min']:>8.0f} {record['wine_services_ms_per_min']:>9.1f}")
+            f" {record['cpu_stat_ms_per_min']:>8.0f} {record['wine_services_ms_per_min']:>9.1f} {counts}")
 
 
 def _ratio_row(state, agent, reference):
@@ -274,21 +290,27 @@ def _startup_lines(records):
     return lines
 
 
+def _state_goal_lines(state, agent, reference):
+    title = STATE_TITLES[state]
+    ratio = agent["cpu_ms_per_min"] / max(reference["cpu_ms_per_min"], 1e-3)
+    lines = [f"{title}: CPU {agent['cpu_ms_per_min']:.1f} ms/min vs reference"
+             f" {reference['cpu_ms_per_min']:.1f}: {ratio:.2f}x (goal at most"
+             f" {GOAL_IDLE_CPU_RATIO}x): {_verdict(ratio <= GOAL_IDLE_CPU_RATIO)}"]
+    ratio = agent["anon_kib_max"] / reference["anon_kib_max"]
+    lines.append(f"{title}: private (anon, peak) {agent['anon_kib_max']} KiB vs reference"
+                 f" {reference['anon_kib_max']} KiB: {ratio:.2f}x (goal at most"
+                 f" {GOAL_PRIVATE_RATIO}x): {_verdict(ratio <= GOAL_PRIVATE_RATIO)};"
+                 f" resident {agent['rss_kib_max']} vs {reference['rss_kib_max']} KiB")
+    return lines
+
+
 def _goal_lines(records, sizes):
     lines = []
-    online, reference = records.get(("online", AGENT)), records.get(("online", REFERENCE))
-    if _measured(online) and _measured(reference):
-        ratio = online["cpu_ms_per_min"] / max(reference["cpu_ms_per_min"], 1e-3)
-        lines.append(f"CPU per idle minute online: {online['cpu_ms_per_min']:.1f} ms vs reference"
-                     f" {reference['cpu_ms_per_min']:.1f} ms: {ratio:.2f}x (goal at most"
-                     f" {GOAL_IDLE_CPU_RATIO}x): {_verdict(ratio <= GOAL_IDLE_CPU_RATIO)}")
-        ratio = online["anon_kib_max"] / reference["anon_kib_max"]
-        lines.append(f"private memory online idle (anon, peak): {online['anon_kib_max']} KiB vs reference"
-                     f" {reference['anon_kib_max']} KiB: {ratio:.2f}x (goal at most"
-                     f" {GOAL_PRIVATE_RATIO}x): {_verdict(ratio <= GOAL_PRIVATE_RATIO)};"
-                     f" resident {online['rss_kib_max']} vs {reference['rss_kib_max']} KiB")
-    agent_states = [r for (s, p), r in records.items() if p == AGENT and s in REFERENCE_STATE
-                    and _measured(r)]
+    for state in STATES:
+        agent, reference = records.get((state, AGENT)), records.get((state, REFERENCE))
+        if _measured(agent) and _measured(reference):
+            lines.extend(_state_goal_lines(state, agent, reference))
+    agent_states = [r for (s, p), r in records.items() if p == AGENT and s in STATES and _measured(r)]
     if agent_states:
         own = max(r["own_threads_max"] for r in agent_states)
         most = max(r["threads_max"] for r in agent_states)
@@ -310,17 +332,17 @@ def _goal_lines(records, sizes):
 def report(path, sizes):
     records = _load_records(path)
     print(f"{'program':<15} {'state':<26} {'resident KiB':>15} {'private KiB':>15} {'threads':>13}"
-          f" {'CPU ms/min':>18} {'Wine svc':>9}")
+          f" {'CPU ms/min':>18} {'Wine svc':>9} {'hndl':>5} {'gdi':>5} {'wnds':>5}")
     print(f"{'':<15} {'':<26} {'mean':>7} {'peak':>7} {'mean':>7} {'peak':>7} {'peak':>7} {'own':>5}"
           f" {'exact':>9} {'stat':>8} {'ms/min':>9}")
     baseline = records.get(("baseline", BASELINE))
     if baseline:
         print(_row(baseline))
-    for state, reference_state in REFERENCE_STATE.items():
-        agent, reference = records.get((state, AGENT)), records.get((reference_state, REFERENCE))
+    for state in STATES:
+        agent, reference = records.get((state, AGENT)), records.get((state, REFERENCE))
         if agent:
             print(_row(agent))
-        if reference and reference_state == state:
+        if reference:
             print(_row(reference))
         if _measured(agent) and _measured(reference):
             print(_ratio_row(state, agent, reference))
@@ -328,8 +350,8 @@ def report(path, sizes):
     print("threads: most in one sample; own: without the helper threads Wine names wine_*.")
     print("CPU exact: the process CPU clock (all its threads, ended ones too); stat: utime+stime in")
     print("whole ticks. Wine svc: wineserver and explorer.exe (which draws the tray) in the same")
-    print("window, beside the program's own figures, not in them. Blinking is judged against the")
-    print("reference's online idle: the reference does the same in both.")
+    print("window, beside the program's own figures, not in them. hndl, gdi, wnds: kernel handles,")
+    print("GDI objects and windows at the end of the window (process_probe.exe).")
     print()
     for (state, program), record in sorted(records.items()):
         if record.get("thread_names_at_peak"):
@@ -373,7 +395,7 @@ def _stop(program, prefix, exe):
 
 def startup(prefix, run_sh, state, out, rounds, host, agent, reference, object_name, period_ms):
     programs = [("Kovarentis", agent, [agent]),
-                ("same_work_tray", reference, [reference, host, object_name, period_ms])]
+                ("same_work_tray", reference, [reference, "idle", host, object_name, period_ms])]
     times = {label: {"icon_ms": [], "request_ms": []} for label, _, _ in programs}
     listener = FirstRequestListener(host)
     try:
@@ -407,10 +429,12 @@ def main(argv):
             return 1
         print(pid)
     elif command == "measure":
-        prefix, pid, state, program, seconds, interval, out = args
+        prefix, pid, state, program, seconds, interval, out = args[:7]
         result = measure(prefix, int(pid), float(seconds), float(interval))
         record = {"state": state, "program": program}
         record.update(result or {"error": f"{program} ended during the window"})
+        if result:
+            record.update(probe_counts(args[7:] + [program + ".exe"]))
         with open(out, "a") as f:
             f.write(json.dumps(record) + "\n")
         return 0 if result else 1

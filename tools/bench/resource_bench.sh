@@ -1,32 +1,33 @@
 #!/usr/bin/env bash
-# Resource benchmark of the agent under Wine, beside same_work_tray.exe, the
-# least a program can spend on the agent's idle work (a tray icon with a
-# tooltip, the status request every RequestTimeout on one long-lived worker
-# with one internet session, a cursor read every 3 s), and a bare tray program
-# (one icon, one timer) as Wine's floor. Runs one program at a time for a
-# fixed window in each state and prints, side by side, resident and private
-# memory, threads, CPU time per minute, the Wine services' CPU and the ratios
-# of agent to reference; then the start-up times (process start to the tray
-# icon and to the first request, stored credentials), the executables' sizes
-# and the goals. States: the baseline at rest; the agent and the reference
-# connecting to a dead service; both online and idle with no messages; the
-# agent blinking with 3 messages waiting; start-up, in turns.
+# Resource benchmark of the agent under Wine, state by state, each beside
+# same_work_tray.exe in that state's mode: the least a program can spend on
+# what the agent visibly does there (see same_work_tray.cpp), and a bare tray
+# program (one icon, one timer) as Wine's floor. Runs one program at a time
+# for a fixed window in each state, agent and reference in turns, and prints
+# resident and private memory, threads, CPU time per minute, the Wine
+# services' CPU, kernel handles, GDI objects and windows (process_probe.exe)
+# and the ratios of agent to reference; then the start-up times (process
+# start to the tray icon and to the first request, stored credentials), the
+# executables' sizes and the goals. States: the baseline at rest; online idle
+# over http and over https (a self-signed certificate: both accept the
+# unknown authority on the retry); blinking with 3 messages waiting;
+# connecting to a dead service (the failure box left open); start-up.
 #   resource_bench.sh [seconds per state, default 60]
 # Environment (all optional):
 #   KOV_BENCH_SETTLE    seconds a program runs before its window (default 10)
 #   KOV_BENCH_POLL      the agent's RequestTimeout, s (15)
 #   KOV_BENCH_BASELINE_MS  the baseline's timer period, ms (the poll period)
 #   KOV_BENCH_INTERVAL  sampling interval, s (0.2)
-#   KOV_BENCH_STATES    subset of "baseline connecting online blinking startup"
+#   KOV_BENCH_STATES    subset of "baseline online https blinking connecting startup"
 #   KOV_BENCH_STARTUP_ROUNDS  start-ups of each program (5)
-#   KOV_BENCH_AGENT, KOV_BENCH_AGENT_I686
-#                       Kovarentis.exe builds to measure and size instead of
-#                       the ones built here (x86_64, i686)
+#   KOV_BENCH_AGENT     a Kovarentis.exe (i686) to measure instead of the one built here
 #   KOV_BENCH_SERVICE_HOST  loopback address of the bench's stand-in service (127.0.0.213)
 #   KOV_BENCH_STARTUP_HOST  loopback address of the start-up listener (127.0.0.214)
-#   KOV_BENCH_WIN64_DIR, KOV_BENCH_WIN32_DIR  build dirs (build/resbench-win64, -win32)
-# This machine runs only 64-bit Wine, so the x86_64 builds are measured; the
-# i686 build (the product) is built for its size.
+#   KOV_BENCH_WIN32_DIR build dir (build/resbench-win32)
+# The i686 build, the product, is measured under 32-bit Wine. The https
+# service is the stand-in on 127.0.0.2:443 with the test certificate whose
+# name is that address (tools/certs); run the bench in a network namespace
+# of its own (see the README) so that no test's stand-in holds that port.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 seconds=${1:-60}
@@ -34,11 +35,10 @@ settle=${KOV_BENCH_SETTLE:-10}
 poll=${KOV_BENCH_POLL:-15}
 interval=${KOV_BENCH_INTERVAL:-0.2}
 baseline_ms=${KOV_BENCH_BASELINE_MS:-$((poll * 1000))}
-states=${KOV_BENCH_STATES:-baseline connecting online blinking startup}
+states=${KOV_BENCH_STATES:-baseline online https blinking connecting startup}
 startup_rounds=${KOV_BENCH_STARTUP_ROUNDS:-5}
-win64=${KOV_BENCH_WIN64_DIR:-$root/build/resbench-win64}
 win32=${KOV_BENCH_WIN32_DIR:-$root/build/resbench-win32}
-work=$win64/resource-bench
+work=$win32/resource-bench
 wine_state=$work/wine
 results=$work/results.jsonl
 # A loopback address of our own (the agent always talks to port 80), so that
@@ -49,6 +49,8 @@ control=$service_host:8765
 dead_host=127.0.0.9
 dead_server=http://$dead_host
 startup_host=${KOV_BENCH_STARTUP_HOST:-127.0.0.214}
+tls_host=127.0.0.2
+tls_certificate=leaf-unknown-ca
 registry_key='HKCU\Software\Kovarentis \Kovarentis\App'  # key name with a trailing blank
 helper=(python3 "$root/tools/bench/resource_bench.py")
 client=(python3 "$root/tools/standin/client.py" --control "$control")
@@ -82,7 +84,7 @@ build() {  # build dir, toolchain architecture
   local log=$work/build-$2.log
   if ! { cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$2.cmake" \
            -DCMAKE_BUILD_TYPE=MinSizeRel &&
-         cmake --build "$1" -j 2 --target Kovarentis baseline_tray same_work_tray; } >"$log" 2>&1; then
+         cmake --build "$1" -j 2 --target Kovarentis baseline_tray same_work_tray process_probe; } >"$log" 2>&1; then
     tail -n 20 "$log" >&2
     note "the $2 build failed (whole log: $log)"
     return 1
@@ -119,7 +121,8 @@ program_process() {  # exe file name
 
 measure() {  # state, program label, pid
   note "measuring $2 ($1) for $seconds s"
-  "${helper[@]}" measure "$WINEPREFIX" "$3" "$1" "$2" "$seconds" "$interval" "$results"
+  "${helper[@]}" measure "$WINEPREFIX" "$3" "$1" "$2" "$seconds" "$interval" "$results" \
+    "$root/tools/wine/run.sh" "$wine_state" "$work/probe/process_probe.exe"
 }
 
 record_failure() {  # state, program label, reason
@@ -152,7 +155,9 @@ wait_for_polls_beyond() {  # N, seconds
 start_service() {
   local ready=$work/service.ready
   rm -f "$ready"
+  bash "$root/tools/certs/make-certs.sh" "$work/certs" >/dev/null
   python3 "$root/tools/standin/service.py" --demo --listen "http://$service_host:80" \
+    --listen "https://$tls_host:443/$tls_certificate" --certs "$work/certs" \
     --control "$control" --ready-file "$ready" >>"$work/service.log" 2>&1 &
   service_pid=$!
   for _ in $(seq 100); do [ -s "$ready" ] && return 0; sleep 0.1; done
@@ -177,11 +182,11 @@ status_object() {  # token
   echo "newmessages?do=get&status=0&login=demo&token=$1"
 }
 
-run_reference() {  # state, host, token
-  start_program "$work/reference/same_work_tray.exe" "$2" "$(status_object "$3")" $((poll * 1000))
+run_reference() {  # state, mode, host, token
+  start_program "$work/reference/same_work_tray.exe" "$2" "$3" "$(status_object "$4")" $((poll * 1000))
   local pid
   if pid=$(program_process same_work_tray.exe); then
-    if [ "$1" = online ] && ! wait_for_polls_beyond 0 20; then
+    if [ "$3" != "$dead_host" ] && ! wait_for_polls_beyond 0 20; then
       note "the reference sent no status request to the service"
     fi
     sleep "$settle"
@@ -207,9 +212,9 @@ run_connecting() {
 }
 
 # Starts the agent signed in to the live service; leaves it running.
-start_online_agent() {
+start_online_agent() {  # server
   "${client[@]}" reset >/dev/null
-  write_params "http://$service_host"
+  write_params "$1"
   store_credentials demo "$("${helper[@]}" sign-in "http://$service_host" demo demo)"
   start_program "$work/agent/Kovarentis.exe"
   online_pid=$(program_process Kovarentis.exe) || return 1
@@ -234,7 +239,7 @@ measure_online() {  # state
 
 run_online_states() {  # whether to measure online idle, whether to measure blinking
   online_pid=""
-  if ! start_online_agent; then
+  if ! start_online_agent "http://$service_host"; then
     [ "$1" = yes ] && record_failure online Kovarentis "never came online"
     [ "$2" = yes ] && record_failure blinking Kovarentis "never came online"
     stop_program
@@ -254,6 +259,16 @@ run_online_states() {  # whether to measure online idle, whether to measure blin
   stop_program
 }
 
+run_https_agent() {
+  online_pid=""
+  if start_online_agent "https://$tls_host"; then
+    measure_online https
+  else
+    record_failure https Kovarentis "never came online"
+  fi
+  stop_program
+}
+
 # Start-up in turns: the agent with stored credentials, then the reference,
 # both against the bench's listener, which answers every request "0 0".
 run_startup() {
@@ -267,52 +282,64 @@ run_startup() {
 
 wants() { [[ " $states " == *" $1 "* ]]; }
 
-main() {
-  note "building x86_64 ($win64) and i686 ($win32)"
-  build "$win64" x86_64
-  build "$win32" i686
-  local agent=${KOV_BENCH_AGENT:-$win64/bin/Kovarentis.exe}
-  local agent_i686=${KOV_BENCH_AGENT_I686:-$win32/bin/Kovarentis.exe}
+# A fresh token of the demo account, the service's state reset.
+fresh_token() {
+  "${client[@]}" reset >/dev/null
+  "${helper[@]}" sign-in "http://$service_host" demo demo
+}
 
-  rm -rf "$work/agent" "$work/baseline" "$work/reference" "$results" "$work/programs.log" \
+# The reference for a state, then the agent, in turns.
+run_states() {
+  if wants baseline; then run_baseline; fi
+  if wants online; then
+    run_reference online idle "$service_host" "$(fresh_token)"
+    run_online_states yes no
+  fi
+  if wants https; then
+    run_reference https https "$tls_host" "$(fresh_token)"
+    run_https_agent
+  fi
+  if wants blinking; then
+    run_reference blinking blinking "$service_host" "$(fresh_token)"
+    run_online_states no yes
+  fi
+  if wants connecting; then
+    run_reference connecting connecting "$dead_host" stale-token
+    run_connecting
+  fi
+  if wants startup; then run_startup; fi
+}
+
+main() {
+  note "building i686 ($win32)"
+  build "$win32" i686
+  local agent=${KOV_BENCH_AGENT:-$win32/bin/Kovarentis.exe}
+
+  rm -rf "$work/agent" "$work/baseline" "$work/reference" "$work/probe" "$results" "$work/programs.log" \
     "$work/service.log"
-  mkdir -p "$work/agent" "$work/baseline" "$work/reference"
+  mkdir -p "$work/agent" "$work/baseline" "$work/reference" "$work/probe"
   cp "$agent" "$work/agent/Kovarentis.exe"
-  cp "$win64/bin/baseline_tray.exe" "$work/baseline/"
-  cp "$win64/bin/same_work_tray.exe" "$work/reference/"
+  cp "$win32/bin/baseline_tray.exe" "$work/baseline/"
+  cp "$win32/bin/same_work_tray.exe" "$work/reference/"
+  cp "$win32/bin/process_probe.exe" "$work/probe/"
 
   load_before=$(cut -d' ' -f1-3 /proc/loadavg)
   start_service
   note "starting the Wine environment"
-  "$root/tools/wine/env.sh" start "$wine_state" x86_64 >/dev/null
+  "$root/tools/wine/env.sh" start "$wine_state" i686 >/dev/null
   # shellcheck disable=SC1091
   source "$wine_state/env"
-
-  if wants baseline; then run_baseline; fi
-  if wants connecting; then
-    run_reference connecting "$dead_host" stale-token
-    run_connecting
-  fi
-  if wants online; then
-    "${client[@]}" reset >/dev/null
-    run_reference online "$service_host" "$("${helper[@]}" sign-in "http://$service_host" demo demo)"
-  fi
-  if wants online || wants blinking; then
-    run_online_states "$(wants online && echo yes || echo no)" "$(wants blinking && echo yes || echo no)"
-  fi
-  if wants startup; then run_startup; fi
-
+  run_states
   {
-    echo "Resource benchmark: $("$KOV_WINE" --version 2>/dev/null || echo Wine), 64-bit prefix, x86_64 builds;"
+    echo "Resource benchmark: $("$KOV_WINE" --version 2>/dev/null || echo Wine), 32-bit prefix, i686 builds;"
     echo "$seconds s per state after $settle s of settling, RequestTimeout $poll s, baseline timer $baseline_ms ms,"
-    echo "sampled every $interval s (threads: most seen in one sample); load before: $load_before."
+    echo "sampled every $interval s (threads: most seen in one sample);"
+    echo "load average before: $load_before, after: $(cut -d' ' -f1-3 /proc/loadavg)."
     echo
     "${helper[@]}" report "$results" \
-      "Kovarentis.exe i686=$agent_i686" \
-      "Kovarentis.exe x86_64=$agent" \
+      "Kovarentis.exe i686=$agent" \
       "baseline_tray.exe i686=$win32/bin/baseline_tray.exe" \
-      "baseline_tray.exe x86_64=$win64/bin/baseline_tray.exe" \
-      "same_work_tray.exe x86_64=$win64/bin/same_work_tray.exe"
+      "same_work_tray.exe i686=$win32/bin/same_work_tray.exe"
   } | tee "$work/report.txt"
 }
 

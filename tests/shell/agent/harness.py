@@ -387,9 +387,12 @@ class Standin:
             for name, value in params.items())
         self._call("POST", "/%s%s" % (route, "?" + query if query else ""))
 
+    def request_count(self):
+        return int(self._call("GET", "/log"))
+
     def requests(self):
         """The request targets received so far, in order."""
-        count = int(self._call("GET", "/log"))
+        count = self.request_count()
         targets = []
         for index in range(count):
             line = self._call("GET", "/log/%d" % index).split(b"\r\n", 1)[0]
@@ -418,10 +421,11 @@ class Agent:
         self.main_window = None
         self.windows_pid = None
 
-    def start(self, wait=True):
-        """Starts the program; with wait, also waits for its main window."""
+    def start(self, wait=True, lifetime_seconds=300):
+        """Starts the program, ended after lifetime_seconds at the latest;
+        with wait, also waits for its main window."""
         self.process = subprocess.Popen(
-            ["timeout", "--kill-after=5", "300", self.environment.wine,
+            ["timeout", "--kill-after=5", str(lifetime_seconds), self.environment.wine,
              os.path.join(self.folder, "Kovarentis.exe")],
             cwd=self.folder, env=dict(self.environment.wine_env, **self.unix_env),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
