@@ -94,7 +94,9 @@ protected:
 
     void Show(BalloonKind kind) { platform->ShowBalloon({"text", "Kovarentis ", kind, 10}); }
     void ClickTheBalloon() {
-        ::SendMessageA(platform->Tray()->Handle(), WM_TRAY_NOTIFY, CSystemTray::kIconId, NIN_BALLOONUSERCLICK);
+        // The version-4 form: the shell above took NIM_SETVERSION.
+        ::SendMessageA(platform->Tray()->Handle(), WM_TRAY_NOTIFY, 0,
+                       MAKELPARAM(NIN_BALLOONUSERCLICK, CSystemTray::kIconId));
         Pump(100);
     }
 

@@ -111,7 +111,7 @@ class RunningAgentTest(Journey):
 
         self.env.post(box, WM_COMMAND, IDOK)
         dialog = self.sign_in_dialog(agent)
-        self.assertEqual(self.env.info(self.env.item(dialog, IDC_LOGIN))["text"], "")
+        self.assertEqual(self.env.info(self.env.item(dialog, IDC_LOGIN))["text"], LOGIN)
         # Stopped: no more polls while the dialog is open.
         count = len(self.standin.requests())
         time.sleep(3)
