@@ -40,11 +40,15 @@ BOOL CKovarentisDlg::OnInitDialog() {
     ::SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowIcon_));
     ::SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIcon_));
     // The template is visible: only a zero size keeps it from ever showing.
-    ::MoveWindow(Handle(), 0, 0, 0, 0, FALSE);
+    // Shown here without activation, and with no focus set below, the agent
+    // takes no focus from the consultant's work when it starts; an activated
+    // window would also select an input method, which under Wine brings COM
+    // into the process for the rest of the day.
+    ::SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     platform_->Attach(Handle());
     sessionNotifications_ = std::make_unique<SessionNotifications>(Handle());
     controller_->OnInitDialog();
-    return TRUE;
+    return FALSE;
 }
 
 bool CKovarentisDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
