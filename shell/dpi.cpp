@@ -1,6 +1,7 @@
 #include "shell/dpi.h"
 
 #include "winsupport/handles.h"
+#include "winsupport/system_library.h"
 
 namespace kov {
 namespace {
@@ -9,10 +10,7 @@ using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
 
 // Windows 10 1607 and later.
 GetSystemMetricsForDpiFunction SystemMetricsForDpi() {
-    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<GetSystemMetricsForDpiFunction>(
-                        reinterpret_cast<void*>(::GetProcAddress(user32, "GetSystemMetricsForDpi")))
-                  : nullptr;
+    return LoadedFunction<GetSystemMetricsForDpiFunction>(L"user32.dll", "GetSystemMetricsForDpi");
 }
 
 // Elsewhere the metric is the system DPI's, scaled.

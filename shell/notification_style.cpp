@@ -1,5 +1,7 @@
 #include "shell/notification_style.h"
 
+#include "winsupport/system_library.h"
+
 namespace kov {
 namespace {
 
@@ -8,8 +10,7 @@ using QueryNotificationState = HRESULT(WINAPI*)(QUERY_USER_NOTIFICATION_STATE*);
 // Looked up at run time: Windows before Vista has no such call, and the agent
 // must still start there.
 QueryNotificationState ShellQuery() {
-    const FARPROC found = ::GetProcAddress(::GetModuleHandleW(L"shell32.dll"), "SHQueryUserNotificationState");
-    return reinterpret_cast<QueryNotificationState>(reinterpret_cast<void*>(found));
+    return LoadedFunction<QueryNotificationState>(L"shell32.dll", "SHQueryUserNotificationState");
 }
 
 }  // namespace

@@ -1,19 +1,12 @@
 // Where the tray icon is on the screen, for a menu opened without a click on
 // it (a second start of the program). On the UI thread, like the tray.
 #include "shell/system_tray.h"
+#include "winsupport/system_library.h"
 
 namespace kov {
 namespace {
 
 using IconRectFunction = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
-
-// Windows 7 and later.
-IconRectFunction IconRectLookup() {
-    const HMODULE shell32 = ::GetModuleHandleW(L"shell32.dll");
-    return shell32 ? reinterpret_cast<IconRectFunction>(
-                         reinterpret_cast<void*>(::GetProcAddress(shell32, "Shell_NotifyIconGetRect")))
-                   : nullptr;
-}
 
 bool Contains(const RECT& outer, POINT point) {
     return point.x >= outer.left && point.x < outer.right && point.y >= outer.top && point.y < outer.bottom;
@@ -22,7 +15,8 @@ bool Contains(const RECT& outer, POINT point) {
 // The icon's centre when it is on the taskbar: an icon behind the overflow
 // arrow has a place in the overflow's window, or none while that is closed.
 std::optional<POINT> IconCentreOnTaskbar(HWND window, UINT iconId) {
-    const IconRectFunction iconRect = IconRectLookup();
+    // Windows 7 and later.
+    const auto iconRect = LoadedFunction<IconRectFunction>(L"shell32.dll", "Shell_NotifyIconGetRect");
     if (!iconRect) return std::nullopt;
     NOTIFYICONIDENTIFIER icon{};
     icon.cbSize = sizeof icon;

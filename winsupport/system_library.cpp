@@ -13,8 +13,8 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
 
 void KeepLibrarySearchToSystemFolder() {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    const auto keepTo = reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    const auto keepTo =
+        LoadedFunction<SetDefaultDllDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (keepTo) keepTo(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 

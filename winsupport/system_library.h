@@ -16,4 +16,13 @@ HMODULE LoadSystemLibrary(const wchar_t* name);
 // nothing changes.
 void KeepLibrarySearchToSystemFolder();
 
+// A function of a module the process has already loaded, looked up at run time
+// so that the agent still starts on a Windows without it; null there.
+template <typename Function>
+Function LoadedFunction(const wchar_t* module, const char* name) {
+    const HMODULE loaded = ::GetModuleHandleW(module);
+    return loaded ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(loaded, name)))
+                  : nullptr;
+}
+
 }  // namespace kov
