@@ -31,11 +31,15 @@ std::unique_ptr<TrayIconSet> LoadFrames(std::unique_ptr<TrayIconSet> icons) {
 // The sound library, and the audio stack that it brings along, is loaded
 // when the first sound plays rather than at start: most runs never play one.
 // It stays for the process, since a sound may still be playing at the end.
-CSystemTray::PlaySoundFunction LoadPlaySound() {
+CSystemTray::SoundOutput LoadSoundOutput() {
     const HMODULE winmm = LoadSystemLibrary(L"winmm.dll");
-    if (!winmm) return nullptr;
-    return reinterpret_cast<CSystemTray::PlaySoundFunction>(
+    if (!winmm) return {};
+    CSystemTray::SoundOutput sound;
+    sound.play = reinterpret_cast<decltype(sound.play)>(
         reinterpret_cast<void (*)()>(::GetProcAddress(winmm, "PlaySoundA")));
+    sound.devices = reinterpret_cast<decltype(sound.devices)>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(winmm, "waveOutGetNumDevs")));
+    return sound;
 }
 
 }  // namespace
@@ -144,11 +148,13 @@ void CSystemTray::OnDpiChanged(UINT dpi) {
     SetIcon(picture_);
 }
 
+// A computer without a sound output has nothing to hear; asking first also
+// keeps Wine's winmm from leaving its device thread behind for the rest of the
+// process after an output that fails to open.
 void CSystemTray::PlayNewMessageSound() {
-    if (!playSound_) playSound_ = LoadPlaySound();
-    if (playSound_) {
-        playSound_(MAKEINTRESOURCEA(IDR_NEW_MESSAGE_SOUND), ::GetModuleHandleA(nullptr), SND_RESOURCE | SND_ASYNC);
-    }
+    if (!sound_.play) sound_ = LoadSoundOutput();
+    if (!sound_.play || !sound_.devices || sound_.devices() == 0) return;
+    sound_.play(MAKEINTRESOURCEA(IDR_NEW_MESSAGE_SOUND), ::GetModuleHandleA(nullptr), SND_RESOURCE | SND_ASYNC);
 }
 
 // Version 4: the event and the icon's id in lParam, the anchor (the pointer,

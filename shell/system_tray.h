@@ -103,7 +103,11 @@ public:
     // The icons the tray shows, at their current size.
     const TrayIconSet& Icons() const { return *icons_; }
 
-    using PlaySoundFunction = BOOL(WINAPI*)(LPCSTR sound, HMODULE module, DWORD flags);
+    // The sound library's functions that the agent uses.
+    struct SoundOutput {
+        BOOL(WINAPI* play)(LPCSTR sound, HMODULE module, DWORD flags) = nullptr;
+        UINT(WINAPI* devices)() = nullptr;
+    };
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -183,7 +187,7 @@ private:
     // last accepted a call: during retries, each is logged once.
     unsigned refusalsLogged_ = 0;
     // Loaded by the first sound.
-    PlaySoundFunction playSound_ = nullptr;
+    SoundOutput sound_;
 };
 
 }  // namespace kov

@@ -1,6 +1,7 @@
 """However the service hangs, the agent runs at most four threads of its own:
 Offline chosen while a poll hangs sends beside it, each request on the thread
-that asked for it."""
+that asked for it. New messages on a computer without a sound output (as here)
+leave no thread behind."""
 import os
 import time
 import unittest
@@ -64,6 +65,15 @@ class ThreadsTest(Journey):
         # Both requests still hang: Close ends the agent all the same.
         agent.command(ID_CLOSE)
         self.assertTrue(agent.ended(10), "Close did not end the agent while requests hang")
+
+    def test_new_messages_without_a_sound_output(self):
+        self.new_agent(RequestTimeout=POLL_SECONDS).start()
+        self.wait_for_request(reports(0))
+        self.standin.reply("get", "0 0003", default=True)
+        count = len(self.standin.requests())
+        self.wait_for_requests(count + 2, timeout=2 * POLL_SECONDS + 5)
+        # The window's thread and the parked poll worker.
+        self.assertEqual(own_threads(self.agent_pid()), 2)
 
 
 if __name__ == "__main__":
