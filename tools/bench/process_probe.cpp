@@ -51,10 +51,14 @@ struct BasicInformation {
     ULONG_PTR parentPid;
 };
 
-FARPROC NtFunction(const char* name) { return GetProcAddress(GetModuleHandleA("ntdll.dll"), name); }
+template <typename Function>
+Function NtFunction(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+}
 
 long KernelHandles(DWORD pid) {
-    const auto query = reinterpret_cast<QuerySystem>(NtFunction("NtQuerySystemInformation"));
+    const auto query = NtFunction<QuerySystem>("NtQuerySystemInformation");
     if (!query) return -1;
     std::vector<BYTE> table(kFirstTableBytes);
     LONG status = kInfoLengthMismatch;
@@ -76,7 +80,7 @@ bool ReadFrom(HANDLE process, const void* address, void* into, SIZE_T bytes) {
 }
 
 long GdiObjects(HANDLE process) {
-    const auto query = reinterpret_cast<QueryProcess>(NtFunction("NtQueryInformationProcess"));
+    const auto query = NtFunction<QueryProcess>("NtQueryInformationProcess");
     BasicInformation basic{};
     if (!query || query(process, kProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
     const BYTE* table = nullptr;
