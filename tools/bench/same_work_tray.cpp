@@ -206,14 +206,21 @@ bool AddTrayIcon(HWND window) {
 }
 
 using PlaySoundFunction = BOOL(WINAPI*)(LPCSTR, HMODULE, DWORD);
+using OutputDevicesFunction = UINT(WINAPI*)();
 
-// The sound library is loaded for the one sound, and stays, as the agent's does.
+template <typename Function>
+Function WinmmFunction(HMODULE winmm, const char* name) {
+    return winmm ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(winmm, name))) : nullptr;
+}
+
+// The sound library is loaded for the one sound, and stays, as the agent's
+// does; like the agent, it plays nothing where there is no sound output.
 void PlayNewMessageSound() {
     const HMODULE winmm = LoadLibraryW(L"winmm.dll");
-    const auto play = winmm ? reinterpret_cast<PlaySoundFunction>(
-                                  reinterpret_cast<void (*)()>(GetProcAddress(winmm, "PlaySoundA")))
-                            : nullptr;
-    if (play) play(MAKEINTRESOURCEA(IDR_SAME_WORK_SOUND), GetModuleHandleA(nullptr), SND_RESOURCE | SND_ASYNC);
+    const auto play = WinmmFunction<PlaySoundFunction>(winmm, "PlaySoundA");
+    const auto devices = WinmmFunction<OutputDevicesFunction>(winmm, "waveOutGetNumDevs");
+    if (!play || !devices || devices() == 0) return;
+    play(MAKEINTRESOURCEA(IDR_SAME_WORK_SOUND), GetModuleHandleA(nullptr), SND_RESOURCE | SND_ASYNC);
 }
 
 void StartAnimation(HWND window, Tray& tray) {
