@@ -22,7 +22,8 @@ start_time() {  # pid
 
 end_recorded() {  # file written by record
   local pid started
-  read -r pid started < "$1" 2>/dev/null || return 0
+  [ -f "$1" ] || return 0
+  read -r pid started < "$1" || return 0
   rm -f "$1"
   [ -n "$pid" ] && [ "$(start_time "$pid")" = "$started" ] && kill "$pid" 2>/dev/null
   return 0
