@@ -21,7 +21,7 @@ constexpr INTERNET_PORT kHttpPort = 80;
 // Always from the origin server, redirects between the schemes followed, no UI,
 // and never written to the URL cache on disk: the query carries the password
 // digest and the token. No Windows logon goes to the server (see
-// OpenWithoutServerLogon): a spoofed redirect to an intranet name would
+// WithoutServerLogon): a spoofed redirect to an intranet name would
 // otherwise get the consultant's NTLM credentials on every poll.
 constexpr DWORD kHttpRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
@@ -117,7 +117,8 @@ std::string Failed(DWORD& error) {
     return {};
 }
 
-std::string PerformRequest(HINTERNET internet, RequestText& text, const TrustedServers& trusted, DWORD& error) {
+std::string PerformRequest(HINTERNET internet, RequestText& text, const TrustedServers& trusted,
+                           WithoutServerLogon& withoutLogon, DWORD& error) {
     const ServiceEndpoint endpoint = SplitServerText(text.server);
     // Declared in opening order, so closed request, then connection.
     UniqueInternet connection(InternetConnectA(internet, endpoint.host.c_str(), endpoint.port,
@@ -126,7 +127,7 @@ std::string PerformRequest(HINTERNET internet, RequestText& text, const TrustedS
         return Failed(error);
     }
     const bool tls = endpoint.port == kHttpsPort;
-    const UniqueInternet request = OpenWithoutServerLogon(
+    const UniqueInternet request = withoutLogon.OpenRequest(
         [&](DWORD flags) {
             return HttpOpenRequestA(connection.Get(), "GET", text.path.c_str(), "HTTP/1.0", "", nullptr, flags, 0);
         },
@@ -147,13 +148,13 @@ std::string PerformRequest(HINTERNET internet, RequestText& text, const TrustedS
 // or the WinINet error, and the time taken. Never the path: its query
 // carries the password digest or the token.
 std::string LoggedExchange(HINTERNET internet, RequestText& text, const TrustedServers& trusted,
-                           DiagnosticLog& log) {
+                           WithoutServerLogon& withoutLogon, DiagnosticLog& log) {
     // Wraps every 49 days; the unsigned difference does not mind.
     const DWORD start = GetTickCount();
     ExchangeFacts facts;
     facts.host = SplitServerText(text.server).host;
     DWORD error = internet ? 0 : GetLastError();
-    std::string reply = internet ? PerformRequest(internet, text, trusted, error) : std::string();
+    std::string reply = internet ? PerformRequest(internet, text, trusted, withoutLogon, error) : std::string();
     facts.replied = internet && error == 0;
     facts.replyBytes = static_cast<std::uint32_t>(reply.size());
     facts.error = error;
@@ -201,7 +202,7 @@ std::string ServiceRequester::ServiceRequest(std::string server, std::string pat
         return {};
     }
     RequestText text{std::move(server), std::move(path), std::move(body), std::move(headers)};
-    std::string reply = LoggedExchange(Internet(), text, trusted_, *log_);
+    std::string reply = LoggedExchange(Internet(), text, trusted_, withoutServerLogon_, *log_);
     // Its query carries the password digest or the token.
     WipeText(text.path);
     return aborted_.load() ? std::string() : reply;

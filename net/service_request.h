@@ -19,6 +19,7 @@
 #include "core/diagnostic_log.h"
 #include "core/transport.h"
 #include "net/trusted_servers.h"
+#include "net/without_server_logon.h"
 #include "winsupport/handles.h"
 
 namespace kov {
@@ -57,6 +58,7 @@ private:
     std::atomic<bool> aborted_{false};
     std::mutex mutex_;  // guards internet_
     UniqueInternet internet_;
+    WithoutServerLogon withoutServerLogon_;
 };
 
 }  // namespace kov

@@ -22,7 +22,7 @@ namespace {
 constexpr wchar_t kUserAgent[] = L"Kovarentis";
 // Fresh from the origin server, never into the cache, no dialogs, no cookies
 // and no Windows credentials offered to whoever serves the file (see
-// OpenWithoutServerLogon). No security flag is relaxed: an unknown authority
+// WithoutServerLogon). No security flag is relaxed: an unknown authority
 // or a wrong host name fails. A redirect from http to https is followed (most
 // download links are such); one from https to http is not.
 constexpr DWORD kDownloadFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
@@ -162,7 +162,7 @@ SentRequest Send(HINTERNET session, const WideString& url, DiagnosticLog& log) {
         ::InternetConnectW(session, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!sent.connection) return NoRequest(log, "InternetConnect");
     const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
-    sent.request = OpenWithoutServerLogon(
+    sent.request = WithoutServerLogon().OpenRequest(
         [&](DWORD flags) {
             return ::HttpOpenRequestW(sent.connection.Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr,
                                       flags, 0);

@@ -3,6 +3,8 @@
 // proxy may still authenticate. Called on whatever thread makes the request.
 #pragma once
 
+#include <atomic>
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -16,14 +18,26 @@ inline bool SuppressServerLogon(HINTERNET request) {
     return ::InternetSetOptionW(request, INTERNET_OPTION_SUPPRESS_SERVER_AUTH, nullptr, 0) != FALSE;
 }
 
-// open(flags) makes the request. Where server logon cannot be suppressed
-// alone, the request is made again with all automatic logon off: no
-// credentials to anyone matter more than an authenticating proxy.
-template <class Open>
-UniqueInternet OpenWithoutServerLogon(Open open, DWORD flags) {
-    UniqueInternet request(open(flags));
-    if (request && !SuppressServerLogon(request.Get())) request = UniqueInternet(open(flags | INTERNET_FLAG_NO_AUTH));
-    return request;
-}
+// Opens requests through open(flags). Where server logon cannot be
+// suppressed alone, the request is made again with all automatic logon off:
+// no credentials to anyone matter more than an authenticating proxy. A
+// WinINet that refused the option once refuses it for good, so later requests
+// are opened that way at once instead of twice.
+class WithoutServerLogon {
+public:
+    template <class Open>
+    UniqueInternet OpenRequest(Open open, DWORD flags) {
+        if (refused_.load()) return UniqueInternet(open(flags | INTERNET_FLAG_NO_AUTH));
+        UniqueInternet request(open(flags));
+        if (request && !SuppressServerLogon(request.Get())) {
+            refused_.store(true);
+            request = UniqueInternet(open(flags | INTERNET_FLAG_NO_AUTH));
+        }
+        return request;
+    }
+
+private:
+    std::atomic<bool> refused_{false};
+};
 
 }  // namespace kov
