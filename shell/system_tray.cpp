@@ -33,12 +33,9 @@ std::unique_ptr<TrayIconSet> LoadFrames(std::unique_ptr<TrayIconSet> icons) {
 // It stays for the process, since a sound may still be playing at the end.
 CSystemTray::SoundOutput LoadSoundOutput() {
     const HMODULE winmm = LoadSystemLibrary(L"winmm.dll");
-    if (!winmm) return {};
     CSystemTray::SoundOutput sound;
-    sound.play = reinterpret_cast<decltype(sound.play)>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(winmm, "PlaySoundA")));
-    sound.devices = reinterpret_cast<decltype(sound.devices)>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(winmm, "waveOutGetNumDevs")));
+    sound.play = ModuleFunction<decltype(sound.play)>(winmm, "PlaySoundA");
+    sound.devices = ModuleFunction<decltype(sound.devices)>(winmm, "waveOutGetNumDevs");
     return sound;
 }
 

@@ -16,13 +16,18 @@ HMODULE LoadSystemLibrary(const wchar_t* name);
 // nothing changes.
 void KeepLibrarySearchToSystemFolder();
 
-// A function of a module the process has already loaded, looked up at run time
-// so that the agent still starts on a Windows without it; null there.
+// A function of `module`, looked up at run time so that the agent still
+// starts on a Windows without it; null there, or without the module.
+template <typename Function>
+Function ModuleFunction(HMODULE module, const char* name) {
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+// The same of a module the process has already loaded.
 template <typename Function>
 Function LoadedFunction(const wchar_t* module, const char* name) {
-    const HMODULE loaded = ::GetModuleHandleW(module);
-    return loaded ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(loaded, name)))
-                  : nullptr;
+    return ModuleFunction<Function>(::GetModuleHandleW(module), name);
 }
 
 }  // namespace kov
