@@ -95,7 +95,7 @@ void AgentCore::OnActivateAgent() {
 
 // A choice ends the automatic Away.
 void AgentCore::OnStatusChosen(PresenceStatus status) {
-    platform_->KillMainTimer(IDLE_TIMER);
+    StopIdleCheck();
     state_.chosen = status;
     state_.autoAway = false;
     sessionAway_ = false;
@@ -140,7 +140,7 @@ void AgentCore::OnSignInOut() {
 // the main window.
 void AgentCore::EndAgent(int result) {
     closing_ = true;
-    platform_->KillMainTimer(IDLE_TIMER);
+    StopIdleCheck();
     platform_->KillMainTimer(POLL_TIMER);
     platform_->EndMainDialog(result);
 }

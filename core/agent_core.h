@@ -89,6 +89,8 @@ private:
 
     // presence.cpp: away detection, the session, sleep and leaving.
     void CheckIdle();
+    void KeepIdleCheckRunning();
+    void StopIdleCheck();
     std::optional<CursorPos> Cursor();
     // Automatically away, or back; a change the service hears at once when
     // `report` is set (a lock, the screen saver), else with the next poll.
@@ -141,6 +143,7 @@ private:
     // The main dialog was asked to end: nothing more is done.
     bool closing_ = false;
     std::optional<InputSeen> lastInputSeen_;
+    bool idleCheckRunning_ = false;
     // The automatic Away came with the session (a lock, a disconnection, the
     // screen saver): its end is reported at once.
     bool sessionAway_ = false;

@@ -64,7 +64,7 @@ void AgentCore::ApplyPollReply(const ServiceReply& reply) {
             Report();
             EndOutage();
             UpdatePresentation();
-            if (state_.chosen == PresenceStatus::Online) platform_->SetMainTimer(IDLE_TIMER, kIdleCheckMs);
+            if (state_.chosen == PresenceStatus::Online) KeepIdleCheckRunning();
             platform_->SetMainTimer(POLL_TIMER, settings_.requestTimeout);
             break;
         case ReplyKind::Rejected:

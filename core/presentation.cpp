@@ -130,7 +130,7 @@ TrayView Announce(TrayView view, const NewMessageAlert& alert, bool consultantBu
 void AgentCore::UpdatePresentation() {
     const AlertRules rules{settings_.newMessageBalloon != 0, settings_.soundWhileBusy != 0};
     Presentation presentation = PresentState(state_, texts_, rules);
-    if (presentation.killIdleTimer) platform_->KillMainTimer(IDLE_TIMER);
+    if (presentation.killIdleTimer) StopIdleCheck();
     if (presentation.killPollTimer) platform_->KillMainTimer(POLL_TIMER);
     state_.shownMessageCount = presentation.shownMessageCount;
     NoteStatus();

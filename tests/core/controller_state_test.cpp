@@ -44,6 +44,18 @@ TEST_F(StateTest, AwayLimitFollowsTheAwayTimeout) {
     EXPECT_EQ(agent->State().status, PresenceStatus::Away);
 }
 
+TEST_F(StateTest, PollsCloserThanTheIdleCheckDoNotPutAwayOff) {
+    settings.requestTimeout = 1000;
+    settings.awayTimeout = 6000;  // 2 checks
+    StartOnline();
+    for (int second = 0; second < 12; ++second) {
+        transport->QueueReply("0 0000");
+        Tick(1000);
+    }
+    EXPECT_EQ(StatusRequests().size(), 13u);
+    EXPECT_EQ(agent->State().status, PresenceStatus::Away);
+}
+
 TEST_F(StateTest, AMovedCursorResetsTheIdleCount) {
     settings.requestTimeout = 24 * 60 * 60 * 1000;
     settings.awayTimeout = 60000;
