@@ -27,7 +27,7 @@ const AgentState& AgentController::State() const { return core_->State(); }
 
 AgentCore::AgentCore(std::shared_ptr<AgentPlatform> platform, AgentSettings& settings, Texts texts,
                      std::shared_ptr<DiagnosticLog> log)
-    : platform_(std::move(platform)), settings_(settings), texts_(std::move(texts)), log_(std::move(log)) {}
+    : platform_(std::move(platform)), timers_(*platform_), settings_(settings), texts_(std::move(texts)), log_(std::move(log)) {}
 
 void AgentCore::Start() {
     if (settings_.login.empty() || settings_.token.empty()) {
@@ -59,10 +59,10 @@ void AgentCore::OnTimer(int timerId) {
     } else if (timerId == IDLE_TIMER) {
         CheckIdle();
     } else if (timerId == kGraceTimer) {
-        platform_->KillMainTimer(kGraceTimer);
+        timers_.Stop(kGraceTimer);
         inGrace_ = false;
     } else if (timerId == kLongOutageTimer) {
-        platform_->KillMainTimer(kLongOutageTimer);
+        timers_.Stop(kLongOutageTimer);
         state_.outageLong = true;
         if (state_.outage) UpdatePresentation();
     }
@@ -95,7 +95,7 @@ void AgentCore::OnActivateAgent() {
 
 // A choice ends the automatic Away.
 void AgentCore::OnStatusChosen(PresenceStatus status) {
-    StopIdleCheck();
+    timers_.Stop(IDLE_TIMER);
     state_.chosen = status;
     state_.autoAway = false;
     sessionAway_ = false;
@@ -140,8 +140,8 @@ void AgentCore::OnSignInOut() {
 // the main window.
 void AgentCore::EndAgent(int result) {
     closing_ = true;
-    StopIdleCheck();
-    platform_->KillMainTimer(POLL_TIMER);
+    timers_.Stop(IDLE_TIMER);
+    timers_.Stop(POLL_TIMER);
     platform_->EndMainDialog(result);
 }
 

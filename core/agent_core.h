@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "agent_controller.h"
+#include "main_timers.h"
 #include "presentation.h"
 
 namespace kov {
@@ -89,8 +90,6 @@ private:
 
     // presence.cpp: away detection, the session, sleep and leaving.
     void CheckIdle();
-    void KeepIdleCheckRunning();
-    void StopIdleCheck();
     std::optional<CursorPos> Cursor();
     // Automatically away, or back; a change the service hears at once when
     // `report` is set (a lock, the screen saver), else with the next poll.
@@ -107,6 +106,7 @@ private:
     void OnProbeReply(const ServiceReply& reply);
     void OnPollReply(std::uint64_t epoch, const ServiceReply& reply);
     void ApplyPollReply(const ServiceReply& reply);
+    void RunPollAndIdleTimers();
     void FollowPollReply(const ServiceReply& reply);
     void ReportRejected();
     void ReportFailure(TextId text);
@@ -135,6 +135,7 @@ private:
     void NoteStatus();
 
     const std::shared_ptr<AgentPlatform> platform_;
+    MainTimers timers_;
     AgentSettings& settings_;
     const Texts texts_;
     const std::shared_ptr<DiagnosticLog> log_;
@@ -143,7 +144,6 @@ private:
     // The main dialog was asked to end: nothing more is done.
     bool closing_ = false;
     std::optional<InputSeen> lastInputSeen_;
-    bool idleCheckRunning_ = false;
     // The automatic Away came with the session (a lock, a disconnection, the
     // screen saver): its end is reported at once.
     bool sessionAway_ = false;

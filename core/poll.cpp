@@ -64,8 +64,7 @@ void AgentCore::ApplyPollReply(const ServiceReply& reply) {
             Report();
             EndOutage();
             UpdatePresentation();
-            if (state_.chosen == PresenceStatus::Online) KeepIdleCheckRunning();
-            platform_->SetMainTimer(POLL_TIMER, settings_.requestTimeout);
+            RunPollAndIdleTimers();
             break;
         case ReplyKind::Rejected:
             EndOutage();
@@ -85,11 +84,23 @@ void AgentCore::ApplyPollReply(const ServiceReply& reply) {
             if (!state_.outage) {
                 state_.outage = true;
                 state_.outageSince = platform_->LocalTimeText();
-                platform_->SetMainTimer(kLongOutageTimer, kLongOutageMs);
+                timers_.Start(kLongOutageTimer, kLongOutageMs);
             }
             UpdatePresentation();
             break;
     }
+}
+
+// Both timers keep their cadence: restarting the idle check at every reply
+// would put it off for good at a poll period under 3 s. Started together, the
+// two tick at the same moments where the poll period is a multiple of 3 s, so
+// that the UI thread wakes once for both.
+void AgentCore::RunPollAndIdleTimers() {
+    if (state_.chosen == PresenceStatus::Online && !timers_.Running(IDLE_TIMER)) {
+        timers_.Start(IDLE_TIMER, kIdleCheckMs);
+        timers_.Start(POLL_TIMER, settings_.requestTimeout);
+    }
+    timers_.Keep(POLL_TIMER, settings_.requestTimeout);
 }
 
 void AgentCore::FollowPollReply(const ServiceReply& reply) {
@@ -142,7 +153,7 @@ void AgentCore::ReportFailure(TextId text) {
 // The service answers again: the outage's box, if still open, has nothing
 // more to say.
 void AgentCore::EndOutage() {
-    if (state_.outage) platform_->KillMainTimer(kLongOutageTimer);
+    if (state_.outage) timers_.Stop(kLongOutageTimer);
     state_.outage = false;
     state_.outageSince.clear();
     state_.outageLong = false;
@@ -155,7 +166,7 @@ void AgentCore::EndOutage() {
 // poll that heard it was the first of the run and no poll timer runs yet. A
 // sign-out or Offline chosen meanwhile keeps polling stopped.
 void AgentCore::KeepPolling() {
-    if (!closing_ && !PollingStopped()) platform_->SetMainTimer(POLL_TIMER, settings_.requestTimeout);
+    if (!closing_ && !PollingStopped()) timers_.Keep(POLL_TIMER, settings_.requestTimeout);
 }
 
 void AgentCore::RequestStatusSend() {

@@ -42,19 +42,6 @@ void AgentCore::CheckIdle() {
     }
 }
 
-// Arming the running check again would restart its period: with polls closer
-// together than the check, every reply would put it off and Away never come.
-void AgentCore::KeepIdleCheckRunning() {
-    if (idleCheckRunning_) return;
-    idleCheckRunning_ = true;
-    platform_->SetMainTimer(IDLE_TIMER, kIdleCheckMs);
-}
-
-void AgentCore::StopIdleCheck() {
-    idleCheckRunning_ = false;
-    platform_->KillMainTimer(IDLE_TIMER);
-}
-
 // A cursor Windows cannot read (a locked session, the secure desktop) has not
 // moved: reading (0,0) would count as a move and end the Away.
 std::optional<CursorPos> AgentCore::Cursor() {
@@ -116,8 +103,8 @@ void AgentCore::OnSessionEnding() {
 void AgentCore::OnSuspend() {
     if (closing_) return;
     SendLeaving();
-    platform_->KillMainTimer(POLL_TIMER);
-    StopIdleCheck();
+    timers_.Stop(POLL_TIMER);
+    timers_.Stop(IDLE_TIMER);
     polls_.again = false;
     ++requestEpoch_;
 }
@@ -127,7 +114,7 @@ void AgentCore::OnSuspend() {
 void AgentCore::OnResume() {
     if (closing_ || PollingStopped()) return;
     inGrace_ = true;
-    platform_->SetMainTimer(kGraceTimer, kResumeGraceMs);
+    timers_.Start(kGraceTimer, kResumeGraceMs);
     ShowTray(ConnectingView());
     RequestPoll();
 }

@@ -130,8 +130,8 @@ TrayView Announce(TrayView view, const NewMessageAlert& alert, bool consultantBu
 void AgentCore::UpdatePresentation() {
     const AlertRules rules{settings_.newMessageBalloon != 0, settings_.soundWhileBusy != 0};
     Presentation presentation = PresentState(state_, texts_, rules);
-    if (presentation.killIdleTimer) StopIdleCheck();
-    if (presentation.killPollTimer) platform_->KillMainTimer(POLL_TIMER);
+    if (presentation.killIdleTimer) timers_.Stop(IDLE_TIMER);
+    if (presentation.killPollTimer) timers_.Stop(POLL_TIMER);
     state_.shownMessageCount = presentation.shownMessageCount;
     NoteStatus();
     if (presentation.alert) {

@@ -22,6 +22,19 @@ TEST_F(ReplyTest, AcceptedReplyGoesOnlineWithTheCountAndArmsBothTimers) {
     EXPECT_TRUE(Record().boxes.empty());
 }
 
+TEST_F(ReplyTest, PollsKeepTheirCadenceHoweverLongEachReplyTakes) {
+    StartOnline();
+    platform->Advance(kRequestTimeout);
+    for (int poll = 0; poll < 3; ++poll) {
+        transport->QueueReply("0 0000");
+        platform->Advance(400);
+        RunThreads();
+        platform->Advance(kRequestTimeout - 400);
+    }
+    RunThreads();
+    EXPECT_EQ(StatusRequests().size(), 5u) << "one poll at the start and one every period";
+}
+
 TEST_F(ReplyTest, AcceptedReplyShorterThanSixCharactersCountsNoMessages) {
     StartWithReply("0 123");
     EXPECT_EQ(agent->State().newMessageCount, 0);

@@ -113,6 +113,12 @@ def _stat_ticks(pid):
     return int(after_name[11]) + int(after_name[12])  # utime + stime
 
 
+def _main_thread_ns(pid):
+    """CPU time of the process's first thread, the UI thread of both programs."""
+    text = _read(f"/proc/{pid}/task/{pid}/schedstat")
+    return int(text.split()[0]) if text else None
+
+
 def _services_cpu_ns(prefix):
     total = 0
     for pid, argv in prefix_processes(prefix):
@@ -145,6 +151,7 @@ def anonymous_regions(pid, smallest_kib=64):
 def measure(prefix, pid, seconds, interval):
     """Samples PID for SECONDS; None when it is gone before the end."""
     start_ns, start_ticks = cpu_clock_ns(pid), _stat_ticks(pid)
+    start_main = _main_thread_ns(pid)
     start_services = _services_cpu_ns(prefix)
     if start_ns is None or start_ticks is None:
         return None
@@ -163,8 +170,8 @@ def measure(prefix, pid, seconds, interval):
         own.append(sum(1 for n in names if not n.startswith(WINE_THREAD_PREFIX)))
         time.sleep(interval)
     regions = anonymous_regions(pid)
-    end_ns, end_ticks = cpu_clock_ns(pid), _stat_ticks(pid)
-    if end_ns is None or end_ticks is None:
+    end_ns, end_ticks, end_main = cpu_clock_ns(pid), _stat_ticks(pid), _main_thread_ns(pid)
+    if end_ns is None or end_ticks is None or end_main is None or start_main is None:
         return None
     minutes = (time.monotonic() - began) / 60
     return {
@@ -180,6 +187,7 @@ def measure(prefix, pid, seconds, interval):
         "thread_names_at_peak": names_at_peak,
         "anonymous_regions_at_end": regions,
         "cpu_ms_per_min": (end_ns - start_ns) / 1e6 / minutes,
+        "main_thread_ms_per_min": (end_main - start_main) / 1e6 / minutes,
         "cpu_stat_ms_per_min": (end_ticks - start_ticks) * 1000 / CLOCK_TICKS / minutes,
         "wine_services_ms_per_min": (_services_cpu_ns(prefix) - start_services) / 1e6 / minutes,
     }
@@ -296,6 +304,11 @@ def _state_goal_lines(state, agent, reference):
     lines = [f"{title}: CPU {agent['cpu_ms_per_min']:.1f} ms/min vs reference"
              f" {reference['cpu_ms_per_min']:.1f}: {ratio:.2f}x (goal at most"
              f" {GOAL_IDLE_CPU_RATIO}x): {_verdict(ratio <= GOAL_IDLE_CPU_RATIO)}"]
+    if "main_thread_ms_per_min" in agent and "main_thread_ms_per_min" in reference:
+        def split(record):
+            ui = record["main_thread_ms_per_min"]
+            return f"{ui:.1f} + {record['cpu_ms_per_min'] - ui:.1f}"
+        lines.append(f"{title}: of which UI thread + the others {split(agent)} vs {split(reference)} ms/min")
     ratio = agent["anon_kib_max"] / reference["anon_kib_max"]
     lines.append(f"{title}: private (anon, peak) {agent['anon_kib_max']} KiB vs reference"
                  f" {reference['anon_kib_max']} KiB: {ratio:.2f}x (goal at most"
