@@ -27,7 +27,11 @@ const AgentState& AgentController::State() const { return core_->State(); }
 
 AgentCore::AgentCore(std::shared_ptr<AgentPlatform> platform, AgentSettings& settings, Texts texts,
                      std::shared_ptr<DiagnosticLog> log)
-    : platform_(std::move(platform)), timers_(*platform_), settings_(settings), texts_(std::move(texts)), log_(std::move(log)) {}
+    : platform_(std::move(platform)),
+      timers_(*platform_),
+      settings_(settings),
+      texts_(std::move(texts)),
+      log_(std::move(log)) {}
 
 void AgentCore::Start() {
     if (settings_.login.empty() || settings_.token.empty()) {

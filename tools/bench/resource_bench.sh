@@ -5,8 +5,8 @@
 # program (one icon, one timer) as Wine's floor. Runs one program at a time
 # for a fixed window in each state, agent and reference in turns, and prints
 # resident and private memory, threads, CPU time per minute (the UI
-# thread's apart), the Wine
-# services' CPU, kernel handles, GDI objects and windows (process_probe.exe)
+# thread's apart), the Wine services' CPU, kernel handles, GDI objects and
+# windows (process_probe.exe)
 # and the ratios of agent to reference; then the start-up times (process
 # start to the tray icon and to the first request, stored credentials), the
 # executables' sizes and the goals. States: the baseline at rest; online idle

@@ -3,8 +3,9 @@
 //   same_work_tray.exe MODE HOST OBJECT_NAME [period in ms, default 15000]
 // Every mode: one tray icon with a tooltip, the status request through
 // WinINet every period on one long-lived worker thread with one internet
-// session kept for the process, and the cursor read every 3 s on the UI
-// thread. The modes add:
+// session kept for the process, and every 3 s on the UI thread what the
+// agent's away check reads (the cursor, the last input, the screen saver).
+// The modes add:
 //   idle        nothing (plain HTTP, port 80)
 //   https       the request over TLS, port 443, retried once without the
 //               authority check on an unknown authority, as the agent does
@@ -29,9 +30,9 @@ namespace {
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kFailedMessage = WM_APP + 2;
 constexpr UINT kTrayIconId = 1;
-constexpr UINT_PTR kCursorTimerId = 1;
+constexpr UINT_PTR kAwayTimerId = 1;
 constexpr UINT_PTR kFrameTimerId = 2;
-constexpr UINT kCursorPeriodMs = 3000;
+constexpr UINT kAwayPeriodMs = 3000;
 constexpr UINT kBlinkPeriodMs = 700;
 constexpr UINT kConnectingPeriodMs = 200;
 constexpr UINT kLongOutageFramePeriodMs = 1000;
@@ -172,13 +173,23 @@ void TellFailure(HWND window, Tray& tray) {
     MessageBoxW(window, L"no connection", L"same_work_tray", MB_OK | MB_ICONWARNING);
 }
 
+// What the agent's away check reads: the cursor, the last input the system
+// saw and whether the screen saver runs.
+void CheckAway() {
+    POINT cursor;
+    GetCursorPos(&cursor);
+    LASTINPUTINFO input{sizeof input, 0};
+    GetLastInputInfo(&input);
+    BOOL screenSaverRunning = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &screenSaverRunning, 0);
+}
+
 // The tray's state is the UI thread's, reached through the window.
 Tray& TrayOf(HWND window) { return *reinterpret_cast<Tray*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
 
 LRESULT CALLBACK SameWorkWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_TIMER && wParam == kCursorTimerId) {
-        POINT cursor;
-        GetCursorPos(&cursor);
+    if (message == WM_TIMER && wParam == kAwayTimerId) {
+        CheckAway();
         return 0;
     }
     if (message == WM_TIMER && wParam == kFrameTimerId) {
@@ -249,7 +260,7 @@ int RunMessageLoop() {
 int Run(Poller& poller, Tray& tray) {
     int result = 1;
     if (AddTrayIcon(poller.window)) {
-        SetTimer(poller.window, kCursorTimerId, kCursorPeriodMs, nullptr);
+        SetTimer(poller.window, kAwayTimerId, kAwayPeriodMs, nullptr);
         if (tray.mode == Mode::Blinking || tray.mode == Mode::Connecting) StartAnimation(poller.window, tray);
         const HANDLE thread = CreateThread(nullptr, 0, &PollLoop, &poller, 0, nullptr);
         if (thread) {
