@@ -99,8 +99,9 @@ void AgentCore::RunPollAndIdleTimers() {
     if (state_.chosen == PresenceStatus::Online && !timers_.Running(IDLE_TIMER)) {
         timers_.Start(IDLE_TIMER, kIdleCheckMs);
         timers_.Start(POLL_TIMER, settings_.requestTimeout);
+    } else {
+        timers_.Keep(POLL_TIMER, settings_.requestTimeout);
     }
-    timers_.Keep(POLL_TIMER, settings_.requestTimeout);
 }
 
 void AgentCore::FollowPollReply(const ServiceReply& reply) {
